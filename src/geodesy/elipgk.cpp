@@ -1,0 +1,138 @@
+#include "geodesy/elipgk.h"
+
+#include "geodesy/parelip.h"
+#include "platform/dialogs.h"
+
+#include <cmath>
+
+namespace kolmo {
+namespace {
+
+constexpr double kLambda0 = 0.2617993877991494; // 15 deg in radians
+constexpr double kScale = 0.9999;
+constexpr double kFalseNorthing = 5000000.0;
+constexpr double kFalseEasting = 500000.0;
+constexpr double kFootpointTolerance = 0.0001; // m
+// The footpoint iteration converges in a handful of steps inside the zone; the
+// cap only keeps absurd input (an x of 1e300) from spinning for ever.
+constexpr int kFootpointMaxSteps = 200;
+
+// Meridian-arc series coefficients, computed once per call.
+struct MeridianArc {
+    double a, b, e2sq, ep2sq, A1, B1, C, D, E;
+
+    explicit MeridianArc(int elip)
+    {
+        const Ellipsoid el = parelip(elip);
+        a = el.a;
+        b = el.b;
+        e2sq = el.e * el.e;
+        ep2sq = el.e2 * el.e2;
+        const double e2 = e2sq, e4 = e2 * e2, e6 = e4 * e2, e8 = e6 * e2;
+        A1 = 1 + 3.0 / 4 * e2 + 45.0 / 64 * e4 + 175.0 / 256 * e6 + 11025.0 / 16384 * e8;
+        B1 = 3.0 / 4 * e2 + 15.0 / 16 * e4 + 525.0 / 512 * e6 + 2205.0 / 2048 * e8;
+        C = 15.0 / 64 * e4 + 105.0 / 256 * e6 + 2205.0 / 4096 * e8;
+        D = 35.0 / 512 * e6 + 315.0 / 2048 * e8;
+        E = 315.0 / 16384 * e8;
+    }
+
+    double operator()(double fi) const
+    {
+        return a * (1 - e2sq) *
+               (A1 * fi - B1 / 2 * std::sin(2 * fi) + C / 4 * std::sin(4 * fi) - D / 6 * std::sin(6 * fi) +
+                E / 8 * std::sin(8 * fi));
+    }
+};
+
+void zoneError() { platform::dialogs().errorBox("Izven obmocja 5.cone GK!", "Napaka"); }
+
+// Plane (already without false origin and scale) -> geodetic, radians.
+std::pair<double, double> inverse(const MeridianArc& M, double xp, double yp)
+{
+    double fi = 2 * xp / (M.a + M.b);
+    for (int step = 0; step < kFootpointMaxSteps; ++step) {
+        const double d = xp - M(fi);
+        if (!(std::abs(d) > kFootpointTolerance))
+            break;
+        fi += 2 * d / (M.a + M.b);
+    }
+    const double sf = std::sin(fi), cf = std::cos(fi);
+    const double N = M.a / std::sqrt(1 - M.e2sq * sf * sf);
+    const double t = std::tan(fi);
+    const double eta2 = M.ep2sq * cf * cf;
+    const double t2 = t * t, t4 = t2 * t2;
+    const double N2 = N * N, N3 = N2 * N, N4 = N2 * N2, N5 = N4 * N, N6 = N4 * N2;
+    const double y2 = yp * yp, y3 = y2 * yp, y4 = y2 * y2, y5 = y4 * yp, y6 = y4 * y2;
+    const double fi1 = fi - t / (2 * N2) * (1 + eta2) * y2 +
+                       t / (24 * N4) * (5 + 3 * t2 + 6 * eta2 - 6 * eta2 * t2) * y4 -
+                       t / (720 * N6) * (61 + 90 * t2 + 45 * t4) * y6;
+    const double l = yp / (N * cf) - (1 + 2 * t2 + eta2) / (6 * N3 * cf) * y3 +
+                     (5 + 28 * t2 + 24 * t4) / (120 * N5 * cf) * y5;
+    return {fi1, l};
+}
+
+} // namespace
+
+Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
+{
+    const MeridianArc M(elip);
+    Mat B(n, 2);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        if (!(A(i, 1) >= 13.25 && A(i, 1) <= 16.75)) {
+            zoneError();
+            return B.topRows(i).eval();
+        }
+        const double fi = A(i, 0) * kPi / 180.0;
+        const double la = A(i, 1) * kPi / 180.0;
+        const double l = la - kLambda0;
+        const double sf = std::sin(fi), cf = std::cos(fi);
+        const double N = M.a / std::sqrt(1 - M.e2sq * sf * sf);
+        const double t = std::tan(fi), t2 = t * t, t4 = t2 * t2;
+        const double eta2 = M.ep2sq * cf * cf, eta4 = eta2 * eta2;
+        const double X = M(fi);
+        const double l2 = l * l, l3 = l2 * l, l4 = l2 * l2, l5 = l4 * l, l6 = l4 * l2;
+        const double c3 = cf * cf * cf, c5 = c3 * cf * cf;
+        const double x = X + l2 / 2 * N * sf * cf + l4 / 24 * N * sf * c3 * (5 - t2 + 9 * eta2 + 4 * eta4) +
+                         l6 / 720 * N * sf * c5 * (61 - 58 * t2 + t4);
+        const double y = l * N * cf + l3 / 6 * N * c3 * (1 + eta2 - t2) +
+                         l5 / 120 * N * c5 * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2);
+        const double k = mod == 1 ? kScale : 1.0;
+        B(i, 0) = k * x - kFalseNorthing;
+        B(i, 1) = k * y + kFalseEasting;
+    }
+    return B;
+}
+
+Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
+{
+    const MeridianArc M(elip);
+    Mat B(n, 2);
+    for (Eigen::Index i = 0; i < n; ++i) {
+        if (!(A(i, 1) >= 362000.0 && A(i, 1) <= 638000.0)) {
+            zoneError();
+            return B.topRows(i).eval();
+        }
+        const double k = mod == 1 ? kScale : 1.0;
+        const double xp = (A(i, 0) + kFalseNorthing) / k;
+        const double yp = (A(i, 1) - kFalseEasting) / k;
+        const auto [fi, l] = inverse(M, xp, yp);
+        B(i, 0) = fi * 180.0 / kPi;
+        B(i, 1) = l * 180.0 / kPi + 15.0;
+    }
+    return B;
+}
+
+std::pair<double, double> tmelip(const Mat& A)
+{
+    const MeridianArc M(2);
+    std::pair<double, double> out{0.0, 0.0};
+    for (Eigen::Index i = 0; i < A.rows(); ++i) {
+        const double xp = (A(i, 0) + kFalseNorthing) / kScale;
+        const double yp = (A(i, 1) - kFalseEasting) / kScale;
+        const auto [fi, l] = inverse(M, xp, yp);
+        out = {fi * 180.0 / kPi, l * 180.0 / kPi + 15.0};
+    }
+    return out;
+}
+
+} // namespace kolmo

@@ -1,0 +1,28 @@
+// elipkart / kartelip: ellipsoidal <-> geocentric Cartesian coordinates.
+//
+// Ellipsoidal rows (fi, la, h): latitude and longitude in decimal degrees,
+// ellipsoidal height in metres.  Cartesian rows (X, Y, Z) in metres, X toward
+// longitude 0 in the equator plane, Y toward 90 deg E, Z toward the north pole.
+// Only columns 1-3 of A are read, rows 1..n; the result is n x 3.
+//
+// elipkart:  N = a / sqrt(1 - e^2 sin^2 fi)
+//            X = (N + h) cos fi cos la,  Y = (N + h) cos fi sin la,
+//            Z = ((1 - e^2) N + h) sin fi
+// kartelip:  closed form with the auxiliary angle theta (Bowring, one pass):
+//            theta = atan(Z a / (p b)),
+//            fi = atan((Z + e'^2 b sin^3 theta) / (p - e^2 a cos^3 theta)),
+//            h = p / cos fi - N;  longitudes in [0, 360).
+//            Accuracy: better than 0.1 mm in height and 1e-9 deg for points
+//            near the Earth's surface.
+// A matrix of fewer than three columns shows the error box "Premalo stevilo
+// stolpcev v podatkih!" titled "Napaka" and returns an empty matrix.
+#pragma once
+
+#include "input/pointset.h"
+
+namespace kolmo {
+
+Mat elipkart(const Mat& A, Eigen::Index n, int elip);
+Mat kartelip(const Mat& A, Eigen::Index n, int elip);
+
+} // namespace kolmo

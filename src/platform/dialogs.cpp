@@ -1,0 +1,63 @@
+#include "platform/dialogs.h"
+
+#include <iostream>
+
+namespace kolmo::platform {
+namespace {
+
+class SilentDialogs : public Dialogs {
+public:
+    void errorBox(std::string_view, std::string_view) override {}
+    void messageBox(std::string_view, std::string_view) override {}
+    void setBusy(bool) override {}
+    void console(std::string_view) override {}
+};
+
+SilentDialogs silent;
+Dialogs* current = &silent;
+
+} // namespace
+
+Dialogs& dialogs() { return *current; }
+
+Dialogs* setDialogs(Dialogs* d)
+{
+    Dialogs* previous = current;
+    current = d ? d : &silent;
+    return previous == &silent ? nullptr : previous;
+}
+
+void RecordingDialogs::errorBox(std::string_view message, std::string_view title)
+{
+    boxes.push_back({Box::Error, std::string(message), std::string(title)});
+}
+
+void RecordingDialogs::messageBox(std::string_view text, std::string_view title)
+{
+    boxes.push_back({Box::Message, std::string(text), std::string(title)});
+}
+
+void RecordingDialogs::setBusy(bool busy)
+{
+    busyDepth += busy ? 1 : -1;
+    ++busyChanges;
+}
+
+void RecordingDialogs::console(std::string_view text) { consoleText += text; }
+
+void StderrDialogs::errorBox(std::string_view message, std::string_view title)
+{
+    ++errors;
+    std::cerr << title << ": " << message << '\n';
+}
+
+void StderrDialogs::messageBox(std::string_view text, std::string_view title)
+{
+    if (!title.empty())
+        std::cerr << title << ": ";
+    std::cerr << text << '\n';
+}
+
+void StderrDialogs::console(std::string_view text) { std::cerr << text; }
+
+} // namespace kolmo::platform

@@ -1,0 +1,84 @@
+// The dialog services the program needs from its window system: an error box,
+// a message box and the busy pointer.  Both boxes return at once; they do not
+// wait for the user.
+//
+// The computing core reports through the current service (`dialogs()`): the GUI
+// installs one that shows real boxes, kolmo-cli one that prints
+// "<title>: <message>" to stderr, and tests a RecordingDialogs that keeps every
+// box for inspection.  Texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolmo::platform {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void errorBox(std::string_view message, std::string_view title) = 0;
+    virtual void messageBox(std::string_view text, std::string_view title) = 0;
+    virtual void setBusy(bool busy) = 0;
+    // Console output of the numerical runtime (warnings that are not errors).
+    virtual void console(std::string_view text) = 0;
+};
+
+// The service in use; a silent one until another is installed.
+Dialogs& dialogs();
+// Installs `d` (not owned; nullptr restores the silent service).  Returns the previous one.
+Dialogs* setDialogs(Dialogs* d);
+
+struct Box {
+    enum Kind { Error, Message } kind;
+    std::string text;
+    std::string title;
+    bool operator==(const Box&) const = default;
+};
+
+// Keeps every box shown, for tests.
+class RecordingDialogs : public Dialogs {
+public:
+    void errorBox(std::string_view message, std::string_view title) override;
+    void messageBox(std::string_view text, std::string_view title) override;
+    void setBusy(bool busy) override;
+    void console(std::string_view text) override;
+
+    std::vector<Box> boxes;
+    std::string consoleText;
+    int busyDepth = 0;     // >0 while busy
+    int busyChanges = 0;
+};
+
+// Prints error boxes as "<title>: <message>" and message boxes as text on stderr.
+class StderrDialogs : public Dialogs {
+public:
+    void errorBox(std::string_view message, std::string_view title) override;
+    void messageBox(std::string_view text, std::string_view title) override;
+    void setBusy(bool) override {}
+    void console(std::string_view text) override;
+    int errors = 0;
+};
+
+// Installs a service for the lifetime of the guard (tests, kolmo-cli).
+class ScopedDialogs {
+public:
+    explicit ScopedDialogs(Dialogs& d) : previous_(setDialogs(&d)) {}
+    ~ScopedDialogs() { setDialogs(previous_); }
+    ScopedDialogs(const ScopedDialogs&) = delete;
+    ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+private:
+    Dialogs* previous_;
+};
+
+// Busy pointer for the length of an action, restored on every way out.
+class BusyBracket {
+public:
+    BusyBracket() { dialogs().setBusy(true); }
+    ~BusyBracket() { dialogs().setBusy(false); }
+    BusyBracket(const BusyBracket&) = delete;
+    BusyBracket& operator=(const BusyBracket&) = delete;
+};
+
+} // namespace kolmo::platform

@@ -1,0 +1,87 @@
+#include "platform/numtext.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace kolmo::platform {
+
+std::optional<double> parseNumber(std::string_view token)
+{
+    if (token.empty())
+        return std::nullopt;
+    bool negative = false;
+    if (token.front() == '+' || token.front() == '-') {
+        negative = token.front() == '-';
+        token.remove_prefix(1);
+    }
+    // Only digits, a point and an exponent: from_chars alone would also take
+    // "inf", "nan" and hexadecimal forms.
+    if (token.empty() || !(std::isdigit(static_cast<unsigned char>(token.front())) || token.front() == '.'))
+        return std::nullopt;
+    double v = 0;
+    const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v,
+                                           std::chars_format::general);
+    if (ec != std::errc() || ptr != token.data() + token.size() || !std::isfinite(v))
+        return std::nullopt;
+    return negative ? -v : v;
+}
+
+std::string numberText(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+std::string matrixText(const Eigen::MatrixXd& m)
+{
+    if (m.size() == 0)
+        return {};
+    // Per column: as many decimals as the column needs (at most 4 below its
+    // largest magnitude's 15 significant digits), all rows alike.
+    std::vector<int> decimals(static_cast<std::size_t>(m.cols()), 0);
+    for (Eigen::Index c = 0; c < m.cols(); ++c) {
+        int d = 0;
+        for (Eigen::Index r = 0; r < m.rows(); ++r) {
+            const double v = m(r, c);
+            if (!std::isfinite(v))
+                continue;
+            for (int k = d; k <= 6; ++k) {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "%.*f", k, v);
+                double back = std::strtod(buf, nullptr);
+                if (std::abs(back - v) <= 1e-9 * std::max(1.0, std::abs(v))) {
+                    d = std::max(d, k);
+                    break;
+                }
+                if (k == 6)
+                    d = 6;
+            }
+        }
+        decimals[static_cast<std::size_t>(c)] = d;
+    }
+    std::vector<std::vector<std::string>> cells(static_cast<std::size_t>(m.rows()));
+    std::vector<std::size_t> width(static_cast<std::size_t>(m.cols()), 0);
+    for (Eigen::Index r = 0; r < m.rows(); ++r)
+        for (Eigen::Index c = 0; c < m.cols(); ++c) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%.*f", decimals[static_cast<std::size_t>(c)], m(r, c));
+            cells[static_cast<std::size_t>(r)].emplace_back(buf);
+            width[static_cast<std::size_t>(c)] = std::max(width[static_cast<std::size_t>(c)], std::string(buf).size());
+        }
+    std::string out;
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        for (std::size_t c = 0; c < cells[r].size(); ++c) {
+            out += std::string(width[c] - cells[r][c].size() + (c ? 3 : 0), ' ');
+            out += cells[r][c];
+        }
+        if (r + 1 < cells.size())
+            out += '\n';
+    }
+    return out;
+}
+
+} // namespace kolmo::platform
