@@ -1,11 +1,371 @@
+// kolmo-cli transform: the main window's computation in batch form.
+//
+// The options mirror the main window: the transformation type and computation
+// mode, the start and end point files with their coordinate types and column
+// arrangement, "Transf. koordinate", the height buttons, the Helmert box, the
+// height system and the coordinate order.  Defaults are the window's state
+// after the type is chosen; a start or end type given alone moves the other
+// lists as the window's lists do.
 #include "commands.h"
 
+#include "app/izracun.h"
+#include "app/pardb.h"
+#include "input/prebpro2d.h"
+#include "input/prebpro3d1.h"
+#include "input/prebsi.h"
+#include "input/uredi.h"
+#include "platform/cp1250.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "platform/numtext.h"
+
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <sstream>
+
 namespace kolmo::cli {
+namespace {
+
+struct TransformOptions {
+    std::string report;
+    std::string type = "3r7";
+    std::string mode = "full";
+    std::string start, startType, startColumns, startAngles;
+    std::string end, endType, endColumns, endAngles;
+    std::string outType;
+    int heights = 1;
+    std::string helmert = "on";
+    std::string heightSystem = "svs2010";
+    std::string order = "xy";
+    std::string paramsValues;
+    std::string paramsName;
+    std::string saveParams;
+    std::string varnik;
+    std::string dataDir;
+};
+
+// Thrown for option values that only make sense together (exit status 2).
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+int typeCode(const std::string& t)
+{
+    static const std::map<std::string, int> codes{{"3r7", 1}, {"2r4", 2}, {"2r6", 3}, {"fila-tm", 4}, {"tm-fila", 5}};
+    return codes.at(t);
+}
+
+// Coordinate type code of a list value: the spatial lists hold D96/fi_la,
+// D96/TM, D48/GK (1, 2, 3); the plane lists D96/TM, D48/GK (1, 2).
+int coordCode(const std::string& name, int tip, const char* option)
+{
+    if (tip == 2 || tip == 3) {
+        if (name == "tm")
+            return 1;
+        if (name == "gk")
+            return 2;
+        throw UsageError(std::string(option) + " takes tm or gk for the plane transformations");
+    }
+    if (name == "fila")
+        return 1;
+    if (name == "tm")
+        return 2;
+    return 3;
+}
+
+std::vector<int> parseColumns(const std::string& text, const char* option)
+{
+    std::vector<int> fields;
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        try {
+            std::size_t used = 0;
+            const int v = std::stoi(item, &used);
+            if (used != item.size() || v < 1 || v > 6)
+                throw std::invalid_argument(item);
+            fields.push_back(v);
+        } catch (const std::exception&) {
+            throw UsageError(std::string(option) + ": field numbers 1 to 6 separated by commas");
+        }
+    }
+    if (fields.empty())
+        throw UsageError(std::string(option) + ": field numbers 1 to 6 separated by commas");
+    return fields;
+}
+
+int angleCode(const std::string& a) { return a == "dms" ? 2 : a == "rad" ? 3 : 1; }
+
+Vec parseValues(const std::string& text)
+{
+    std::vector<double> values;
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        const auto v = platform::parseNumber(item);
+        if (!v)
+            throw UsageError("--params-values: numbers separated by commas");
+        values.push_back(*v);
+    }
+    return Eigen::Map<Vec>(values.data(), static_cast<Eigen::Index>(values.size()));
+}
+
+// Reads a point file as the main window's "Datoteka" buttons do, then applies
+// the "Urejanje podatkov" arrangement when columns or angles were asked for.
+bool readPointFile(const std::string& file, const std::string& columns, const std::string& angles, int tip,
+                   const std::string& typeText, std::optional<PointSet>& target)
+{
+    PointSet p;
+    try {
+        p = prebsi(file);
+    } catch (const std::exception&) {
+        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke");
+        return false;
+    }
+    if (!columns.empty() || !angles.empty()) {
+        const auto kind = (tip == 2 || tip == 3) ? UrediKind::Uredi2d : UrediKind::Uredi;
+        std::optional<std::vector<int>> fields;
+        if (!columns.empty())
+            fields = parseColumns(columns, "--columns");
+        try {
+            p.koo = arrange(kind, typeText, p.koo, fields, angleCode(angles.empty() ? "dec" : angles));
+        } catch (const std::exception&) {
+            platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka");
+            return false;
+        }
+    }
+    target = std::move(p);
+    return true;
+}
+
+void printSummary(const AppState& s, const IzracunResult& r)
+{
+    static const char* typeNames[] = {"", "3R: 7-parameter spatial similarity", "2R: 4-parameter plane similarity",
+                                      "2R: 6-parameter plane affine", "D96/fi_la -> D96/TM conversion",
+                                      "D96/TM -> D96/fi_la conversion"};
+    std::printf("%s\n", typeNames[s.t_tr.tip]);
+    if (s.t_tr.tip == 1 && s.PAR.size() == 7) {
+        std::printf("Parameters:\n  dx %15.6f m\n  dy %15.6f m\n  dz %15.6f m\n", s.PAR(0), s.PAR(1), s.PAR(2));
+        std::printf("  alfa %13.6f arc seconds\n  beta %13.6f arc seconds\n  gama %13.6f arc seconds\n",
+                    s.PAR(3), s.PAR(4), s.PAR(5));
+        std::printf("  scale %12.6f ppm\n", s.PAR(6));
+    } else if ((s.t_tr.tip == 2 || s.t_tr.tip == 3) && s.PAR.size() > 0) {
+        static const char* labels = "abcdef";
+        std::printf("Parameters:\n");
+        for (Eigen::Index k = 0; k < s.PAR.size(); ++k)
+            std::printf("  %c %18.12f\n", labels[k], s.PAR(k));
+    }
+    if (r.est3d) {
+        const auto& e = *r.est3d;
+        std::printf("m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0], e.m0[1]);
+        std::printf("Iterations: %d\nCommon points: %zu\n", e.iter, e.vezne.ime.size());
+        static const char axis[] = {'X', 'Y', 'Z'};
+        int flagged = 0;
+        for (std::size_t k = 0; k < e.vezne.ime.size(); ++k)
+            for (int c = 0; c < 3; ++c) {
+                const auto idx = static_cast<Eigen::Index>(3 * k) + c;
+                if (e.v_st(idx) > 3.29 || e.tau(idx) > 1) {
+                    std::printf("Gross error (grobi pogresek): %s %c (std. residual %.3f, tau %.3f)\n",
+                                platform::fromCp1250(e.vezne.ime[k]).c_str(), axis[c], e.v_st(idx), e.tau(idx));
+                    ++flagged;
+                }
+            }
+        if (flagged == 0)
+            std::printf("No coordinate flagged as a gross error.\n");
+    }
+    if (r.est2d) {
+        std::printf("m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
+                    r.est2d->vezne.ime.size());
+    }
+    std::printf("Report: %s\n", r.report.string().c_str());
+}
+
+int run(const TransformOptions& o)
+{
+    AppState s;
+    s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
+    s.t_tr.tip = typeCode(o.type);
+    s.t_tr.izr = o.mode == "full" ? 1 : o.mode == "coords" ? 2 : 3;
+    s.t_tr.vis = o.heights;
+
+    MainInputs in;
+    in.redXY = o.order == "xy" ? 1 : 2;
+    in.geoid = o.heightSystem == "svs2010" ? 1 : 2;
+    in.helm = o.helmert == "on" ? 1 : 0;
+    const std::filesystem::path report(o.report);
+    in.workDir = report.parent_path();
+    in.izhod = report.filename().string();
+
+    // The type lists as the window sets them when the type is chosen.
+    const int tip = s.t_tr.tip;
+    switch (tip) {
+    case 1: in.tip1 = 1; in.tip2 = 3; in.tip3 = 3; break;
+    case 2:
+    case 3: in.tip1 = 1; in.tip2 = 2; in.tip3 = 2; break;
+    case 4: in.tip1 = 1; in.tip2 = 1; in.tip3 = 1; break;
+    default: in.tip1 = 2; in.tip2 = 1; in.tip3 = 1; break;
+    }
+    if (tip <= 3 && !o.startType.empty()) {
+        in.tip1 = coordCode(o.startType, tip, "--start-type");
+        if (tip != 1) { // the plane lists follow the start type to the other datum
+            in.tip2 = in.tip3 = in.tip1 == 1 ? 2 : 1;
+        }
+    }
+    if (tip <= 3 && !o.endType.empty()) {
+        in.tip2 = coordCode(o.endType, tip, "--end-type");
+        if (tip == 1)
+            in.tip3 = in.tip2 < 3 ? 2 : 3;
+        else
+            in.tip3 = in.tip2 == 1 ? 1 : 2;
+    }
+
+    if (!o.varnik.empty()) {
+        if (!o.start.empty() || !o.end.empty())
+            throw UsageError("--varnik replaces --start and --end");
+        const std::string label = std::filesystem::path(o.varnik).filename().string() + " (Varnik)";
+        try {
+            if (tip == 1) {
+                auto v = prebpro3d1(o.varnik);
+                s.vhi = std::move(v.vhi);
+                s.vhv = std::move(v.vhv);
+                s.rez.emplace();
+                s.rez->tip = v.rezTip;
+                in.tip1 = s.vhi->tip;
+                in.tip2 = s.vhv->tip;
+                in.tip3 = v.rezTip;
+            } else {
+                auto v = prebpro2d(o.varnik);
+                s.vhi = std::move(v.vhi);
+                s.vhv = std::move(v.vhv);
+            }
+        } catch (const std::exception&) {
+            platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka pri branju datoteke");
+            return 1;
+        }
+        in.data.a = in.data.b = platform::toCp1250(label);
+    } else {
+        if (!o.start.empty()) {
+            if (!readPointFile(o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
+                return 1;
+            in.data.a = std::filesystem::path(o.start).filename().string();
+        }
+        if (!o.end.empty()) {
+            if (!readPointFile(o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
+                return 1;
+            in.data.b = std::filesystem::path(o.end).filename().string();
+        }
+    }
+    if (!o.outType.empty() && tip <= 3)
+        in.tip3 = coordCode(o.outType, tip, "--out-type");
+
+    if (s.t_tr.izr == 2 && tip <= 3) {
+        if (!o.paramsValues.empty() && !o.paramsName.empty())
+            throw UsageError("give either --params-values or --params");
+        const int npar = tip == 1 ? 7 : tip == 2 ? 4 : 6;
+        if (!o.paramsValues.empty()) {
+            s.PAR = parseValues(o.paramsValues);
+            if (s.PAR.size() != npar)
+                throw UsageError("--params-values needs " + std::to_string(npar) + " values for this type");
+        } else if (!o.paramsName.empty()) {
+            const std::string direction = par_tip(tip, in.tip3);
+            const auto set = findParSet(s.pot_prg, npar, direction, platform::toCp1250(o.paramsName));
+            if (!set) {
+                platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov");
+                return 1;
+            }
+            s.PAR = *set;
+        }
+    }
+
+    const IzracunResult r = izracun(s, in);
+    if (!r.ok)
+        return 1;
+    if (!o.saveParams.empty()) {
+        if (tip > 3 || s.PAR.size() == 0) {
+            platform::dialogs().errorBox("Parametri se niso določeni/izbrani!", "Napaka");
+            return 1;
+        }
+        if (!appendParSet(s.pot_prg, par_tip(tip, in.tip3), platform::toCp1250(o.saveParams), s.PAR))
+            return 1;
+    }
+    printSummary(s, r);
+    return 0;
+}
+
+} // namespace
 
 void addTransformCommand(CLI::App& app, int& status)
 {
-    auto* cmd = app.add_subcommand("transform", "(not available yet)");
-    cmd->callback([&status] { status = 2; });
+    auto o = std::make_shared<TransformOptions>();
+    auto* cmd = app.add_subcommand("transform", "Estimate transformation parameters and/or transform points, "
+                                                "or convert D96 coordinates, and write the results report (*.str)");
+    cmd->add_option("--report", o->report, "Results report to write (Windows-1250 text)")->required();
+    cmd->add_option("--type", o->type,
+                    "Transformation: 3r7 (spatial 7-parameter similarity), 2r4 (plane 4-parameter similarity), "
+                    "2r6 (plane 6-parameter affine), fila-tm (D96/fi_la -> D96/TM), tm-fila (D96/TM -> D96/fi_la)")
+        ->check(CLI::IsMember({"3r7", "2r4", "2r6", "fila-tm", "tm-fila"}))
+        ->capture_default_str();
+    cmd->add_option("--mode", o->mode,
+                    "full: estimate parameters and transform; coords: transform with given parameters; "
+                    "params: estimate parameters only")
+        ->check(CLI::IsMember({"full", "coords", "params"}))
+        ->capture_default_str();
+    cmd->add_option("--start", o->start, "Point file of the start datum");
+    cmd->add_option("--start-type", o->startType,
+                    "Coordinates of the start file: fila (D96 latitude/longitude), tm (D96/TM), gk (D48/GK); "
+                    "the plane types take tm or gk")
+        ->check(CLI::IsMember({"fila", "tm", "gk"}));
+    cmd->add_option("--start-columns", o->startColumns,
+                    "Field number for each column of the start file, e.g. 2,1,3 (1-3 coordinates, 4-6 standard "
+                    "deviations; plane types: 1-2 coordinates, 3-4 standard deviations)");
+    cmd->add_option("--start-angles", o->startAngles,
+                    "Notation of latitude/longitude in the start file: dec (ddd.dddddd), dms (ddd.mmssss), rad")
+        ->check(CLI::IsMember({"dec", "dms", "rad"}));
+    cmd->add_option("--end", o->end, "Point file of the end datum (not needed in mode coords)");
+    cmd->add_option("--end-type", o->endType, "Coordinates of the end datum: fila, tm or gk (also sets the target "
+                                              "ellipsoid in mode coords)")
+        ->check(CLI::IsMember({"fila", "tm", "gk"}));
+    cmd->add_option("--end-columns", o->endColumns, "Field number for each column of the end file");
+    cmd->add_option("--end-angles", o->endAngles, "Notation of latitude/longitude in the end file: dec, dms, rad")
+        ->check(CLI::IsMember({"dec", "dms", "rad"}));
+    cmd->add_option("--out-type", o->outType, "Coordinates of the transformed points: fila, tm or gk")
+        ->check(CLI::IsMember({"fila", "tm", "gk"}));
+    cmd->add_option("--heights", o->heights,
+                    "Heights: 1 = common points with h=0, H(tr)=h-N; 2 = with h, H, H(tr)=h-N; 3 = with h, H, "
+                    "heights transformed")
+        ->check(CLI::Range(1, 3))
+        ->capture_default_str();
+    cmd->add_option("--helmert", o->helmert, "on: equal unit weights; off: standard deviations from the files")
+        ->check(CLI::IsMember({"on", "off"}))
+        ->capture_default_str();
+    cmd->add_option("--height-system", o->heightSystem,
+                    "Geoid model: svs2010 (SVS2010 Koper, VRP2016) or svs2000 (SVS2000 Trst, AMG2000)")
+        ->check(CLI::IsMember({"svs2010", "svs2000"}))
+        ->capture_default_str();
+    cmd->add_option("--order", o->order, "Order of plane coordinates in the report: xy (x(n), y(e)) or yx")
+        ->check(CLI::IsMember({"xy", "yx"}))
+        ->capture_default_str();
+    cmd->add_option("--params-values", o->paramsValues,
+                    "Mode coords: the parameters, comma-separated (3r7: dx,dy,dz [m], alfa,beta,gama [\"], "
+                    "scale [ppm]; 2r4: a,b,c,d; 2r6: a1,a2,a3,b1,b2,b3)");
+    cmd->add_option("--params", o->paramsName,
+                    "Mode coords: name of a parameter set in the database (t7.par, t4.par, t6.par) of the "
+                    "direction the computation goes");
+    cmd->add_option("--save-params", o->saveParams,
+                    "After the computation, append the parameters to the database under this name");
+    cmd->add_option("--varnik", o->varnik, "Varnik project file (*.pod, *.in) in place of --start and --end");
+    cmd->add_option("--data-dir", o->dataDir,
+                    "Program folder with the data files (geoid models, parameter database); default: data/ "
+                    "beside kolmo-cli");
+    cmd->callback([o, &status] {
+        try {
+            status = run(*o);
+        } catch (const UsageError& e) {
+            std::cerr << "kolmo-cli transform: " << e.what() << '\n';
+            status = 2;
+        }
+    });
 }
 
 } // namespace kolmo::cli

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Kolmo needs to build and test (only the missing ones).
+set -euo pipefail
+packages=(
+  g++ cmake ninja-build pkg-config make
+  libeigen3-dev libboost-math-dev libqhull-dev libmatio-dev libcli11-dev
+  libgtest-dev libbenchmark-dev
+  proj-bin libproj-dev proj-data time
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  echo "Installing: ${missing[*]}"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

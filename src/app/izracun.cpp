@@ -1,0 +1,265 @@
+#include "app/izracun.h"
+
+#include "app/t_priprava.h"
+#include "engine/par2d_p.h"
+#include "engine/par3d_7.h"
+#include "engine/tran2d_p.h"
+#include "engine/tran3d_7.h"
+#include "geodesy/elipgk.h"
+#include "geodesy/interg.h"
+#include "platform/cp1250.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "plots/prik_izr.h"
+#include "reports/izpis2d_a.h"
+#include "reports/izpis2d_b.h"
+#include "reports/izpis2d_p.h"
+#include "reports/izpis3d_a.h"
+#include "reports/izpis3d_b.h"
+#include "reports/izpis3d_p.h"
+#include "reports/izpis_etm.h"
+#include "reports/izpis_tme.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+namespace kolmo {
+namespace {
+
+using platform::dialogs;
+
+// Conversions D96/fi_la <-> D96/TM with geoid heights (types 4 and 5).
+void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& out)
+{
+    try {
+        const PointSet& vhi = *s.vhi;
+        const Eigen::Index n1 = vhi.koo.rows();
+        if (vhi.koo.cols() < 3)
+            throw ComputationError("the conversion needs three columns");
+        if (!s.rez)
+            s.rez.emplace();
+        Rez& rez = *s.rez;
+        rez.koo = Mat::Zero(n1, 4);
+        // A projection that stops at a point outside the zone has shown its box
+        // and converted the rows before it; the rest keep 0 as coordinates.
+        if (s.t_tr.tip == 4) {
+            const Mat tm = elipgk(vhi.koo.leftCols(2), n1, 2, 1);
+            rez.koo.topLeftCorner(tm.rows(), 2) = tm;
+            for (Eigen::Index i = 0; i < n1; ++i) {
+                const double N = interg(vhi.koo(i, 0), vhi.koo(i, 1), geoid, s.pot_prg);
+                rez.koo(i, 3) = N;
+                rez.koo(i, 2) = vhi.koo(i, 2) - N; // ellipsoidal height -> sea level
+            }
+            out.report = in.workDir / in.izhod;
+            izpis_etm(out.report, vhi, rez, in.redXY, geoid);
+        } else {
+            const Mat fl = gkelip(vhi.koo.leftCols(2), n1, 2, 1);
+            rez.koo.topLeftCorner(fl.rows(), 2) = fl;
+            for (Eigen::Index i = 0; i < n1; ++i) {
+                const double N = interg(rez.koo(i, 0), rez.koo(i, 1), geoid, s.pot_prg);
+                rez.koo(i, 3) = N;
+                rez.koo(i, 2) = vhi.koo(i, 2) + N; // sea level -> ellipsoidal height
+            }
+            out.report = in.workDir / in.izhod;
+            izpis_tme(out.report, vhi, rez, geoid);
+        }
+        out.ok = true;
+    } catch (const std::exception&) {
+        dialogs().errorBox("Preveri podatke!", "Napaka v pretvorbi");
+    }
+}
+
+void checkParameterCount(const Vec& PAR, Eigen::Index n)
+{
+    if (PAR.size() != n)
+        throw ComputationError("the current parameters do not belong to this transformation");
+}
+
+void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
+{
+    PointSet vhi = *s.vhi;
+    PointSet vhv = *s.vhv;
+    TTr t_tr = s.t_tr;
+    t_priprava(vhi, vhv, *s.rez, t_tr);
+    s.vhi = vhi;
+    s.vhv = vhv;
+    s.t_tr = t_tr;
+
+    if (s.t_tr.izr != 2) {
+        out.est3d = par3d_7(*s.vhi, *s.vhv);
+        s.PAR = out.est3d->PAR;
+    }
+    if (s.t_tr.izr != 3) {
+        checkParameterCount(s.PAR, 7);
+        s.rez = tran3d_7(*s.vhi, *s.vhv, *s.rez, s.PAR, s.t_tr, s.pot_prg);
+    }
+    out.report = in.workDir / in.izhod;
+    switch (s.t_tr.izr) {
+    case 1:
+        s.prik = prik_izr(*s.vhi, *s.vhv, *s.rez, out.est3d->vezne);
+        izpis3d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, s.t_tr, s.PAR, *out.est3d, *s.prik, in.redXY);
+        break;
+    case 2:
+        izpis3d_a(out.report, in.data, *s.vhi, *s.rez, s.t_tr, s.PAR, in.redXY);
+        break;
+    default:
+        izpis3d_b(out.report, in.data, *s.vhi, *s.vhv, s.t_tr, s.PAR, *out.est3d);
+        break;
+    }
+}
+
+void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
+{
+    PointSet vhi = *s.vhi;
+    PointSet vhv = *s.vhv;
+    t_priprava2d(vhi, vhv, s.t_tr);
+    s.vhi = vhi;
+    s.vhv = vhv;
+
+    const int npar = s.t_tr.tip == 2 ? 4 : 6;
+    if (s.t_tr.izr != 2) {
+        out.est2d = par2d_p(*s.vhi, *s.vhv, npar);
+        s.PAR = out.est2d->PAR;
+    }
+    if (s.t_tr.izr != 3) {
+        checkParameterCount(s.PAR, npar);
+        s.rez = tran2d_p(*s.vhi, s.PAR, npar);
+    }
+    out.report = in.workDir / in.izhod;
+    switch (s.t_tr.izr) {
+    case 1:
+        s.prik = prik_izr2(*s.vhi, *s.vhv, *s.rez, out.est2d->vezne);
+        izpis2d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, npar, s.t_tr, s.PAR, *out.est2d, *s.prik, in.redXY);
+        break;
+    case 2:
+        izpis2d_a(out.report, in.data, *s.vhi, *s.vhv, *s.rez, npar, s.PAR, in.redXY);
+        break;
+    default:
+        izpis2d_b(out.report, in.data, *s.vhi, *s.vhv, npar, s.t_tr, s.PAR, *out.est2d);
+        break;
+    }
+}
+
+std::string duplicateMessage(const Names& names)
+{
+    std::string text;
+    for (const auto& n : names) {
+        if (!text.empty())
+            text += '\n';
+        text += platform::fromCp1250(n);
+    }
+    return text;
+}
+
+} // namespace
+
+Names duplicatePoints(const PointSet& p)
+{
+    // Earlier points by name and by the pair of first two coordinates; the
+    // pairs (i, j) are then produced in the order of the nested loops
+    // (i ascending, j ascending) without comparing every pair.
+    std::unordered_map<std::string, std::vector<Eigen::Index>> byName;
+    std::map<std::pair<double, double>, std::vector<Eigen::Index>> byPosition;
+    const bool twoColumns = p.koo.cols() >= 2;
+    Names out;
+    std::vector<Eigen::Index> earlier;
+    const Eigen::Index n = static_cast<Eigen::Index>(p.ime.size());
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const std::string& name = p.ime[static_cast<std::size_t>(i)];
+        auto& sameName = byName[name];
+        std::vector<Eigen::Index>* samePos = nullptr;
+        if (twoColumns && i < p.koo.rows()) {
+            // +0.0 folds -0 into 0: the two compare equal as numbers.
+            samePos = &byPosition[{p.koo(i, 0) + 0.0, p.koo(i, 1) + 0.0}];
+        }
+        earlier.clear();
+        if (samePos)
+            std::set_union(sameName.begin(), sameName.end(), samePos->begin(), samePos->end(),
+                           std::back_inserter(earlier));
+        else
+            earlier = sameName;
+        for (Eigen::Index j : earlier)
+            out.push_back(p.ime[static_cast<std::size_t>(j)]);
+        sameName.push_back(i);
+        if (samePos)
+            samePos->push_back(i);
+    }
+    return out;
+}
+
+IzracunResult izracun(AppState& s, const MainInputs& in)
+{
+    platform::BusyBracket busy;
+    IzracunResult out;
+    auto& d = dialogs();
+
+    if (!s.vhi) {
+        d.errorBox("Ni podatkov v zacetnem datumu!", "Napaka");
+        return out;
+    }
+    if (!s.vhv && s.t_tr.izr != 2 && s.t_tr.tip < 4) {
+        d.errorBox("Ni podatkov v koncnem datumu!", "Napaka");
+        return out;
+    }
+    if (in.izhod.empty()) {
+        d.errorBox("Izberi izhodno datoteko!", "Napaka");
+        return out;
+    }
+    s.t_tr.geoid = in.geoid;
+
+    if (s.t_tr.tip == 4 || s.t_tr.tip == 5) {
+        pretvorbaD96(s, in, in.geoid, out);
+        return out;
+    }
+
+    if (const Names dup = duplicatePoints(*s.vhi); !dup.empty()) {
+        d.errorBox(duplicateMessage(dup), "Podvojene tocke v zac.dat.");
+        return out;
+    }
+    if (s.t_tr.izr != 2) {
+        if (const Names dup = duplicatePoints(*s.vhv); !dup.empty()) {
+            d.errorBox(duplicateMessage(dup), "Podvojene tocke v kon.dat.");
+            return out;
+        }
+    }
+
+    s.t_tr.helm = in.helm;
+    if (!s.vhv)
+        s.vhv.emplace();
+    if (!s.rez)
+        s.rez.emplace();
+    s.vhi->tip = in.tip1;
+    s.vhv->tip = in.tip2;
+    s.rez->tip = in.tip3;
+
+    // In mode "koordinat" the end points are not needed; a placeholder row
+    // stands in for them.
+    if (s.t_tr.izr == 2)
+        s.vhv->koo = Mat::Ones(1, 3);
+    if (s.t_tr.izr == 2 && s.PAR.size() == 0) {
+        d.errorBox("Izberi parametre!", "Ni parametrov");
+        return out;
+    }
+
+    const Eigen::Index minCols = s.t_tr.tip == 1 ? 3 : 2;
+    if (s.vhi->koo.cols() < minCols || (s.vhv->koo.cols() < minCols && s.t_tr.izr != 2)) {
+        d.errorBox("Pripravi podatke v ustrezni obliki!", "Napaka v dim. matrike");
+        return out;
+    }
+    s.prik.reset();
+
+    try {
+        if (s.t_tr.tip == 1)
+            prostorska(s, in, out);
+        else
+            ravninska(s, in, out);
+        out.ok = true;
+        out.enablePrikazi = s.t_tr.izr == 1;
+    } catch (const std::exception&) {
+        d.errorBox("Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");
+    }
+    return out;
+}
+
+} // namespace kolmo

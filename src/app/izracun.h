@@ -1,0 +1,47 @@
+// The computation of the main window (action "izracun"), free of any window.
+//
+// It reads the values of the main window's controls (MainInputs) and the shared
+// state, checks the inputs, runs the conversion (types 4, 5), the spatial
+// (type 1) or a plane transformation (types 2, 3) in the chosen mode, writes the
+// results report into the working folder and stores PAR, rez, prik and the
+// prepared point sets in AppState.  Every failure shows its Slovene error box
+// through the platform's dialogs and ends the computation; AppState keeps what
+// was assigned before the failure.
+#pragma once
+
+#include "app/appstate.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kolmo {
+
+// The main window's controls as the computation reads them.
+struct MainInputs {
+    DataLabels data;                  // texts of the start-file and end-file labels
+    std::string izhod;                // results-file name
+    std::filesystem::path workDir;    // working folder; the report is written there
+    int redXY = 1;                    // "Zaporedje koord.": 1 x(n), y(e); 2 y(e), x(n)
+    int geoid = 1;                    // "Višinski sistem"
+    int helm = 1;                     // "Helmertova transformacija"
+    int tip1 = 1, tip2 = 3, tip3 = 3; // start, end and "Transf. koordinate" list values
+};
+
+// What a computation produced besides AppState, for summaries.
+struct IzracunResult {
+    bool ok = false;
+    bool enablePrikazi = false;                 // mode 1 succeeded: the plots have data
+    std::optional<Par3dResult> est3d;
+    std::optional<Par2dResult> est2d;
+    std::filesystem::path report;
+};
+
+IzracunResult izracun(AppState& s, const MainInputs& in);
+
+// Names of duplicate points: for every pair i > j (i ascending, then j
+// ascending) whose names are equal or whose first two coordinates are equal,
+// the name of point j.  Runs in time proportional to the points plus the pairs.
+Names duplicatePoints(const PointSet& p);
+
+} // namespace kolmo

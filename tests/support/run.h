@@ -1,0 +1,30 @@
+// Running kolmo-cli from tests without a shell: arguments are passed as they are.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kolmo::test {
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when the program did not exit normally
+    std::string out, err;
+};
+
+// Runs `program` with `args` in folder `cwd`, collecting stdout and stderr.
+RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
+              const std::filesystem::path& cwd = {});
+
+// Splits a command line at blanks (no quoting).
+std::vector<std::string> words(const std::string& line);
+
+// Compares two report texts line by line, ignoring the authors and date lines
+// (lines 3 and 4) and allowing a number to differ by one unit in its last
+// printed decimal.  Returns an empty string when they agree, otherwise a
+// readable list of the differing lines.
+std::string compareReports(const std::string& expected, const std::string& actual);
+
+std::string readText(const std::filesystem::path& file);
+
+} // namespace kolmo::test
