@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "reports/report_file.h"
+#include "tools/fixed_text.h"
 
 #include <exception>
 
@@ -27,31 +28,43 @@ void requireRows(const Mat& M, Eigen::Index n)
         throw ComputationError("conversion stopped before the last point");
 }
 
+// One line per point in the layouts of the tool's result file:
+//   "Elipsoidne"                 "%-12s %12.9f %14.9f %12.3f\n"  name, fi, la, h
+//   "3R-Kartezične"              "%-12s %10.3f %12.3f %12.3f\n"  name, X, Y, Z
+//   "Ravninske (x,y)" / "(y,x)"  "%-12s %10.3f %12.3f %12.3f\n"  name, x, y, H (or y, x, H)
+//                        "brez"  "%-12s %10.3f %12.3f\n"         name, x, y (or y, x)
+// The text is ASCII apart from the names, which are written as the bytes they
+// came with, so it is Windows-1250 as it stands.  Formatted by appendFixed,
+// which writes what printf writes, at a fraction of its cost.
 ReportFile resultText(const PointSet& vhi, const Mat& koo, const PretvoriSettings& s)
 {
+    if (s.tip_rez < 1 || s.tip_rez > 4)
+        throw Error("unknown result type");
+    const bool swap = s.tip_rez == 4;
+    const bool heights = s.tip_rez <= 2 || s.vis != 3;
+    const int w1 = s.tip_rez == 1 ? 12 : 10, w2 = s.tip_rez == 1 ? 14 : 12;
+    const int p12 = s.tip_rez == 1 ? 9 : 3;
+
     ReportFile out;
+    std::string chunk;
     const Eigen::Index n = koo.rows();
     for (Eigen::Index i = 0; i < n; ++i) {
-        const char* name = vhi.ime[static_cast<std::size_t>(i)].c_str();
-        const double c1 = koo(i, 0), c2 = koo(i, 1), c3 = koo(i, 2);
-        switch (s.tip_rez) {
-        case 1: out.print("%-12s %12.9f %14.9f %12.3f\n", name, c1, c2, c3); break;
-        case 2: out.print("%-12s %10.3f %12.3f %12.3f\n", name, c1, c2, c3); break;
-        case 3:
-            if (s.vis == 3)
-                out.print("%-12s %10.3f %12.3f\n", name, c1, c2);
-            else
-                out.print("%-12s %10.3f %12.3f %12.3f\n", name, c1, c2, c3);
-            break;
-        case 4:
-            if (s.vis == 3)
-                out.print("%-12s %10.3f %12.3f\n", name, c2, c1);
-            else
-                out.print("%-12s %10.3f %12.3f %12.3f\n", name, c2, c1, c3);
-            break;
-        default: throw Error("unknown result type");
+        appendPadded(chunk, vhi.ime[static_cast<std::size_t>(i)].c_str(), 12);
+        chunk += ' ';
+        appendFixed(chunk, koo(i, swap ? 1 : 0), w1, p12);
+        chunk += ' ';
+        appendFixed(chunk, koo(i, swap ? 0 : 1), w2, p12);
+        if (heights) {
+            chunk += ' ';
+            appendFixed(chunk, koo(i, 2), 12, 3);
+        }
+        chunk += '\n';
+        if (chunk.size() > (1u << 16)) {
+            out.raw(chunk);
+            chunk.clear();
         }
     }
+    out.raw(chunk);
     return out;
 }
 
