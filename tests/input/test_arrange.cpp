@@ -1,3 +1,4 @@
+#include "app/appstate.h"
 #include "input/rackot.h"
 #include "input/uredi.h"
 #include "platform/errors.h"
@@ -186,4 +187,31 @@ TEST(Arrange, PresetsFieldsAndFailures)
     EXPECT_THROW(arrange(Uredi2, "1", koo, std::vector<int>{1, 2, 3, 1}, 1), Error);
     EXPECT_THROW(arrange(Uredi2, "1", koo, std::vector<int>{0, 2, 3}, 1), Error);
     EXPECT_THROW(arrange(Uredi2d, "1", Mat::Ones(2, 5), std::nullopt, 1), Error);
+}
+
+TEST(UrediState, InitializeAndUpdateWriteBackIntoTheNamedSet)
+{
+    AppState st;
+    PointSet start;
+    start.ime = {"A"};
+    start.koo = rows({{46.0300, 14.3021, 300}});
+    st.vhi = start;
+    st.C1 = Mat::Ones(3, 3); // left from an earlier window
+    EXPECT_THROW(urediInitialize(st, Uredi, "b.pod", "1", "2"), Error); // no end-datum points
+    EXPECT_EQ(st.C1.size(), 0);
+
+    const UrediWindow w = urediInitialize(st, Uredi, "a.pod", "1", "1");
+    EXPECT_EQ(st.tip, "1");
+    EXPECT_EQ(st.C, start.koo);
+    ASSERT_TRUE(urediUpdate(st, Uredi, w.preset, w.anglePreset));
+    EXPECT_EQ(st.vhi->koo.cols(), 6);
+    EXPECT_NEAR(st.vhi->koo(0, 0), 46.05, 1e-12);
+    EXPECT_EQ(st.vhi->ime, Names{"A"});
+    EXPECT_FALSE(st.vhv);
+
+    // A failing conversion writes nothing back.
+    st.vhv = start;
+    urediInitialize(st, Uredi, "b.pod", "1", "2");
+    EXPECT_FALSE(urediUpdate(st, Uredi, w.preset, 9));
+    EXPECT_EQ(st.vhv->koo, start.koo);
 }
