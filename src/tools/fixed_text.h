@@ -2,7 +2,7 @@
 //
 // appendFixed(s, v, w, p) appends exactly what printf("%w.pf", v) writes: the
 // number correctly rounded to p decimals (ties as the binary value decides),
-// right-aligned in at least w characters.  std::to_chars is specified to give
+// right-aligned in at least w characters.  std::to_chars gives, by the C++ standard,
 // the same digits as printf in the C locale and runs an order of magnitude
 // faster than glibc's multi-precision printf, which matters for a million points.
 // appendPadded(s, text, w) appends what printf("%-ws", text) writes.
