@@ -1,11 +1,132 @@
+// kolmo-cli convert: the coordinate conversion tool in batch form.
 #include "commands.h"
 
+#include "input/uredi.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+#include "tools/mod_pret.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace kolmo::cli {
+namespace {
+
+struct ConvertOptions {
+    std::string in, out;
+    std::string inType = "ell", ellipsoid = "grs80", outType = "plane-xy";
+    std::string heights = "orthometric", heightSystem = "svs2010";
+    std::vector<int> columns;
+    std::string angles;
+    std::filesystem::path dataDir;
+};
+
+// Choice names -> the tool's pop-up values.
+const std::map<std::string, int> kInTypes{{"ell", 1}, {"cart", 2}, {"plane", 3}};
+const std::map<std::string, int> kEllipsoids{{"wgs84", 1}, {"grs80", 2}, {"bessel", 3}};
+const std::map<std::string, int> kOutTypes{{"ell", 1}, {"cart", 2}, {"plane-xy", 3}, {"plane-yx", 4}};
+const std::map<std::string, int> kHeights{{"orthometric", 1}, {"ellipsoidal", 2}, {"none", 3}};
+const std::map<std::string, int> kHeightSystems{{"svs2010", 1}, {"svs2000", 2}};
+const std::map<std::string, int> kAngles{{"dec", 1}, {"dms", 2}, {"rad", 3}};
+
+std::vector<std::string> keys(const std::map<std::string, int>& m)
+{
+    std::vector<std::string> k;
+    for (const auto& [name, value] : m)
+        k.push_back(name);
+    return k;
+}
+
+int run(const ConvertOptions& o)
+{
+    PretvoriSettings s;
+    s.tip_vh = kInTypes.at(o.inType);
+    s.eli = kEllipsoids.at(o.ellipsoid);
+    s.tip_rez = kOutTypes.at(o.outType);
+    s.vis = kHeights.at(o.heights);
+    s.geoid = kHeightSystems.at(o.heightSystem);
+
+    std::optional<PointSet> vhi;
+    if (!vhDat(vhi, o.in))
+        return 1;
+    if (!o.columns.empty() || !o.angles.empty()) {
+        const int kot = o.angles.empty() ? 1 : kAngles.at(o.angles);
+        std::optional<std::vector<int>> fields;
+        if (!o.columns.empty())
+            fields = o.columns;
+        try {
+            vhi->koo = arrange(Uredi2, std::to_string(s.tip_vh), vhi->koo, fields, kot);
+        } catch (const Error&) {
+            platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka");
+            return 1;
+        }
+    }
+    return pretvori(vhi, s, o.out, o.dataDir) ? 0 : 1;
+}
+
+} // namespace
 
 void addConvertCommand(CLI::App& app, int& status)
 {
-    auto* cmd = app.add_subcommand("convert", "(not available yet)");
-    cmd->callback([&status] { status = 2; });
+    auto opts = std::make_shared<ConvertOptions>();
+    auto* cmd = app.add_subcommand(
+        "convert",
+        "Convert the points of one file between ellipsoidal, Cartesian and plane (transverse Mercator, "
+        "central meridian 15 E, scale 0.9999) coordinates on one ellipsoid, optionally with geoid "
+        "heights. No datum transformation is applied.");
+    cmd->add_option("--in", opts->in,
+                    "Input point file: one point per line, a name followed by numbers (decimal point or "
+                    "comma); only the first three numbers are used")
+        ->required();
+    cmd->add_option("--out", opts->out, "Result file (replaced; Windows-1250 text, LF line ends)")->required();
+    cmd->add_option("--in-type", opts->inType,
+                    "Input coordinates: ell = latitude, longitude (decimal degrees), height; cart = "
+                    "geocentric X, Y, Z; plane = x (northing), y (easting), height above sea level. Plane "
+                    "values above 5000000 have the zone digit 5 removed")
+        ->check(CLI::IsMember(keys(kInTypes)))
+        ->capture_default_str();
+    cmd->add_option("--ellipsoid", opts->ellipsoid, "Ellipsoid of input and result: wgs84, grs80 (D96) or bessel (D48)")
+        ->check(CLI::IsMember(keys(kEllipsoids)))
+        ->capture_default_str();
+    cmd->add_option("--out-type", opts->outType,
+                    "Result coordinates: ell, cart, plane-xy (northing then easting) or plane-yx (easting "
+                    "then northing); must differ from the input type (plane-yx may follow plane input)")
+        ->check(CLI::IsMember(keys(kOutTypes)))
+        ->capture_default_str();
+    cmd->add_option("--heights", opts->heights,
+                    "Heights written: orthometric = above sea level (plane result: h - N), ellipsoidal "
+                    "(ellipsoidal result from plane input: H + N), none = no height column for plane "
+                    "results; other combinations pass the input height through. N is the geoid height of "
+                    "--height-system")
+        ->check(CLI::IsMember(keys(kHeights)))
+        ->capture_default_str();
+    cmd->add_option("--height-system", opts->heightSystem,
+                    "Height system of the geoid height N: svs2010 (Koper, model VRP2016) or svs2000 (Trst, "
+                    "model AMG2000)")
+        ->check(CLI::IsMember(keys(kHeightSystems)))
+        ->capture_default_str();
+    cmd->add_option("--columns", opts->columns,
+                    "Field of each input column, comma separated (1-3: for ell fi,la,h; for cart X,Y,Z; for "
+                    "plane x,y,H), e.g. 2,1,3 for files that write longitude first. Default: file order")
+        ->delimiter(',')
+        ->expected(1, 3)
+        ->check(CLI::Range(1, 3));
+    cmd->add_option("--angles", opts->angles,
+                    "Notation of latitude and longitude in an ellipsoidal input file: dec = decimal degrees "
+                    "(default), dms = ddd.mmssss (degrees, minutes, seconds with decimals), rad = radians")
+        ->check(CLI::IsMember(keys(kAngles)));
+    opts->dataDir = defaultDataDir();
+    cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: data beside kolmo-cli)")
+        ->capture_default_str();
+    cmd->footer("Exit status: 0 success, 1 conversion error (message on stderr as \"<title>: <message>\"), "
+                "2 usage error.");
+    cmd->callback([opts, &status] {
+        if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")
+            throw CLI::ValidationError("--angles", "an angle notation applies to ellipsoidal input only");
+        status = run(*opts);
+    });
 }
 
 } // namespace kolmo::cli

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 
 #include <cmath>
+#include <stdexcept>
 
 namespace kolmo {
 namespace {
@@ -44,6 +45,14 @@ struct MeridianArc {
     }
 };
 
+// The kernels read columns 1 and 2 of rows 1..n; anything less would read
+// past the matrix.
+void checkShape(const Mat& A, Eigen::Index n)
+{
+    if (n < 0 || n > A.rows() || (n > 0 && A.cols() < 2))
+        throw std::invalid_argument("elipgk/gkelip: matrix too small for the requested points");
+}
+
 void zoneError() { platform::dialogs().errorBox("Izven obmocja 5.cone GK!", "Napaka"); }
 
 // Plane (already without false origin and scale) -> geodetic, radians.
@@ -75,6 +84,7 @@ std::pair<double, double> inverse(const MeridianArc& M, double xp, double yp)
 
 Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
 {
+    checkShape(A, n);
     const MeridianArc M(elip);
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
@@ -105,6 +115,7 @@ Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
 
 Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
 {
+    checkShape(A, n);
     const MeridianArc M(elip);
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
@@ -124,6 +135,7 @@ Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
 
 std::pair<double, double> tmelip(const Mat& A)
 {
+    checkShape(A, A.rows());
     const MeridianArc M(2);
     std::pair<double, double> out{0.0, 0.0};
     for (Eigen::Index i = 0; i < A.rows(); ++i) {

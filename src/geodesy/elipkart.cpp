@@ -4,9 +4,17 @@
 #include "platform/dialogs.h"
 
 #include <cmath>
+#include <stdexcept>
 
 namespace kolmo {
 namespace {
+
+// n beyond the rows of A would read past the matrix.
+void checkRows(const Mat& A, Eigen::Index n)
+{
+    if (n < 0 || n > A.rows())
+        throw std::invalid_argument("elipkart/kartelip: more points requested than the matrix holds");
+}
 
 bool enoughColumns(const Mat& A)
 {
@@ -22,6 +30,7 @@ Mat elipkart(const Mat& A, Eigen::Index n, int elip)
 {
     if (!enoughColumns(A))
         return Mat();
+    checkRows(A, n);
     const Ellipsoid el = parelip(elip);
     const double e2sq = el.e * el.e;
     Mat B(n, 3);
@@ -42,6 +51,7 @@ Mat kartelip(const Mat& A, Eigen::Index n, int elip)
 {
     if (!enoughColumns(A))
         return Mat();
+    checkRows(A, n);
     const Ellipsoid el = parelip(elip);
     const double e2sq = el.e * el.e;
     const double ep2sq = el.e2 * el.e2;
@@ -60,7 +70,12 @@ Mat kartelip(const Mat& A, Eigen::Index n, int elip)
             // On the Y-Z plane the quotient is undefined; the direction is plain.
             la = Y > 0 ? kPi / 2.0 : (Y < 0 ? 1.5 * kPi : 0.0);
         }
-        B(i, 1) = la * 180.0 / kPi;
+        // A Y just below zero puts atan(Y/X) + 2 pi on 2 pi itself after rounding,
+        // and Y = -0 gives -0: keep the longitude in [0, 360).
+        double la_deg = la * 180.0 / kPi + 0.0;
+        if (la_deg >= 360.0)
+            la_deg -= 360.0;
+        B(i, 1) = la_deg;
         const double theta = std::atan((Z * el.a) / (p * el.b));
         const double st = std::sin(theta), ct = std::cos(theta);
         const double fi = std::atan((Z + ep2sq * el.b * st * st * st) / (p - e2sq * el.a * ct * ct * ct));

@@ -1,0 +1,30 @@
+// prebsi: reads a point file into a PointSet.
+//
+// A point file is plain text, one point per line: the point name, then up to
+// six numbers (coordinates, then standard deviations), separated by blanks or
+// tabs.  Lines are trimmed and blank lines skipped; there is no comment or
+// header syntax.  In the name every "%" becomes "_"; in the numbers a decimal
+// comma is read as a decimal point.  Numbers after the sixth are ignored.
+// Rows shorter than the widest row are filled with 0; a file whose widest row
+// has exactly two numbers gets two more columns of 1 (unit standard
+// deviations of a plane point set).  Names are kept byte for byte (Windows-1250).
+//
+// The read fails as a whole with kolmo::FileError: a missing file
+// ("File not found."), a token that is not a finite number, a line with a name
+// and no number, or a file without any data line.  Callers show
+// "Napacna oblika podatkov!".  `tip` is left at 0.
+#pragma once
+
+#include "input/pointset.h"
+
+#include <filesystem>
+#include <string_view>
+
+namespace kolmo {
+
+PointSet prebsi(const std::filesystem::path& dat);
+
+// The same reading applied to the text of a file already in memory.
+PointSet prebsiText(std::string_view text);
+
+} // namespace kolmo

@@ -1,0 +1,44 @@
+// mod_pret: the coordinate conversion tool ("Pretvorba koordinat") without its
+// window.  Points of one file are converted between ellipsoidal, Cartesian and
+// plane (transverse Mercator, zone of 15 deg E) coordinates on one ellipsoid,
+// with optional geoid heights, and written to a text file.  No datum
+// transformation is involved.
+//
+// Choice codes (the tool's pop-up values):
+//   tip_vh   1 "Elipsoidne", 2 "3R-Kartezične", 3 "Ravninske"
+//   eli      1 "WGS-84", 2 "GRS-80", 3 "Bessel"
+//   tip_rez  1 "Elipsoidne", 2 "3R-Kartezične", 3 "Ravninske (x,y)", 4 "Ravninske (y,x)"
+//   vis      1 "Nadmorske", 2 "Elipsoidne", 3 "brez"
+//   geoid    1 "SVS2010 (Koper)", 2 "SVS2000 (Trst)"
+#pragma once
+
+#include "input/pointset.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kolmo {
+
+struct PretvoriSettings {
+    int tip_vh = 1;
+    int eli = 2;
+    int tip_rez = 3;
+    int vis = 1;
+    int geoid = 1;
+};
+
+// VhDat: reads the input file into vhi with its coordinates cut to the first
+// three columns.  On failure shows "Napacna oblika podatkov!" titled "Napaka
+// pri branju datoteke", leaves vhi as it was and returns false.
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file);
+
+// P R E T V O R I: converts vhi and writes the result file `izhod` (Windows-1250,
+// bare line feeds, replacing an existing file).  Plane input coordinates above
+// 5 000 000 lose their zone digit in vhi itself.  Geoid heights come from the
+// models in the program folder pot_prg.  Every failure shows its error box
+// (titled "Napaka") and returns false; nothing is written then.
+bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
+              const std::filesystem::path& pot_prg);
+
+} // namespace kolmo
