@@ -1,5 +1,6 @@
 #include "engine/obod_izr.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -8,6 +9,9 @@ namespace kolmo {
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+// An outline whose area is below this fraction of its squared extent is a
+// line: a strip of relative width 1e-12 covers nothing.
+constexpr double kFlatArea = 1e-12;
 
 bool samePoint(const Mat& A, Eigen::Index i, double c1, double c2) { return A(i, 0) == c1 && A(i, 1) == c2; }
 
@@ -120,6 +124,14 @@ Obod obod_izr(const Mat& A)
     double pov = 0;
     for (Eigen::Index i = 0; i < m; ++i)
         pov -= (o.obodne(i, 0) - o.obodne(i + 1, 0)) * (o.obodne(i, 1) + o.obodne(i + 1, 1)) * 0.5;
+    // Points on one line can also leave three or more vertices (the march
+    // may step back along the line to a point it passed); an area that
+    // vanishes against the square of the extent marks that case.
+    double extent = 0;
+    for (Eigen::Index k = 1; k < m; ++k)
+        extent = std::max(extent, std::hypot(o.obodne(k, 0) - s1, o.obodne(k, 1) - s2));
+    if (!(std::abs(pov) > kFlatArea * extent * extent))
+        return segmentOutline(A, t1);
     o.pov = pov;
     return o;
 }

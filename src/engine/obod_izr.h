@@ -17,8 +17,9 @@
 // A, closed (the last row repeats the first).  `pov`: the enclosed area in m^2
 // by the trapezoid formula, positive for this direction of travel.
 //
-// Degenerate input (no rows, one distinct point, all points on one line) has no
-// proper polygon: `obodne` is then the closed segment between the start point
+// Degenerate input (no rows, one distinct point, all points on one line, or
+// an outline whose area is below 1e-12 of its squared extent) has no proper
+// polygon: `obodne` is then the closed segment between the start point
 // and the point farthest from it (or the start point twice, or 0 x 2 for no
 // rows) and `pov` is 0.  The march is bounded by the number of rows and stops
 // when no candidate remains or a vertex would repeat, so it always ends.

@@ -16,9 +16,9 @@ constexpr int kMaxIterations = 30;
 constexpr double kThreshold = 1e-6;
 // Below this reciprocal condition number of the equilibrated normal matrix the
 // common points do not determine the parameters (coincident points, or
-// collinear ones for the affine model).  Legitimate small networks far from
-// the origin stay many orders of magnitude above it.
-constexpr double kMinRcond = 1e-14;
+// collinear ones for the affine model); with centred coordinates an ordinary
+// network stays within a few orders of magnitude of 1.
+constexpr double kMinRcond = 1e-13;
 
 template <int P>
 using Row = Eigen::Matrix<double, 1, P>;
@@ -31,26 +31,54 @@ struct PointModel {
     Eigen::Vector2d f;             // misclosure, given minus computed
 };
 
+// (x, y) start point, (xe, ye) end point, (xc, yc) the start point relative
+// to the centroid of the common points (see centredToModel).
 template <int P>
-PointModel<P> linearise(const Eigen::Matrix<double, P, 1>& x0, double x, double y, double xe, double ye)
+PointModel<P> linearise(const Eigen::Matrix<double, P, 1>& x0, double x, double y, double xe, double ye, double xc,
+                        double yc)
 {
     PointModel<P> m;
     if constexpr (P == 4) {
         // x' = a x - b y + c,  y' = b x + a y + d
         m.A << x0(0), -x0(1), -1, 0, //
             x0(1), x0(0), 0, -1;
-        m.B << x, -y, 1, 0, //
-            y, x, 0, 1;
+        m.B << xc, -yc, 1, 0, //
+            yc, xc, 0, 1;
         m.f << xe - (x0(0) * x - x0(1) * y + x0(2)), ye - (x0(1) * x + x0(0) * y + x0(3));
     } else {
         // x' = a1 x + a2 y + a3,  y' = b1 x + b2 y + b3
         m.A << x0(0), x0(1), -1, 0, //
             x0(3), x0(4), 0, -1;
-        m.B << x, y, 1, 0, 0, 0, //
-            0, 0, 0, x, y, 1;
+        m.B << xc, yc, 1, 0, 0, 0, //
+            0, 0, 0, xc, yc, 1;
         m.f << xe - (x0(0) * x + x0(1) * y + x0(2)), ye - (x0(3) * x + x0(4) * y + x0(5));
     }
     return m;
+}
+
+// The normal equations are formed with the start coordinates relative to their
+// centroid (xm, ym): the translations then become those of the centroid,
+//   c~ = c + a xm - b ym,  d~ = d + b xm + a ym          (four parameters)
+//   a3~ = a3 + a1 xm + a2 ym,  b3~ = b3 + b1 xm + b2 ym  (six parameters),
+// and a correction of the centred parameters maps back to the model's by the
+// inverse of that linear change.  Both forms give the same correction in exact
+// arithmetic, but on 100 km coordinates the raw normal matrix has a condition
+// number near 1e17 and its rounding alone moves the translations by about
+// 1e-6 m - the size of the convergence threshold - so the iteration count
+// would depend on rounding.  Centred, the second correction for equal
+// standard deviations is zero to about 1e-10 m, as the model says.
+template <int P>
+Eigen::Matrix<double, P, 1> centredToModel(const Eigen::Matrix<double, P, 1>& dc, double xm, double ym)
+{
+    Eigen::Matrix<double, P, 1> d = dc;
+    if constexpr (P == 4) {
+        d(2) = dc(2) - dc(0) * xm + dc(1) * ym;
+        d(3) = dc(3) - dc(1) * xm - dc(0) * ym;
+    } else {
+        d(2) = dc(2) - dc(0) * xm - dc(1) * ym;
+        d(5) = dc(5) - dc(3) * xm - dc(4) * ym;
+    }
+    return d;
 }
 
 double sdOr1(const Mat& koo, Eigen::Index row, Eigen::Index col) { return col < koo.cols() ? koo(row, col) : 1.0; }
@@ -71,6 +99,8 @@ Par2dResult estimate(Vezne vezne)
         q[static_cast<std::size_t>(i)] = s.cwiseAbs2();
     }
 
+    const double xm = X.col(0).mean(), ym = X.col(1).mean();
+
     VecP x0 = VecP::Zero();
     double maxd = 1;
     int iter = 0;
@@ -80,7 +110,7 @@ Par2dResult estimate(Vezne vezne)
         VecP t = VecP::Zero();
         vQv = 0;
         for (Eigen::Index i = 0; i < n; ++i) {
-            const PointModel<P> m = linearise<P>(x0, X(i, 0), X(i, 1), Y(i, 0), Y(i, 1));
+            const PointModel<P> m = linearise<P>(x0, X(i, 0), X(i, 1), Y(i, 0), Y(i, 1), X(i, 0) - xm, X(i, 1) - ym);
             const Eigen::Vector4d& Qi = q[static_cast<std::size_t>(i)];
             const Eigen::Matrix2d M = m.A * Qi.asDiagonal() * m.A.transpose(); // A_i Q_i A_i^T
             const double det = M(0, 0) * M(1, 1) - M(0, 1) * M(1, 0);
@@ -98,7 +128,7 @@ Par2dResult estimate(Vezne vezne)
             vQv += u.dot(Qi.asDiagonal() * u);
         }
 
-        // Equilibrate before judging the rank: the columns of N differ by ten
+        // Equilibrate before judging the rank: the columns of N differ by many
         // orders of magnitude between the dimensionless and the translation
         // parameters, which says nothing about the geometry.
         const VecP d = N.diagonal();
@@ -109,7 +139,7 @@ Par2dResult estimate(Vezne vezne)
         if (!(Eigen::PartialPivLU<MatP>(Ns).rcond() >= kMinRcond))
             throw ComputationError("par2d_p: singular normal matrix (coincident or collinear common points)");
 
-        const VecP delta = N.partialPivLu().solve(t);
+        const VecP delta = centredToModel<P>(N.partialPivLu().solve(t), xm, ym);
         if (!delta.allFinite())
             throw ComputationError("par2d_p: non-finite parameter correction");
         x0 += delta;

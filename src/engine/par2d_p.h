@@ -30,14 +30,18 @@
 //   N = sum_i B_i^T M_i^-1 B_i,   t = sum_i B_i^T M_i^-1 f_i,                 (2)
 //
 // which is the dense product term for term with the zero blocks left out: the
-// cost is O(n) per iteration instead of O(n^3).
+// cost is O(n) per iteration instead of O(n^3).  B is formed with the start
+// coordinates relative to their centroid and the correction mapped back to
+// the parameters above (same correction in exact arithmetic, see par2d_p.cpp):
+// raw 100 km coordinates make N so ill-conditioned that rounding alone
+// reaches the 1e-6 threshold.
 //
 // The first correction is the solution weighted by the end-point variances
 // alone (A has zero start-coordinate columns at the zero start); later ones
 // re-weight with the start-point variances carried through the parameters.
 // With equal standard deviations M_i is the same matrix for every point and
-// the second correction vanishes up to rounding; for the affine model on
-// 100 km coordinates that rounding is close to 1e-6 m in the translations.
+// the second correction vanishes (to about 1e-10 m), so such a run ends after
+// two iterations.
 //
 // Accuracy: with A, Q, f of the last iteration, the residuals are
 // v = Q A^T (A Q A^T)^-1 f and m0 = sqrt(v^T Q^-1 v / (2n - nPar)) in metres
