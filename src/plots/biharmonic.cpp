@@ -67,8 +67,9 @@ Mat BiharmonicSpline::operator()(const Mat& points) const
         for (Eigen::Index l = 0; l < nb; ++l) {
             const double qx = points(b0 + l, 0) - centre_(0);
             const double qy = points(b0 + l, 1) - centre_(1);
-            const Eigen::ArrayXd s = (px_.array() - qx).square() + (py_.array() - qy).square();
-            G.col(l) = greenOfSquared(s);
+            auto g = G.col(l).array();
+            g = (px_.array() - qx).square() + (py_.array() - qy).square();
+            g = greenOfSquared(g); // element-wise, so the aliasing is harmless
         }
         out.middleRows(b0, nb).noalias() = G.leftCols(nb).transpose() * w_;
     }
