@@ -20,9 +20,6 @@ constexpr double kThreshold = 1e-6;
 // network stays within a few orders of magnitude of 1.
 constexpr double kMinRcond = 1e-13;
 
-template <int P>
-using Row = Eigen::Matrix<double, 1, P>;
-
 // Linearisation of the two condition equations of one point.
 template <int P>
 struct PointModel {
@@ -62,10 +59,11 @@ PointModel<P> linearise(const Eigen::Matrix<double, P, 1>& x0, double x, double 
 //   a3~ = a3 + a1 xm + a2 ym,  b3~ = b3 + b1 xm + b2 ym  (six parameters),
 // and a correction of the centred parameters maps back to the model's by the
 // inverse of that linear change.  Both forms give the same correction in exact
-// arithmetic, but on 100 km coordinates the raw normal matrix has a condition
-// number near 1e17 and its rounding alone moves the translations by about
-// 1e-6 m - the size of the convergence threshold - so the iteration count
-// would depend on rounding.  Centred, the second correction for equal
+// arithmetic, but on 100 km coordinates the raw normal matrix is so
+// ill-conditioned that its rounding alone moves the translations by about
+// 1e-6 m (0.9e-6 and 1.6e-6 m in the second correction of the 12-point
+// Ljubljana network) - the size of the convergence threshold - so the
+// iteration count would depend on rounding.  Centred, the second correction for equal
 // standard deviations is zero to about 1e-10 m, as the model says.
 template <int P>
 Eigen::Matrix<double, P, 1> centredToModel(const Eigen::Matrix<double, P, 1>& dc, double xm, double ym)
