@@ -1,0 +1,19 @@
+// tran2d_p: applies the plane four- or six-parameter transformation.
+//
+// For each row of vhi.koo (x, y in metres; further columns ignored):
+//   nPar 4, PAR = (a, b, c, d):             x' = a x - b y + c,   y' = b x + a y + d
+//   nPar 6, PAR = (a1, a2, a3, b1, b2, b3): x' = a1 x + a2 y + a3, y' = b1 x + b2 y + b3
+// Returns a new record with `koo` only: one row per start point, x', y'.
+//
+// Throws ComputationError for an nPar other than 4 or 6, a PAR shorter than
+// nPar, or a vhi.koo with fewer than two columns.
+#pragma once
+
+#include "engine/records.h"
+#include "input/pointset.h"
+
+namespace kolmo {
+
+Rez tran2d_p(const PointSet& vhi, const Vec& PAR, int nPar);
+
+} // namespace kolmo
