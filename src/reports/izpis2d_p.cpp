@@ -54,7 +54,7 @@ void izpis2d_p(const std::filesystem::path& dat_r, const DataLabels& data, const
     out("\n\nSrednji stand. odklon: %7.3f m", est.m0);
     out("\nŠtevilo iteracij: %3d", est.iter);
     out("\nŠtevilo veznih točk: %3d", static_cast<int>(est.vezne.ime.size()));
-    izpis::povrsina(out, prik.pov);
+    out("\n\nPovršina oboda območja transformacije:  %-5.2f km2", prik.pov / 1000000.0);
     izpis::statistika(out, {&dx, &dy}, "\n----------------------------");
     out.shrani(dat_r);
 }

@@ -124,7 +124,7 @@ void izpis3d_p(const std::filesystem::path& dat_r, const DataLabels& data, const
     out("\nTRANSFORMACIJSKI PARAMETRI\n\n");
     izpis::parametri3d(out, PAR);
     izpis::natancnost3d(out, est);
-    izpis::povrsina(out, prik.pov);
+    out("\nPovršina oboda območja transformacije:  %-5.2f km2", prik.pov / 1000000.0);
     if (zVisino)
         izpis::statistika(out, {&dx, &dy, &dH}, "\n----------------------------------");
     else

@@ -249,11 +249,6 @@ void datoteke(Izpis& out, const std::string& a, const std::string& b)
     }
 }
 
-void povrsina(Izpis& out, double pov)
-{
-    out("\nPovršina oboda območja transformacije:  %-5.2f km2", pov / 1000000.0);
-}
-
 void zunajSlo(Izpis& out, double N)
 {
     if (N < 40)

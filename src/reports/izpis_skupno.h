@@ -139,9 +139,6 @@ void vezneTocke(Izpis& out, const Names& vezne);
 // the start-file and end-file lines.
 void datoteke(Izpis& out, const std::string& a, const std::string& b);
 
-// Area of the transformation outline in km² (`pov` in m²).
-void povrsina(Izpis& out, double pov);
-
 // " * zunaj SLO" after a geoid height below 40 m (outside the geoid model).
 void zunajSlo(Izpis& out, double N);
 
