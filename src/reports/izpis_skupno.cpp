@@ -13,17 +13,17 @@
 namespace kolmo::izpis {
 namespace {
 
-// printf of one conversion `spec` (a complete "%...x" text) with one value.
+// printf of one conversion `pretvorba` (a complete "%...x" text) with one value.
 template <class T>
-std::string enaPretvorba(const std::string& spec, T v)
+std::string enaPretvorba(const std::string& pretvorba, T v)
 {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    const int n = std::snprintf(nullptr, 0, spec.c_str(), v);
+    const int n = std::snprintf(nullptr, 0, pretvorba.c_str(), v);
     if (n <= 0)
         return {};
     std::string s(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(s.data(), s.size(), spec.c_str(), v);
+    std::snprintf(s.data(), s.size(), pretvorba.c_str(), v);
 #pragma GCC diagnostic pop
     s.resize(static_cast<std::size_t>(n));
     return s;
