@@ -1,0 +1,15 @@
+// Report of a spatial transformation with given parameters: start points,
+// transformed points and the parameters used.
+#pragma once
+
+#include "engine/records.h"
+
+#include <filesystem>
+
+namespace kolmo {
+
+// Writes the report to `dat_r`.  Throws FileError when the file cannot be written.
+void izpis3d_a(const std::filesystem::path& dat_r, const DataLabels& data, const PointSet& vhi, const Rez& rez,
+               const TTr& t_tr, const Vec& PAR, int redXY);
+
+} // namespace kolmo
