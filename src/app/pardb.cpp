@@ -1,0 +1,289 @@
+#include "app/pardb.h"
+
+#include "platform/cp1250.h"
+#include "platform/dialogs.h"
+#include "platform/numtext.h"
+#include "platform/textread.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kolmo {
+namespace {
+
+constexpr std::string_view kNotSaved = "Parametri niso shranjeni! Datoteke s parametri ni mogoče zapisati.";
+constexpr std::string_view kDamaged =
+    "Parametri niso shranjeni! Zapisi v datoteki s parametri niso celi, zato nov zapis ne bi bil berljiv.";
+
+// Decimals of each parameter in a record.  The plane coefficients are
+// dimensionless: at 460 km from the origin a change of 5e-7 in one of them moves
+// a point by 0.23 m, so they keep 12 decimals; metres, arc seconds and ppm keep 6.
+std::vector<int> recordDecimals(Eigen::Index npar)
+{
+    switch (npar) {
+    case 7: return {6, 6, 6, 6, 6, 6, 6};
+    case 4: return {12, 12, 6, 6};
+    case 6: return {12, 12, 6, 12, 12, 6};
+    default: throw std::invalid_argument("parameter count must be 4, 6 or 7");
+    }
+}
+
+void appendFixed(std::string& out, double v, int decimals)
+{
+    std::array<char, 400> buf;  // any finite double in fixed notation fits
+    const auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), v,
+                                         std::chars_format::fixed, decimals);
+    if (ec != std::errc())
+        throw std::invalid_argument("parameter value cannot be written");
+    out.append(buf.data(), end);
+}
+
+bool failBox(std::string_view message)
+{
+    platform::dialogs().errorBox(message, kParTitle);
+    return false;
+}
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports whether the close succeeded.
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool readAll(int fd, off_t size, std::string& text)
+{
+    text.resize(static_cast<std::size_t>(size));
+    off_t done = 0;
+    while (done < size) {
+        const ssize_t r = ::pread(fd, text.data() + done, static_cast<std::size_t>(size - done), done);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return false;
+        done += r;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string parFileName(int npar)
+{
+    switch (npar) {
+    case 7: return "t7.par";
+    case 4: return "t4.par";
+    case 6: return "t6.par";
+    default: return {};
+    }
+}
+
+std::filesystem::path parFilePath(const std::filesystem::path& pot_prg, int npar)
+{
+    return pot_prg / parFileName(npar);
+}
+
+ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip)
+{
+    if (npar < 1)
+        throw std::invalid_argument("parameter count must be positive");
+    const auto fields = platform::splitFields(text);
+    const std::size_t n = static_cast<std::size_t>(npar) + 2;
+    const std::size_t groups = fields.size() / n;  // left-over fields are ignored
+    ParSets out;
+    std::vector<double> values;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const auto* f = &fields[g * n];
+        if (f[0].size() != par_tip.size())
+            throw ParDbError(std::string(kParFileBad));
+        if (f[0] != par_tip)
+            continue;
+        for (std::size_t j = 2; j < n; ++j) {
+            const auto v = platform::parseNumber(f[j]);
+            if (!v)
+                throw ParDbError(std::string(kParFileBad));
+            values.push_back(*v);
+        }
+        out.names.push_back(platform::fromCp1250(f[1]));
+    }
+    const auto rows = static_cast<Eigen::Index>(out.names.size());
+    out.datap.resize(rows, npar);
+    for (Eigen::Index r = 0; r < rows; ++r)
+        for (Eigen::Index c = 0; c < npar; ++c)
+            out.datap(r, c) = values[static_cast<std::size_t>(r * npar + c)];
+    return out;
+}
+
+ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip)
+{
+    const auto file = parFilePath(pot_prg, npar);
+    std::error_code ec;
+    if (parFileName(npar).empty() || !std::filesystem::is_regular_file(file, ec))
+        throw ParDbError(std::string(kParFileMissing));
+    std::string text;
+    try {
+        text = platform::readFile(file);
+    } catch (const FileError&) {
+        throw ParDbError(std::string(kParFileBad));  // there, but not readable
+    }
+    return parseParSets(text, npar, par_tip);
+}
+
+std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
+                              const std::string& par_tip, const std::string& name)
+{
+    const ParSets sets = readParSets(pot_prg, npar, par_tip);
+    for (std::size_t k = 0; k < sets.names.size(); ++k)
+        if (sets.names[k] == name)
+            return Vec(sets.datap.row(static_cast<Eigen::Index>(k)).transpose());
+    return std::nullopt;
+}
+
+std::string parRecord(const std::string& tip_par, const std::string& nameCp1250, const Vec& PAR)
+{
+    const auto decimals = recordDecimals(PAR.size());
+    std::string out = tip_par;
+    out += ',';
+    out += nameCp1250;
+    for (Eigen::Index i = 0; i < PAR.size(); ++i) {
+        out += ',';
+        appendFixed(out, PAR(i), decimals[static_cast<std::size_t>(i)]);
+    }
+    return out;
+}
+
+std::optional<std::string> checkParSet(const std::string& tip_par, const std::string& name, const Vec& PAR)
+{
+    if (PAR.size() != 7 && PAR.size() != 4 && PAR.size() != 6)
+        return "Parametri se niso določeni/izbrani!";
+    if (tip_par != "1" && tip_par != "2")
+        return "Parametri niso shranjeni! Smer transformacije ni določena.";
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        return "Vpiši ime parametrov!";
+    if (name.find_first_of(",\r\n") != std::string::npos)
+        return "Ime parametrov ne sme vsebovati vejice ali preloma vrstice!";
+    for (Eigen::Index i = 0; i < PAR.size(); ++i)
+        if (!std::isfinite(PAR(i)))
+            return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
+    return std::nullopt;
+}
+
+bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
+                  const std::string& name, const Vec& PAR)
+{
+    if (const auto why = checkParSet(tip_par, name, PAR))
+        return failBox(*why);
+    std::string record(1, '\n');
+    record += parRecord(tip_par, platform::toCp1250(name), PAR);
+    const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
+
+    Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return failBox(kNotSaved);
+    // Cooperating savers wait here: the check of the file's end and the append
+    // below happen as one step.
+    while (::flock(fd.get(), LOCK_EX) != 0)
+        if (errno != EINTR)
+            return failBox(kNotSaved);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return failBox(kNotSaved);
+    std::string text;
+    if (!readAll(fd.get(), st.st_size, text))
+        return failBox(kNotSaved);
+    // A record appended after a broken one would be read out of its group.
+    if (platform::splitFields(text).size() % static_cast<std::size_t>(PAR.size() + 2) != 0)
+        return failBox(kDamaged);
+
+    ssize_t written;
+    do
+        written = ::write(fd.get(), record.data(), record.size());
+    while (written < 0 && errno == EINTR);
+    if (written != static_cast<ssize_t>(record.size())) {
+        // Take back a piece of the record rather than leave half a line.
+        if (written > 0 && ::ftruncate(fd.get(), st.st_size) != 0) {
+            // Nothing more to do; the box below tells the user.
+        }
+        return failBox(kNotSaved);
+    }
+    if (!fd.close())
+        return failBox(kNotSaved);
+    return true;
+}
+
+std::string parDisplay(const Vec& PAR)
+{
+    static constexpr std::array<std::string_view, 7> labels{"  dx: ", "  dy: ", "  dz: ", "alfa: ",
+                                                            "beta: ", "gama: ", "  dm: "};
+    std::vector<std::string> cells;
+    if (PAR.size() == 7) {
+        // Metres, arc seconds and ppm: the platform's column text.
+        const auto text = platform::matrixText(Mat(PAR));
+        for (const auto& line : platform::splitLines(text))
+            cells.push_back(line);
+    } else {
+        // Plane coefficients with the decimals they are stored with.
+        std::vector<int> decimals;
+        try {
+            decimals = recordDecimals(PAR.size());
+        } catch (const std::invalid_argument&) {
+            decimals.assign(static_cast<std::size_t>(PAR.size()), 6);
+        }
+        for (Eigen::Index i = 0; i < PAR.size(); ++i) {
+            std::string cell;
+            if (std::isfinite(PAR(i)))
+                appendFixed(cell, PAR(i), decimals[static_cast<std::size_t>(i)]);
+            else
+                cell = platform::numberText(PAR(i));
+            cells.push_back(std::move(cell));
+        }
+    }
+    // Align on the decimal point.
+    std::size_t intWidth = 0;
+    for (const auto& c : cells)
+        intWidth = std::max(intWidth, std::min(c.find('.'), c.size()));
+    std::string out;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const auto& c = cells[i];
+        const auto dot = std::min(c.find('.'), c.size());
+        if (i)
+            out += '\n';
+        if (cells.size() == 7)
+            out += labels[i];
+        out += std::string(intWidth - dot, ' ') + c;
+    }
+    return out;
+}
+
+std::string par_tip(int tTrTip, int tip3)
+{
+    const bool intoD96 = (tTrTip == 1 && tip3 < 3) || ((tTrTip == 2 || tTrTip == 3) && tip3 == 1);
+    return intoD96 ? "2" : "1";
+}
+
+} // namespace kolmo

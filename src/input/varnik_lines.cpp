@@ -1,0 +1,87 @@
+#include "input/varnik_lines.h"
+
+#include "platform/errors.h"
+#include "platform/numtext.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kolmo::varnik {
+
+bool beginsWith(std::string_view line, std::string_view marker)
+{
+    if (line.size() < marker.size())
+        return false;
+    for (std::size_t i = 0; i < marker.size(); ++i) {
+        const auto a = static_cast<unsigned char>(line[i]);
+        const auto b = static_cast<unsigned char>(marker[i]);
+        if (std::toupper(a) != std::toupper(b))
+            return false;
+    }
+    return true;
+}
+
+const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k)
+{
+    if (k >= lines.size())
+        throw FileError("Varnik project file ends early (line " + std::to_string(k + 1) + " missing)");
+    return lines[k];
+}
+
+PointLine splitPointLine(std::string_view line, std::size_t count)
+{
+    constexpr std::string_view blanks = " \t";
+    PointLine out;
+    std::size_t pos = 0;
+    auto next = [&]() -> std::string_view {
+        const auto b = line.find_first_not_of(blanks, pos);
+        if (b == std::string_view::npos) {
+            pos = line.size();
+            return {};
+        }
+        auto e = line.find_first_of(blanks, b);
+        if (e == std::string_view::npos)
+            e = line.size();
+        pos = e;
+        return line.substr(b, e - b);
+    };
+    const auto name = next();
+    if (name.empty())
+        throw FileError("Varnik project file: point line without a name");
+    out.name.assign(name);
+    std::replace(out.name.begin(), out.name.end(), '%', '_');
+    out.values.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto token = next();
+        if (token.empty())
+            throw FileError("Varnik project file: too few numbers for point " + out.name);
+        const auto v = platform::parseNumber(token);
+        if (!v)
+            throw FileError("Varnik project file: not a number in the line of point " + out.name);
+        out.values.push_back(*v);
+    }
+    return out;
+}
+
+void PointSetBuilder::add(std::string name, const std::vector<double>& row)
+{
+    names_.push_back(std::move(name));
+    values_.insert(values_.end(), row.begin(), row.end());
+}
+
+PointSet PointSetBuilder::take(int tip)
+{
+    PointSet p;
+    p.tip = tip;
+    const auto rows = static_cast<Eigen::Index>(names_.size());
+    p.koo.resize(rows, cols_);
+    for (Eigen::Index r = 0; r < rows; ++r)
+        for (Eigen::Index c = 0; c < cols_; ++c)
+            p.koo(r, c) = values_[static_cast<std::size_t>(r * cols_ + c)];
+    p.ime = std::move(names_);
+    names_.clear();
+    values_.clear();
+    return p;
+}
+
+} // namespace kolmo::varnik

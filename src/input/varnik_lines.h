@@ -1,0 +1,40 @@
+// Line helpers shared by the two Varnik project-file readers.
+#pragma once
+
+#include "input/pointset.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolmo::varnik {
+
+// True when `line` begins with `marker`, letters compared ignoring case.
+bool beginsWith(std::string_view line, std::string_view marker);
+
+// Line `k` (0-based) of `lines`; throws FileError when the file has ended.
+const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k);
+
+// A point line: the name ("%" -> "_") and the first `count` numbers after it.
+// Throws FileError for fewer fields or a field that is no number.
+struct PointLine {
+    std::string name;
+    std::vector<double> values;
+};
+PointLine splitPointLine(std::string_view line, std::size_t count);
+
+// Appends rows to a PointSet without reallocating per row.
+class PointSetBuilder {
+public:
+    explicit PointSetBuilder(Eigen::Index cols) : cols_(cols) {}
+    void add(std::string name, const std::vector<double>& row);
+    PointSet take(int tip);
+
+private:
+    Eigen::Index cols_;
+    Names names_;
+    std::vector<double> values_;
+};
+
+} // namespace kolmo::varnik
