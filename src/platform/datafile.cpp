@@ -4,6 +4,7 @@
 
 #include <matio.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -51,15 +52,16 @@ using MatVar = std::unique_ptr<matvar_t, VarFreer>;
 // The 128-byte header of a level-5 MAT-file ends in the version 0x0100 and the
 // endian indicator "IM" (little-endian writer) or "MI" (big-endian).  Version
 // 0x0200 is the HDF5-based v7.3 layout, which Octave cannot write either.
-void checkHeader(const fs::path& file)
+std::string checkHeader(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     if (!in)
         fail(file, "the file does not exist or cannot be opened");
-    std::array<unsigned char, 128> h{};
-    in.read(reinterpret_cast<char*>(h.data()), h.size());
-    if (in.gcount() != static_cast<std::streamsize>(h.size()))
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 128)
         fail(file, "not a MATLAB v5/v7 MAT-file (shorter than its header)");
+    std::array<unsigned char, 128> h{};
+    std::memcpy(h.data(), bytes.data(), 128);
     const bool little = h[126] == 'I' && h[127] == 'M';
     const bool big = h[126] == 'M' && h[127] == 'I';
     if (!little && !big)
@@ -69,6 +71,110 @@ void checkHeader(const fs::path& file)
         fail(file, "MATLAB v7.3 (HDF5) MAT-files are not supported; save it as v7 or v6");
     if (version != 0x0100)
         fail(file, "not a MATLAB v5/v7 MAT-file (unknown version)");
+    return bytes;
+}
+
+// Byte order of the file, from its header.
+struct Reader {
+    const std::string& bytes;
+    bool swap;
+
+    std::uint32_t u32(std::size_t at) const
+    {
+        std::uint32_t v;
+        std::memcpy(&v, bytes.data() + at, 4);
+        return swap ? __builtin_bswap32(v) : v;
+    }
+};
+
+// Size in bytes of one value of a level-5 data type (0 for a type that does
+// not hold numbers).
+std::size_t dataTypeSize(std::uint32_t type)
+{
+    switch (type) {
+    case 1: case 2: return 1;            // miINT8, miUINT8
+    case 3: case 4: return 2;            // miINT16, miUINT16
+    case 5: case 6: case 7: return 4;    // miINT32, miUINT32, miSINGLE
+    case 9: case 12: case 13: return 8;  // miDOUBLE, miINT64, miUINT64
+    default: return 0;
+    }
+}
+
+// Walks the top-level elements of a level-5 file before matio reads it:
+// every element must lie inside the file, and in an uncompressed numeric
+// matrix the stored values must be exactly as many as its dimensions say
+// (matio would otherwise read past the element or leave values unset).
+// Compressed elements are checked by zlib as matio inflates them.
+void checkStructure(const fs::path& file, const std::string& bytes)
+{
+    const bool swap = bytes[126] == 'M';
+    const Reader r{bytes, swap};
+    const std::size_t size = bytes.size();
+    std::size_t at = 128;
+    int count = 0;
+    while (at < size) {
+        if (size - at < 8)
+            fail(file, "truncated (a few stray bytes at the end)");
+        const std::uint32_t type = r.u32(at), nbytes = r.u32(at + 4);
+        if (nbytes > size - at - 8)
+            fail(file, "truncated (a variable runs past the end of the file)");
+        if (++count > 256)
+            fail(file, "holds too many variables");
+        if (type == 14) {  // miMATRIX, uncompressed
+            const std::size_t end = at + 8 + nbytes;
+            std::size_t p = at + 8;
+            // array flags
+            if (end - p < 16 || r.u32(p) != 6 || r.u32(p + 4) != 8)
+                fail(file, "malformed variable (array flags)");
+            const std::uint32_t flags = r.u32(p + 8);
+            const unsigned cls = flags & 0xff;
+            const bool complex = (flags & 0x0800) != 0;
+            p += 16;
+            // dimensions
+            if (end - p < 8 || r.u32(p) != 5)
+                fail(file, "malformed variable (dimensions)");
+            const std::uint32_t dimBytes = r.u32(p + 4);
+            const std::size_t dimPadded = (static_cast<std::size_t>(dimBytes) + 7) / 8 * 8;
+            if (dimBytes % 4 != 0 || dimBytes < 8 || dimPadded > end - p - 8)
+                fail(file, "malformed variable (dimensions)");
+            std::size_t elements = 1;
+            for (std::size_t d = 0; d < dimBytes / 4; ++d) {
+                const std::uint32_t n = r.u32(p + 8 + 4 * d);
+                if (n > kMaxElements || (elements *= n) > kMaxElements)
+                    fail(file, "a variable is too large");
+            }
+            p += 8 + dimPadded;
+            // name: a small element (length in the upper half of the tag) or a full one
+            if (end - p < 8)
+                fail(file, "malformed variable (name)");
+            const std::uint32_t nameTag = r.u32(p);
+            if ((nameTag >> 16) != 0) {
+                p += 8;
+            } else {
+                const std::size_t nameLen = r.u32(p + 4), padded = (nameLen + 7) / 8 * 8;
+                if (padded > end - p - 8)
+                    fail(file, "malformed variable (name)");
+                p += 8 + padded;
+            }
+            // numeric classes 6..15: the real part (and the imaginary part, refused later)
+            if (cls >= 6 && cls <= 15 && !complex && elements > 0) {
+                if (end - p < 8)
+                    fail(file, "malformed variable (no data)");
+                const std::uint32_t tag = r.u32(p);
+                const bool small = (tag >> 16) != 0;  // up to 4 bytes kept inside the tag
+                const std::uint32_t dtype = small ? (tag & 0xffff) : tag;
+                const std::size_t dbytes = small ? (tag >> 16) : r.u32(p + 4);
+                const std::size_t width = dataTypeSize(dtype);
+                if (width == 0 || dbytes != elements * width || (small ? dbytes > 4 : dbytes > end - p - 8))
+                    fail(file, "malformed variable (the data do not match its dimensions)");
+            }
+            at += 8 + (static_cast<std::size_t>(nbytes) + 7) / 8 * 8;
+        } else if (type == 15) {  // miCOMPRESSED: one zlib stream, no padding
+            at += 8 + nbytes;
+        } else {
+            fail(file, "malformed (unexpected element type " + std::to_string(type) + ")");
+        }
+    }
 }
 
 template <typename T>
@@ -145,11 +251,9 @@ Mat readVariable(const fs::path& file, mat_t* mat, matvar_t* v, std::uintmax_t f
 
 DataRecord load(const fs::path& file, const std::vector<std::string>* names)
 {
-    checkHeader(file);
-    std::error_code ec;
-    const auto fileSize = fs::file_size(file, ec);
-    if (ec)
-        fail(file, "the file cannot be read");
+    const std::string bytes = checkHeader(file);
+    checkStructure(file, bytes);
+    const auto fileSize = static_cast<std::uintmax_t>(bytes.size());
 
     std::lock_guard lock(g_matioMutex);
     Mat_LogInitFunc("kolmo", matioLog);
@@ -158,7 +262,10 @@ DataRecord load(const fs::path& file, const std::vector<std::string>* names)
     if (!mat)
         fail(file, "not a readable MAT-file" + (g_matioMessage.empty() ? "" : " (" + g_matioMessage + ")"));
 
-    DataRecord all;
+    // First the headers of all variables, in stored order; the data are read
+    // afterwards, each by its name (reading data moves matio's file position,
+    // so the two cannot be interleaved).
+    std::vector<std::string> stored;
     for (;;) {
         g_matioMessage.clear();
         MatVar v(Mat_VarReadNextInfo(mat.get()));
@@ -169,27 +276,31 @@ DataRecord load(const fs::path& file, const std::vector<std::string>* names)
             break;
         }
         const std::string name = v->name ? v->name : "";
-        if (names) {
-            bool wanted = false;
-            for (const auto& n : *names)
-                wanted = wanted || n == name;
-            if (!wanted || all.find(name))
-                continue;
-        } else if (all.find(name)) {
+        if (std::find(stored.begin(), stored.end(), name) != stored.end())
             fail(file, "variable '" + name + "' appears twice");
-        }
-        all.fields.push_back({name, readVariable(file, mat.get(), v.get(), fileSize)});
+        stored.push_back(name);
     }
-    if (!names)
-        return all;
-    DataRecord chosen;
+
+    auto read = [&](const std::string& name) {
+        g_matioMessage.clear();
+        MatVar v(Mat_VarReadInfo(mat.get(), name.c_str()));
+        if (!v)
+            fail(file, "variable '" + name + "' cannot be read" +
+                           (g_matioMessage.empty() ? "" : " (" + g_matioMessage + ")"));
+        return DataVariable{name, readVariable(file, mat.get(), v.get(), fileSize)};
+    };
+    DataRecord out;
+    if (!names) {
+        for (const auto& n : stored)
+            out.fields.push_back(read(n));
+        return out;
+    }
     for (const auto& n : *names) {
-        const DataVariable* f = all.find(n);
-        if (!f)
+        if (std::find(stored.begin(), stored.end(), n) == stored.end())
             fail(file, "variable '" + n + "' is missing");
-        chosen.fields.push_back(*f);
+        out.fields.push_back(read(n));
     }
-    return chosen;
+    return out;
 }
 
 } // namespace
