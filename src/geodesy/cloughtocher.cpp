@@ -1,5 +1,6 @@
 #include "geodesy/cloughtocher.h"
 
+#include <libqhullcpp/QhullQh.h>
 extern "C" {
 #include <libqhull_r/qhull_ra.h>
 }
@@ -8,8 +9,7 @@ extern "C" {
 #include <cmath>
 #include <limits>
 #include <map>
-#include <cstdio>
-#include <cstdlib>
+#include <csetjmp>
 #include <string>
 #include <stdexcept>
 
@@ -27,47 +27,49 @@ enum Ctl {
     c2001, c0201, c0021, c1101, c1011, c0111, c1002, c0102, c0012, c0003
 };
 
-// Delaunay triangles of the points through Qhull's reentrant C interface.
+// Delaunay triangles of the points through Qhull's reentrant interface.
+//
+// The qhT is a QhullQh: libqhullcpp's message hook replaces qh_fprintf for
+// the whole process whenever that library is loaded, and it aborts the
+// process unless the Qhull instance is a QhullQh.  With one, Qhull's errors
+// (flat or too few points) are collected as text and reported here.  The run
+// follows Qhull::runQhull: errors longjmp back to the setjmp below.
 std::vector<std::array<int, 3>> delaunay(std::vector<double> xy, int n)
 {
-    char* messages = nullptr;
-    std::size_t messagesSize = 0;
-    FILE* err = open_memstream(&messages, &messagesSize);
-    qhT qhData;
-    qhT* qh = &qhData;
-    qh_zero(qh, err);
+    orgQhull::QhullQh q;
+    qhT* qh = &q;
     char options[] = "qhull d Qbb Qc Qz Q12 Qt";
-    const int status = qh_new_qhull(qh, 2, n, xy.data(), False, options, nullptr, err);
-    std::vector<std::array<int, 3>> tri;
-    bool notTriangle = false;
+    qh->NOerrexit = False;
+    const int status = setjmp(qh->errexit);
     if (status == 0) {
-        facetT* facet;
-        FORALLfacets {
-            if (facet->upperdelaunay || !facet->good)
-                continue;
-            std::array<int, 3> t{};
-            int k = 0;
-            vertexT *vertex, **vertexp;
-            FOREACHvertex_(facet->vertices) {
-                if (k < 3)
-                    t[static_cast<std::size_t>(k)] = qh_pointid(qh, vertex->point);
-                ++k;
-            }
-            if (k != 3)
-                notTriangle = true;
-            tri.push_back(t);
-        }
+        qh_initflags(qh, options);
+        qh->PROJECTdelaunay = True;
+        qh_init_B(qh, xy.data(), n, 2, False);
+        qh_qhull(qh);
+        qh_check_output(qh);
+        qh_prepare_output(qh);
     }
-    qh_freeqhull(qh, !qh_ALL);
-    int curlong = 0, totlong = 0;
-    qh_memfreeshort(qh, &curlong, &totlong);
-    std::fclose(err);
-    const std::string text = messages ? std::string(messages, messagesSize) : std::string();
-    std::free(messages);
+    qh->NOerrexit = True;
     if (status != 0)
-        throw std::invalid_argument("no Delaunay triangulation of the points (" + text.substr(0, 200) + ")");
-    if (notTriangle)
-        throw std::invalid_argument("the triangulation has a facet that is not a triangle");
+        throw std::invalid_argument("no Delaunay triangulation of the points (" + q.qhullMessage().substr(0, 200) + ")");
+
+    std::vector<std::array<int, 3>> tri;
+    facetT* facet;
+    FORALLfacets {
+        if (facet->upperdelaunay || !facet->good)
+            continue;
+        std::array<int, 3> t{};
+        int k = 0;
+        vertexT *vertex, **vertexp;
+        FOREACHvertex_(facet->vertices) {
+            if (k < 3)
+                t[static_cast<std::size_t>(k)] = qh_pointid(qh, vertex->point);
+            ++k;
+        }
+        if (k != 3)
+            throw std::invalid_argument("the triangulation has a facet that is not a triangle");
+        tri.push_back(t);
+    }
     return tri;
 }
 

@@ -22,7 +22,7 @@ namespace {
 // Largest matrix accepted: far above any model the program ships (77 361
 // values), small enough that a file claiming absurd dimensions cannot make us
 // allocate gigabytes before the data run out.
-constexpr std::size_t kMaxElements = std::size_t{1} << 24;
+constexpr std::size_t kMaxElements = std::size_t{1} << 22;
 
 // matio reports problems through a process-wide log function that prints to
 // stderr.  We keep the last message instead and put it into our own error
@@ -203,7 +203,7 @@ std::string className(matio_classes c)
 }
 
 // Reads the data of one variable whose header `v` has just been read.
-Mat readVariable(const fs::path& file, mat_t* mat, matvar_t* v, std::uintmax_t fileSize)
+Mat readVariable(const fs::path& file, matvar_t* v, std::uintmax_t fileSize)
 {
     const std::string name = v->name ? v->name : "";
     std::size_t elemSize = 0;
@@ -228,12 +228,13 @@ Mat readVariable(const fs::path& file, mat_t* mat, matvar_t* v, std::uintmax_t f
     Mat out(static_cast<Eigen::Index>(rows), static_cast<Eigen::Index>(cols));
     if (rows * cols == 0)
         return out;
-    std::vector<unsigned char> raw(rows * cols * elemSize);
-    int start[2] = {0, 0}, stride[2] = {1, 1};
-    int edge[2] = {static_cast<int>(rows), static_cast<int>(cols)};
-    if (Mat_VarReadData(mat, v, raw.data(), start, stride, edge) != 0)
+    // The data were read with the header (Mat_VarReadNext); matio's partial
+    // reader leaks zlib state on damaged compressed data, the full one does not.
+    if (v->data == nullptr || v->nbytes < rows * cols * elemSize || static_cast<std::size_t>(v->data_size) != elemSize)
         fail(file, "the data of variable '" + name + "' cannot be read" +
                        (g_matioMessage.empty() ? "" : " (" + g_matioMessage + ")"));
+    std::vector<unsigned char> raw(static_cast<const unsigned char*>(v->data),
+                                   static_cast<const unsigned char*>(v->data) + rows * cols * elemSize);
     switch (v->class_type) {
     case MAT_C_DOUBLE: copyAs<double>(raw, out); break;
     case MAT_C_SINGLE: copyAs<float>(raw, out); break;
@@ -276,18 +277,36 @@ DataRecord load(const fs::path& file, const std::vector<std::string>* names)
             break;
         }
         const std::string name = v->name ? v->name : "";
+        // Bound the allocation the data read will make (compressed variables
+        // are not covered by checkStructure).
+        std::size_t elements = 1;
+        for (int d = 0; d < v->rank && v->dims; ++d)
+            if (v->dims[d] > kMaxElements || (elements *= v->dims[d]) > kMaxElements)
+                fail(file, "variable '" + name + "' is too large");
         if (std::find(stored.begin(), stored.end(), name) != stored.end())
             fail(file, "variable '" + name + "' appears twice");
         stored.push_back(name);
     }
 
-    auto read = [&](const std::string& name) {
+    // Then the data, in a second sequential pass; the sizes were checked
+    // (checkStructure) before matio allocates anything.
+    std::vector<DataVariable> all;
+    Mat_Rewind(mat.get());
+    for (const auto& name : stored) {
+        const bool wanted = !names || std::find(names->begin(), names->end(), name) != names->end();
         g_matioMessage.clear();
-        MatVar v(Mat_VarReadInfo(mat.get(), name.c_str()));
-        if (!v)
+        MatVar v(wanted ? Mat_VarReadNext(mat.get()) : Mat_VarReadNextInfo(mat.get()));
+        if (!v || (v->name ? v->name : "") != name)
             fail(file, "variable '" + name + "' cannot be read" +
                            (g_matioMessage.empty() ? "" : " (" + g_matioMessage + ")"));
-        return DataVariable{name, readVariable(file, mat.get(), v.get(), fileSize)};
+        if (wanted)
+            all.push_back({name, readVariable(file, v.get(), fileSize)});
+    }
+    auto read = [&](const std::string& name) {
+        for (auto& f : all)
+            if (f.name == name)
+                return f;
+        fail(file, "variable '" + name + "' is missing");
     };
     DataRecord out;
     if (!names) {
