@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 
 #include <matio.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -100,6 +101,95 @@ std::size_t dataTypeSize(std::uint32_t type)
     }
 }
 
+// Checks one uncompressed miMATRIX element whose tag is at `at` in r.bytes.
+void checkMatrix(const fs::path& file, const Reader& r, std::size_t at, std::size_t nbytes)
+{
+    const std::size_t end = at + 8 + nbytes;
+    std::size_t p = at + 8;
+    // array flags
+    if (end - p < 16 || r.u32(p) != 6 || r.u32(p + 4) != 8)
+        fail(file, "malformed variable (array flags)");
+    const std::uint32_t flags = r.u32(p + 8);
+    const unsigned cls = flags & 0xff;
+    const bool complex = (flags & 0x0800) != 0;
+    // Data files hold named matrices; cells, records, objects and sparse
+    // matrices are refused here, before matio builds their nested contents.
+    if (cls == 1 || cls == 2 || cls == 3 || cls == 5 || cls > 15)
+    fail(file, "holds a variable that is not a matrix (class " + std::to_string(cls) + ")");
+    p += 16;
+    // dimensions
+    if (end - p < 8 || r.u32(p) != 5)
+        fail(file, "malformed variable (dimensions)");
+    const std::uint32_t dimBytes = r.u32(p + 4);
+    const std::size_t dimPadded = (static_cast<std::size_t>(dimBytes) + 7) / 8 * 8;
+    if (dimBytes % 4 != 0 || dimBytes < 8 || dimPadded > end - p - 8)
+        fail(file, "malformed variable (dimensions)");
+    std::size_t elements = 1;
+    for (std::size_t d = 0; d < dimBytes / 4; ++d) {
+        const std::uint32_t n = r.u32(p + 8 + 4 * d);
+        if (n > kMaxElements || (elements *= n) > kMaxElements)
+            fail(file, "a variable is too large");
+    }
+    p += 8 + dimPadded;
+    // name: a small element (length in the upper half of the tag) or a full one
+    if (end - p < 8)
+        fail(file, "malformed variable (name)");
+    const std::uint32_t nameTag = r.u32(p);
+    if ((nameTag >> 16) != 0) {
+        p += 8;
+    } else {
+        const std::size_t nameLen = r.u32(p + 4), padded = (nameLen + 7) / 8 * 8;
+        if (padded > end - p - 8)
+            fail(file, "malformed variable (name)");
+        p += 8 + padded;
+    }
+    // numeric classes 6..15: the real part (and the imaginary part, refused later)
+    if (cls >= 6 && cls <= 15 && !complex && elements > 0) {
+        if (end - p < 8)
+            fail(file, "malformed variable (no data)");
+        const std::uint32_t tag = r.u32(p);
+        const bool small = (tag >> 16) != 0;  // up to 4 bytes kept inside the tag
+        const std::uint32_t dtype = small ? (tag & 0xffff) : tag;
+        const std::size_t dbytes = small ? (tag >> 16) : r.u32(p + 4);
+        const std::size_t width = dataTypeSize(dtype);
+        if (width == 0 || dbytes != elements * width || (small ? dbytes > 4 : dbytes > end - p - 8))
+            fail(file, "malformed variable (the data do not match its dimensions)");
+    }
+}
+
+// Inflates a miCOMPRESSED element: one zlib stream that holds exactly one
+// miMATRIX element.  The output is bounded so a small file cannot expand
+// into gigabytes.
+std::string inflateElement(const fs::path& file, const std::string& bytes, std::size_t at, std::size_t nbytes)
+{
+    constexpr std::size_t kMaxInflated = 8 * kMaxElements + (std::size_t{1} << 20);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK)
+        fail(file, "cannot decompress a variable");
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + at + 8));
+    z.avail_in = static_cast<uInt>(nbytes);
+    std::string out;
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        const std::size_t have = out.size();
+        if (have >= kMaxInflated) {
+            inflateEnd(&z);
+            fail(file, "a compressed variable is too large");
+        }
+        out.resize(std::min(kMaxInflated, have + (std::size_t{1} << 16)));
+        z.next_out = reinterpret_cast<Bytef*>(out.data() + have);
+        z.avail_out = static_cast<uInt>(out.size() - have);
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.resize(out.size() - z.avail_out);
+        if (rc == Z_BUF_ERROR && z.avail_in > 0)
+            rc = Z_OK;  // output full, go on
+    }
+    inflateEnd(&z);
+    if (rc != Z_STREAM_END)
+        fail(file, "a compressed variable is damaged");
+    return out;
+}
+
 // Walks the top-level elements of a level-5 file before matio reads it:
 // every element must lie inside the file, and in an uncompressed numeric
 // matrix the stored values must be exactly as many as its dimensions say
@@ -121,55 +211,14 @@ void checkStructure(const fs::path& file, const std::string& bytes)
         if (++count > 256)
             fail(file, "holds too many variables");
         if (type == 14) {  // miMATRIX, uncompressed
-            const std::size_t end = at + 8 + nbytes;
-            std::size_t p = at + 8;
-            // array flags
-            if (end - p < 16 || r.u32(p) != 6 || r.u32(p + 4) != 8)
-                fail(file, "malformed variable (array flags)");
-            const std::uint32_t flags = r.u32(p + 8);
-            const unsigned cls = flags & 0xff;
-            const bool complex = (flags & 0x0800) != 0;
-            p += 16;
-            // dimensions
-            if (end - p < 8 || r.u32(p) != 5)
-                fail(file, "malformed variable (dimensions)");
-            const std::uint32_t dimBytes = r.u32(p + 4);
-            const std::size_t dimPadded = (static_cast<std::size_t>(dimBytes) + 7) / 8 * 8;
-            if (dimBytes % 4 != 0 || dimBytes < 8 || dimPadded > end - p - 8)
-                fail(file, "malformed variable (dimensions)");
-            std::size_t elements = 1;
-            for (std::size_t d = 0; d < dimBytes / 4; ++d) {
-                const std::uint32_t n = r.u32(p + 8 + 4 * d);
-                if (n > kMaxElements || (elements *= n) > kMaxElements)
-                    fail(file, "a variable is too large");
-            }
-            p += 8 + dimPadded;
-            // name: a small element (length in the upper half of the tag) or a full one
-            if (end - p < 8)
-                fail(file, "malformed variable (name)");
-            const std::uint32_t nameTag = r.u32(p);
-            if ((nameTag >> 16) != 0) {
-                p += 8;
-            } else {
-                const std::size_t nameLen = r.u32(p + 4), padded = (nameLen + 7) / 8 * 8;
-                if (padded > end - p - 8)
-                    fail(file, "malformed variable (name)");
-                p += 8 + padded;
-            }
-            // numeric classes 6..15: the real part (and the imaginary part, refused later)
-            if (cls >= 6 && cls <= 15 && !complex && elements > 0) {
-                if (end - p < 8)
-                    fail(file, "malformed variable (no data)");
-                const std::uint32_t tag = r.u32(p);
-                const bool small = (tag >> 16) != 0;  // up to 4 bytes kept inside the tag
-                const std::uint32_t dtype = small ? (tag & 0xffff) : tag;
-                const std::size_t dbytes = small ? (tag >> 16) : r.u32(p + 4);
-                const std::size_t width = dataTypeSize(dtype);
-                if (width == 0 || dbytes != elements * width || (small ? dbytes > 4 : dbytes > end - p - 8))
-                    fail(file, "malformed variable (the data do not match its dimensions)");
-            }
+            checkMatrix(file, r, at, nbytes);
             at += 8 + (static_cast<std::size_t>(nbytes) + 7) / 8 * 8;
         } else if (type == 15) {  // miCOMPRESSED: one zlib stream, no padding
+            const std::string inner = inflateElement(file, bytes, at, nbytes);
+            const Reader ri{inner, swap};
+            if (inner.size() < 8 || ri.u32(0) != 14 || ri.u32(4) > inner.size() - 8)
+                fail(file, "a compressed variable is damaged");
+            checkMatrix(file, ri, 0, ri.u32(4));
             at += 8 + nbytes;
         } else {
             fail(file, "malformed (unexpected element type " + std::to_string(type) + ")");

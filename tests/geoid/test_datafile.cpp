@@ -65,13 +65,15 @@ TEST(DataFile, OctaveFilesInStoredOrderAndEveryNumericClass)
 
 TEST(DataFile, NamedVariablesComeInTheOrderAskedAndSkipTheRest)
 {
-    // The file also holds text and a record, which only matter when asked for.
+    // The file also holds text, which only matters when asked for.
     const auto f = geoidFixtures() / "octave_mixed.mat";
     const DataRecord r = loadDataFile(f, {"zz"});
     ASSERT_EQ(r.fields.size(), 1u);
     EXPECT_EQ(r.at("zz")(1, 1), 5.0);
     EXPECT_NE(loadError(f).find("'name' is text"), std::string::npos) << loadError(f);
-    EXPECT_THROW(loadDataFile(f, {"s"}), DataFileError);
+    EXPECT_THROW(loadDataFile(f, {"name"}), DataFileError);
+    // A record (or cell array) is no data file at all.
+    EXPECT_NE(loadError(geoidFixtures() / "octave_record.mat").find("not a matrix"), std::string::npos);
 
     const DataRecord amg = loadDataFile(geoidFixtures() / "AMG_2000_gd.mat", {"Zgd", "Xgd"});
     EXPECT_EQ(amg.fields[0].name, "Zgd");
