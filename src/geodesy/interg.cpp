@@ -117,7 +117,7 @@ std::shared_ptr<const GridSpline> vrp2016Model(const fs::path& pot_prg)
 {
     thread_local LastUsed<GridSpline> last;
     const unsigned gen = g_generation.load(std::memory_order_acquire);
-    if (last.model && last.generation == gen && last.folder == pot_prg)
+    if (last.model && last.generation == gen && last.folder.native() == pot_prg.native())
         return last.model;
     auto m = cached(cache().vrp, pot_prg, [&] { return loadVrp2016(pot_prg / "HREF_SVS2010.mat"); });
     last = {pot_prg, m, gen};
@@ -128,7 +128,7 @@ std::shared_ptr<const CloughTocher2D> amg2000Model(const fs::path& pot_prg)
 {
     thread_local LastUsed<CloughTocher2D> last;
     const unsigned gen = g_generation.load(std::memory_order_acquire);
-    if (last.model && last.generation == gen && last.folder == pot_prg)
+    if (last.model && last.generation == gen && last.folder.native() == pot_prg.native())
         return last.model;
     auto m = cached(cache().amg, pot_prg, [&] { return loadAmg2000(pot_prg / "AMG_2000_gd.mat"); });
     last = {pot_prg, m, gen};

@@ -115,7 +115,9 @@ void checkMatrix(const fs::path& file, const Reader& r, std::size_t at, std::siz
     // Data files hold named matrices; cells, records, objects and sparse
     // matrices are refused here, before matio builds their nested contents.
     if (cls == 1 || cls == 2 || cls == 3 || cls == 5 || cls > 15)
-    fail(file, "holds a variable that is not a matrix (class " + std::to_string(cls) + ")");
+        fail(file, "holds a variable that is not a matrix (class " + std::to_string(cls) + ")");
+    if (complex)
+        fail(file, "holds a complex variable");
     p += 16;
     // dimensions
     if (end - p < 8 || r.u32(p) != 5)
@@ -143,17 +145,23 @@ void checkMatrix(const fs::path& file, const Reader& r, std::size_t at, std::siz
             fail(file, "malformed variable (name)");
         p += 8 + padded;
     }
-    // numeric classes 6..15: the real part (and the imaginary part, refused later)
-    if (cls >= 6 && cls <= 15 && !complex && elements > 0) {
+    // The real part: text (class 4) in any of its encodings, numbers (classes
+    // 6..15) exactly as many as the dimensions say.  An imaginary part is
+    // refused later.
+    if (elements > 0) {
         if (end - p < 8)
             fail(file, "malformed variable (no data)");
         const std::uint32_t tag = r.u32(p);
         const bool small = (tag >> 16) != 0;  // up to 4 bytes kept inside the tag
         const std::uint32_t dtype = small ? (tag & 0xffff) : tag;
         const std::size_t dbytes = small ? (tag >> 16) : r.u32(p + 4);
-        const std::size_t width = dataTypeSize(dtype);
-        if (width == 0 || dbytes != elements * width || (small ? dbytes > 4 : dbytes > end - p - 8))
-            fail(file, "malformed variable (the data do not match its dimensions)");
+        if (small ? dbytes > 4 : dbytes > end - p - 8)
+            fail(file, "malformed variable (the data run past the variable)");
+        if (cls >= 6) {
+            const std::size_t width = dataTypeSize(dtype);
+            if (width == 0 || dbytes != elements * width)
+                fail(file, "malformed variable (the data do not match its dimensions)");
+        }
     }
 }
 
