@@ -113,27 +113,38 @@ std::shared_ptr<const CloughTocher2D> loadAmg2000(const fs::path& file)
     }
 }
 
-std::shared_ptr<const GridSpline> vrp2016Model(const fs::path& pot_prg)
+namespace {
+
+// The model of a folder, remembered per thread: a run of queries takes no lock,
+// copies no shared pointer and touches no file system.
+template <typename Model, typename Loader>
+const std::shared_ptr<const Model>& remembered(LastUsed<Model>& last,
+                                               std::map<fs::path, std::shared_ptr<const Model>>& map,
+                                               const fs::path& pot_prg, Loader load)
 {
-    thread_local LastUsed<GridSpline> last;
     const unsigned gen = g_generation.load(std::memory_order_acquire);
-    if (last.model && last.generation == gen && last.folder.native() == pot_prg.native())
-        return last.model;
-    auto m = cached(cache().vrp, pot_prg, [&] { return loadVrp2016(pot_prg / "HREF_SVS2010.mat"); });
-    last = {pot_prg, m, gen};
-    return m;
+    if (!(last.model && last.generation == gen && last.folder.native() == pot_prg.native()))
+        last = {pot_prg, cached(map, pot_prg, load), gen};
+    return last.model;
 }
 
-std::shared_ptr<const CloughTocher2D> amg2000Model(const fs::path& pot_prg)
+const std::shared_ptr<const GridSpline>& vrpOfThread(const fs::path& pot_prg)
+{
+    thread_local LastUsed<GridSpline> last;
+    return remembered(last, cache().vrp, pot_prg, [&] { return loadVrp2016(pot_prg / "HREF_SVS2010.mat"); });
+}
+
+const std::shared_ptr<const CloughTocher2D>& amgOfThread(const fs::path& pot_prg)
 {
     thread_local LastUsed<CloughTocher2D> last;
-    const unsigned gen = g_generation.load(std::memory_order_acquire);
-    if (last.model && last.generation == gen && last.folder.native() == pot_prg.native())
-        return last.model;
-    auto m = cached(cache().amg, pot_prg, [&] { return loadAmg2000(pot_prg / "AMG_2000_gd.mat"); });
-    last = {pot_prg, m, gen};
-    return m;
+    return remembered(last, cache().amg, pot_prg, [&] { return loadAmg2000(pot_prg / "AMG_2000_gd.mat"); });
 }
+
+} // namespace
+
+std::shared_ptr<const GridSpline> vrp2016Model(const fs::path& pot_prg) { return vrpOfThread(pot_prg); }
+
+std::shared_ptr<const CloughTocher2D> amg2000Model(const fs::path& pot_prg) { return amgOfThread(pot_prg); }
 
 void clearGeoidModelCache()
 {
@@ -147,13 +158,13 @@ double interg(double fi, double la, int geoid, const fs::path& pot_prg)
 {
     // Longitude is the first (column) coordinate, latitude the second.
     if (geoid == 1)
-        return vrp2016Model(pot_prg)->spline(la, fi);
-    return (*amg2000Model(pot_prg))(la, fi);
+        return vrpOfThread(pot_prg)->spline(la, fi);
+    return (*amgOfThread(pot_prg))(la, fi);
 }
 
 double intergLinear(double fi, double la, const fs::path& pot_prg)
 {
-    return vrp2016Model(pot_prg)->linear(la, fi);
+    return vrpOfThread(pot_prg)->linear(la, fi);
 }
 
 } // namespace kolmo

@@ -44,9 +44,16 @@ private:
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
-        const int n = std::snprintf(nullptr, 0, format.c_str(), args...);
+        // Most pieces are short: format into a stack buffer, and only a
+        // longer piece (a long name) takes a second pass at its full length.
+        char buf[256];
+        const int n = std::snprintf(buf, sizeof buf, format.c_str(), args...);
         if (n <= 0)
             return;
+        if (static_cast<std::size_t>(n) < sizeof buf) {
+            text_.append(buf, static_cast<std::size_t>(n));
+            return;
+        }
         const std::size_t old = text_.size();
         text_.resize(old + static_cast<std::size_t>(n) + 1);
         std::snprintf(text_.data() + old, static_cast<std::size_t>(n) + 1, format.c_str(), args...);

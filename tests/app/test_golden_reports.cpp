@@ -64,3 +64,9 @@ TEST(GoldenReports, IndependentImplementation)
 {
     runCases(examplesDir() / "expected" / "README.md", examplesDir() / "expected", examplesDir());
 }
+
+TEST(GoldenReports, OwnGoldenReports)
+{
+    const auto golden = sourceDir() / "tests" / "golden";
+    runCases(golden / "README.md", golden, examplesDir());
+}

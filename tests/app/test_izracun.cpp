@@ -237,3 +237,35 @@ TEST(Preparation, HelmertOverridesStandardDeviations)
     EXPECT_EQ(vhv.koo.rightCols(3), Mat::Ones(1, 3));
     EXPECT_EQ(vhi.ek(0, 2), 0) << "option 1 transforms with zero heights";
 }
+
+// End points with no relation to the start points: the spatial estimation does
+// not settle within 30 corrections, says so, and the computation's own box
+// follows.  Nothing is written and PAR keeps its value.
+TEST_F(Fixture, NoConvergenceThenThePipelineBox)
+{
+    std::srand(7);
+    auto uniform = [] { return static_cast<double>(std::rand()) / RAND_MAX; };
+    PointSet start, end;
+    start.koo.resize(20, 3);
+    end.koo.resize(20, 3);
+    for (int i = 0; i < 20; ++i) {
+        std::string name = std::to_string(i);
+        name.insert(0, 1, 'T');
+        start.ime.push_back(name);
+        end.ime.push_back(name);
+        start.koo.row(i) << 46.0 + 0.2 * uniform(), 14.5 + 0.3 * uniform(), 300 + 500 * uniform();
+        end.koo.row(i) << -400000 + 800000 * uniform(), 370000 + 260000 * uniform(), 5000 * uniform();
+    }
+    s.vhi = start;
+    s.vhv = end;
+    s.PAR = Vec::Constant(7, 42.0);
+    in.tip1 = 1;
+    in.tip2 = 3;
+    in.tip3 = 3;
+    EXPECT_FALSE(izracun(s, in).ok);
+    ASSERT_EQ(boxes.boxes.size(), 2u);
+    EXPECT_EQ(boxes.boxes[0], (Box{Box::Error, "Iteracija ne konvergira!", "Napaka v izračunu parametrov"}));
+    EXPECT_EQ(boxes.boxes[1], (Box{Box::Error, "Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu"}));
+    EXPECT_EQ(s.PAR, Vec::Constant(7, 42.0));
+    EXPECT_FALSE(std::filesystem::exists(dir / "r.str"));
+}

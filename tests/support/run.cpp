@@ -55,8 +55,26 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
 
 std::vector<std::string> words(const std::string& line)
 {
-    std::istringstream in(line);
-    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+    std::vector<std::string> out;
+    std::string cur;
+    bool quoted = false, any = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (c == ' ' || c == '\t')) {
+            if (any)
+                out.push_back(cur);
+            cur.clear();
+            any = false;
+        } else {
+            cur += c;
+            any = true;
+        }
+    }
+    if (any)
+        out.push_back(cur);
+    return out;
 }
 
 namespace {

@@ -16,7 +16,7 @@ struct RunResult {
 RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
               const std::filesystem::path& cwd = {});
 
-// Splits a command line at blanks (no quoting).
+// Splits a command line at blanks; "double quotes" keep blanks inside a word.
 std::vector<std::string> words(const std::string& line);
 
 // Compares two report texts line by line, ignoring the authors and date lines
