@@ -7,7 +7,7 @@
 # usage: bench/convert_vs_cs2cs.sh [path/to/kolmo-cli] [number of points]
 set -euo pipefail
 
-CLI=${1:-/work/build-input/kolmo-cli}
+CLI=${1:-build/kolmo-cli}
 N=${2:-1000000}
 TIME=/usr/bin/time
 WORK=$(mktemp -d /tmp/kolmo-bench.XXXXXX)

@@ -21,7 +21,8 @@
 #include "reports/izpis_tme.h"
 
 #include <algorithm>
-#include <map>
+#include <cstdint>
+#include <string_view>
 #include <unordered_map>
 
 namespace kolmo {
@@ -156,34 +157,70 @@ std::string duplicateMessage(const Names& names)
 
 Names duplicatePoints(const PointSet& p)
 {
-    // Earlier points by name and by the pair of first two coordinates; the
-    // pairs (i, j) are then produced in the order of the nested loops
-    // (i ascending, j ascending) without comparing every pair.
-    std::unordered_map<std::string, std::vector<Eigen::Index>> byName;
-    std::map<std::pair<double, double>, std::vector<Eigen::Index>> byPosition;
-    const bool twoColumns = p.koo.cols() >= 2;
-    Names out;
-    std::vector<Eigen::Index> earlier;
-    const Eigen::Index n = static_cast<Eigen::Index>(p.ime.size());
-    for (Eigen::Index i = 0; i < n; ++i) {
-        const std::string& name = p.ime[static_cast<std::size_t>(i)];
-        auto& sameName = byName[name];
-        std::vector<Eigen::Index>* samePos = nullptr;
-        if (twoColumns && i < p.koo.rows()) {
-            // +0.0 folds -0 into 0: the two compare equal as numbers.
-            samePos = &byPosition[{p.koo(i, 0) + 0.0, p.koo(i, 1) + 0.0}];
+    // Points are grouped by name and by the pair of their first two
+    // coordinates; only groups with more than one member can hold a
+    // duplicate.  The pairs (i, j) are then produced in the order of the
+    // nested loops (i ascending, then j ascending) without comparing every pair.
+    struct PositionHash {
+        std::size_t operator()(const std::pair<double, double>& v) const
+        {
+            return std::hash<double>()(v.first) * 1000003u ^ std::hash<double>()(v.second);
         }
+    };
+    const std::size_t n = p.ime.size();
+    const bool twoColumns = p.koo.cols() >= 2 && static_cast<std::size_t>(p.koo.rows()) >= n;
+    std::vector<std::uint32_t> nameGroup(n), posGroup(n);
+    std::vector<std::uint32_t> nameCount, posCount;
+    {
+        std::unordered_map<std::string_view, std::uint32_t> names;
+        names.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto [it, added] = names.emplace(p.ime[i], static_cast<std::uint32_t>(nameCount.size()));
+            if (added)
+                nameCount.push_back(0);
+            nameGroup[i] = it->second;
+            ++nameCount[it->second];
+        }
+    }
+    if (twoColumns) {
+        std::unordered_map<std::pair<double, double>, std::uint32_t, PositionHash> positions;
+        positions.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto r = static_cast<Eigen::Index>(i);
+            // +0.0 folds -0 into 0: the two compare equal as numbers.
+            const std::pair<double, double> key{p.koo(r, 0) + 0.0, p.koo(r, 1) + 0.0};
+            const auto [it, added] = positions.emplace(key, static_cast<std::uint32_t>(posCount.size()));
+            if (added)
+                posCount.push_back(0);
+            posGroup[i] = it->second;
+            ++posCount[it->second];
+        }
+    }
+    const auto shared = [](const std::vector<std::uint32_t>& count) {
+        return std::any_of(count.begin(), count.end(), [](std::uint32_t c) { return c > 1; });
+    };
+    Names out;
+    const bool byName = shared(nameCount), byPosition = twoColumns && shared(posCount);
+    if (!byName && !byPosition)
+        return out;
+
+    // Earlier members of every group that has more than one.
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> nameMembers, posMembers;
+    std::vector<std::size_t> earlier;
+    const std::vector<std::size_t> none;
+    for (std::size_t i = 0; i < n; ++i) {
+        const bool inName = nameCount[nameGroup[i]] > 1;
+        const bool inPos = twoColumns && posCount[posGroup[i]] > 1;
+        const auto& a = inName ? nameMembers[nameGroup[i]] : none;
+        const auto& b = inPos ? posMembers[posGroup[i]] : none;
         earlier.clear();
-        if (samePos)
-            std::set_union(sameName.begin(), sameName.end(), samePos->begin(), samePos->end(),
-                           std::back_inserter(earlier));
-        else
-            earlier = sameName;
-        for (Eigen::Index j : earlier)
-            out.push_back(p.ime[static_cast<std::size_t>(j)]);
-        sameName.push_back(i);
-        if (samePos)
-            samePos->push_back(i);
+        std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(earlier));
+        for (std::size_t j : earlier)
+            out.push_back(p.ime[j]);
+        if (inName)
+            nameMembers[nameGroup[i]].push_back(i);
+        if (inPos)
+            posMembers[posGroup[i]].push_back(i);
     }
     return out;
 }
