@@ -1,12 +1,12 @@
 #include "engine/par2d_p.h"
 
+#include "engine/vezne.h"
+
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
 #include <Eigen/LU>
 #include <cmath>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kolmo {
@@ -165,21 +165,7 @@ Vezne commonPoints2d(const PointSet& vhi, const PointSet& vhv)
         static_cast<Eigen::Index>(vhv.ime.size()) != vhv.koo.rows())
         throw ComputationError("common points: names and coordinate rows differ in number");
 
-    // End rows of every name, in their order: the same pairs, in the same
-    // order, as comparing every start point with every end point.
-    std::unordered_map<std::string_view, std::vector<Eigen::Index>> endRows;
-    endRows.reserve(vhv.ime.size());
-    for (std::size_t j = 0; j < vhv.ime.size(); ++j)
-        endRows[vhv.ime[j]].push_back(static_cast<Eigen::Index>(j));
-
-    std::vector<std::pair<Eigen::Index, Eigen::Index>> pairs;
-    for (std::size_t i = 0; i < vhi.ime.size(); ++i) {
-        const auto it = endRows.find(vhi.ime[i]);
-        if (it == endRows.end())
-            continue;
-        for (const Eigen::Index j : it->second)
-            pairs.emplace_back(static_cast<Eigen::Index>(i), j);
-    }
+    const auto pairs = commonPoints(vhi.ime, vhv.ime);
 
     Vezne v;
     const auto n = static_cast<Eigen::Index>(pairs.size());

@@ -1,5 +1,7 @@
 #include "engine/par3d_7.h"
 
+#include "engine/vezne.h"
+
 #include "engine/finv.h"
 #include "engine/tran3d.h"
 #include "geodesy/parelip.h"
@@ -10,8 +12,6 @@
 #include <Eigen/LU>
 
 #include <cmath>
-#include <string_view>
-#include <unordered_map>
 
 // The adjustment in its textbook form, for n common points, observations
 // l = (x_1, y_1, ..., x_n, y_n) (6n) and parameters p (7):
@@ -178,32 +178,6 @@ Normals accumulate(const Linearisation& L, const Mat& X, const Mat& Y, const Mat
 }
 
 } // namespace
-
-std::vector<std::pair<Eigen::Index, Eigen::Index>> commonPoints(const Names& start, const Names& end)
-{
-    // First end row of each name, and for each end row the next row of the
-    // same name: the chains list the end rows of a name in ascending order,
-    // as a scan of the end set would meet them.
-    std::unordered_map<std::string_view, Eigen::Index> first;
-    first.reserve(end.size());
-    std::vector<Eigen::Index> next(end.size(), -1);
-    for (Eigen::Index j = static_cast<Eigen::Index>(end.size()) - 1; j >= 0; --j) {
-        auto [it, inserted] = first.try_emplace(end[j], j);
-        if (!inserted) {
-            next[j] = it->second;
-            it->second = j;
-        }
-    }
-    std::vector<std::pair<Eigen::Index, Eigen::Index>> pairs;
-    for (Eigen::Index i = 0; i < static_cast<Eigen::Index>(start.size()); ++i) {
-        const auto it = first.find(start[i]);
-        if (it == first.end())
-            continue;
-        for (Eigen::Index j = it->second; j >= 0; j = next[j])
-            pairs.emplace_back(i, j);
-    }
-    return pairs;
-}
 
 Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
 {

@@ -54,8 +54,5 @@ namespace kolmo {
 
 Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv);
 
-// Common points of two point sets as (start row, end row) pairs, in the order
-// described above; hashing the end names keeps it linear in the set sizes.
-std::vector<std::pair<Eigen::Index, Eigen::Index>> commonPoints(const Names& start, const Names& end);
 
 } // namespace kolmo

@@ -1,6 +1,7 @@
 // Seven-parameter estimation: synthetic round trips, the textbook dense
 // adjustment as reference, weights, the tau test and the failure paths.
 #include "engine/par3d_7.h"
+#include "engine/vezne.h"
 #include "engine/finv.h"
 #include "engine/tran3d.h"
 #include "platform/dialogs.h"
