@@ -269,7 +269,13 @@ int run(const TransformOptions& o)
                 throw UsageError("--params-values needs " + std::to_string(npar) + " values for this type");
         } else if (!o.paramsName.empty()) {
             const std::string direction = par_tip(tip, in.tip3);
-            const auto set = findParSet(s.pot_prg, npar, direction, platform::toCp1250(o.paramsName));
+            std::optional<Vec> set;
+            try {
+                set = findParSet(s.pot_prg, npar, direction, o.paramsName);
+            } catch (const ParDbError& e) {
+                platform::dialogs().errorBox(e.what(), kParTitle);
+                return 1;
+            }
             if (!set) {
                 platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov");
                 return 1;
@@ -286,7 +292,7 @@ int run(const TransformOptions& o)
             platform::dialogs().errorBox("Parametri se niso določeni/izbrani!", "Napaka");
             return 1;
         }
-        if (!appendParSet(s.pot_prg, par_tip(tip, in.tip3), platform::toCp1250(o.saveParams), s.PAR))
+        if (!appendParSet(s.pot_prg, par_tip(tip, in.tip3), o.saveParams, s.PAR))
             return 1;
     }
     printSummary(s, r);
@@ -364,6 +370,9 @@ void addTransformCommand(CLI::App& app, int& status)
         } catch (const UsageError& e) {
             std::cerr << "kolmo-cli transform: " << e.what() << '\n';
             status = 2;
+        } catch (const std::exception& e) {
+            std::cerr << "kolmo-cli transform: " << e.what() << '\n';
+            status = 1;
         }
     });
 }

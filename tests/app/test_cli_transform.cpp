@@ -59,6 +59,12 @@ TEST_F(CliTransform, UsageErrorsAndMessages)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Ni parametrov: Izberi parametre!\n");
 
+    std::filesystem::remove(data / "t7.par");
+    r = transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--start-type", "gk", "--end-type", "tm",
+                   "--params", "No such set", "--report", (dir / "x.str").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Napaka: Ne najdem datoteke s parametri!\n");
+
     r = transform({"--start", "local/d48_gk.pod", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Napaka: Ni podatkov v koncnem datumu!\n");
@@ -74,14 +80,14 @@ TEST_F(CliTransform, SavedParametersReproduceTheEstimate)
     for (const auto& [type, common] : types) {
         SCOPED_TRACE(type);
         const std::string end = type == "3r7" ? "local/d96_tm.pod" : "local/d96_tm_2d.pod";
-        std::vector<std::string> full{"--type", type, "--end", end, "--save-params", "Ljubljana test " + type,
+        std::vector<std::string> full{"--type", type, "--end", end, "--save-params", "Ljubljana test \xc4\x8d " + type,
                                       "--report", (dir / "full.str").string()};
         full.insert(full.end(), common.begin(), common.end());
         auto r = transform(full);
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("Common points: 12"), std::string::npos) << r.out;
 
-        std::vector<std::string> coords{"--type", type, "--mode", "coords", "--params", "Ljubljana test " + type,
+        std::vector<std::string> coords{"--type", type, "--mode", "coords", "--params", "Ljubljana test \xc4\x8d " + type,
                                         "--report", (dir / "coords.str").string()};
         coords.insert(coords.end(), common.begin(), common.end());
         r = transform(coords);
@@ -94,7 +100,7 @@ TEST_F(CliTransform, SavedParametersReproduceTheEstimate)
         EXPECT_EQ(a, b);
     }
     const auto list = run(cliPath(), {"params", "list", "--npar", "4", "--direction", "2", "--data-dir", data.string()});
-    EXPECT_NE(list.out.find("Ljubljana test 2r4"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("Ljubljana test \xc4\x8d 2r4"), std::string::npos) << list.out;
 }
 
 TEST_F(CliTransform, VarnikProjectAndConversions)
