@@ -130,30 +130,38 @@ Eigen::Index GridSpline::locate(const Vec& a, double v)
     return i;
 }
 
+bool GridSpline::cell(double x, double y, Cell& c) const
+{
+    c.j = locate(x_, x);
+    c.i = locate(y_, y);
+    if (c.j < 0 || c.i < 0)
+        return false;
+    c.t = (x - x_(c.j)) / (x_(c.j + 1) - x_(c.j));
+    c.u = (y - y_(c.i)) / (y_(c.i + 1) - y_(c.i));
+    return true;
+}
+
 double GridSpline::spline(double x, double y) const
 {
-    const Eigen::Index j = locate(x_, x), i = locate(y_, y);
-    if (j < 0 || i < 0)
+    Cell k;
+    if (!cell(x, y, k))
         return kNaN;
-    const double t = (x - x_(j)) / (x_(j + 1) - x_(j));
-    const double u = (y - y_(i)) / (y_(i + 1) - y_(i));
-    const double* c = &coef_[static_cast<std::size_t>((i * (x_.size() - 1) + j) * 16)];
+    const double* c = &coef_[static_cast<std::size_t>((k.i * (x_.size() - 1) + k.j) * 16)];
     double r[4];
     for (int p = 0; p < 4; ++p)
-        r[p] = ((c[p * 4 + 3] * u + c[p * 4 + 2]) * u + c[p * 4 + 1]) * u + c[p * 4];
-    return ((r[3] * t + r[2]) * t + r[1]) * t + r[0];
+        r[p] = ((c[p * 4 + 3] * k.u + c[p * 4 + 2]) * k.u + c[p * 4 + 1]) * k.u + c[p * 4];
+    return ((r[3] * k.t + r[2]) * k.t + r[1]) * k.t + r[0];
 }
 
 double GridSpline::linear(double x, double y) const
 {
-    const Eigen::Index j = locate(x_, x), i = locate(y_, y);
-    if (j < 0 || i < 0)
+    Cell k;
+    if (!cell(x, y, k))
         return kNaN;
-    const double t = (x - x_(j)) / (x_(j + 1) - x_(j));
-    const double u = (y - y_(i)) / (y_(i + 1) - y_(i));
-    const double lo = z_(i, j) + t * (z_(i, j + 1) - z_(i, j));
-    const double hi = z_(i + 1, j) + t * (z_(i + 1, j + 1) - z_(i + 1, j));
-    return lo + u * (hi - lo);
+    const Eigen::Index i = k.i, j = k.j;
+    const double lo = z_(i, j) + k.t * (z_(i, j + 1) - z_(i, j));
+    const double hi = z_(i + 1, j) + k.t * (z_(i + 1, j + 1) - z_(i + 1, j));
+    return lo + k.u * (hi - lo);
 }
 
 } // namespace kolmo

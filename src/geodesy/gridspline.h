@@ -37,6 +37,14 @@ private:
     // Cell index i with a[i] <= v <= a[i+1], or -1 outside.
     static Eigen::Index locate(const Vec& a, double v);
 
+    // The cell holding (x, y): row i, column j and the local coordinates
+    // t, u in [0, 1]; false outside the grid.
+    struct Cell {
+        Eigen::Index i, j;
+        double t, u;
+    };
+    bool cell(double x, double y, Cell& c) const;
+
     Vec x_, y_;          // ascending
     Mat z_;              // rows follow y_ (ascending)
     std::vector<double> coef_;  // 16 per cell, cell (i along y, j along x) at (i*(nx-1)+j)*16
