@@ -19,7 +19,7 @@
 // program.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 #include "platform/errors.h"
 
 #include <filesystem>

@@ -26,7 +26,7 @@
 // Nothing is thrown; non-finite coordinates merely end the search early.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 namespace kolmo {
 

@@ -6,7 +6,7 @@
 // a3, b3 in metres, the rest dimensionless.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <Eigen/Core>
 #include <array>

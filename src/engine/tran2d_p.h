@@ -10,7 +10,7 @@
 #pragma once
 
 #include "engine/records.h"
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 namespace kolmo {
 

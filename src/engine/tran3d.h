@@ -26,7 +26,7 @@
 // 3, 4, 6, 7, a PAR shorter than nPar or an X of fewer than three columns.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <Eigen/Core>
 

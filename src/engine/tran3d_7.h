@@ -32,7 +32,7 @@
 #pragma once
 
 #include "engine/records.h"
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 

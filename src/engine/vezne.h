@@ -2,7 +2,7 @@
 // in the end set.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <utility>
 #include <vector>

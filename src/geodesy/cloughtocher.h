@@ -17,7 +17,7 @@
 // over the triangles finds the triangle of a query point.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <array>
 #include <vector>

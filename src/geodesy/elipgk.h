@@ -24,7 +24,7 @@
 // converted before it (empty if it is the first).
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <utility>
 

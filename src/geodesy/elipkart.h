@@ -18,7 +18,7 @@
 // stolpcev v podatkih!" titled "Napaka" and returns an empty matrix.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 namespace kolmo {
 

@@ -13,7 +13,7 @@
 // bicubic in local coordinates.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <vector>
 

@@ -12,7 +12,7 @@
 // anywhere throws FileError and nothing is returned.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 #include <string>

@@ -30,7 +30,7 @@
 // titled "Napaka"; the caller then shows its own "Napaka v zapisu datoteke!".
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 #include <string>

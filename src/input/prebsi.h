@@ -15,7 +15,7 @@
 // "Napacna oblika podatkov!".  `tip` is left at 0.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 #include <string_view>

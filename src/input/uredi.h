@@ -14,15 +14,13 @@
 // angles; the caller writes C1 back into the point set when it succeeds.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kolmo {
-
-struct AppState;
 
 enum UrediKind { Uredi, Uredi2d, Uredi2 };
 
@@ -63,16 +61,5 @@ bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, con
 // matrix; throws kolmo::Error("Napaka pri urejanju podatkov!") on failure.
 Mat arrange(UrediKind kind, const std::string& tip, const Mat& koo, const std::optional<std::vector<int>>& fields,
             int kot);
-
-// The same steps on the shared state, as the windows' actions run them.
-// "initialize": stores tip and pd, empties C and C1, takes C from the point set
-// named by pd ("1" vhi, "2" vhv; the conversion tool's window always vhi) and
-// builds the window model; throws kolmo::Error when that fails.
-UrediWindow urediInitialize(AppState& st, UrediKind kind, const std::string& dat, const std::string& tip,
-                            const std::string& pd);
-// "update" (UVELJAVI): arranges st.C into st.C1 and, when that succeeds, writes
-// st.C1 into koo of the point set (names untouched).  The busy pointer shows
-// while it runs.
-bool urediUpdate(AppState& st, UrediKind kind, const std::vector<int>& S, int kot);
 
 } // namespace kolmo

@@ -1,7 +1,7 @@
 // Line helpers shared by the two Varnik project-file readers.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <cstddef>
 #include <string>

@@ -11,7 +11,7 @@
 // problem; the callers report it to the user in their own words.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 #include <string>

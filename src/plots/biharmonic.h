@@ -34,7 +34,7 @@
 // Cost: O(n^3) to build, O(n) per evaluated point and value set.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 namespace kolmo {
 

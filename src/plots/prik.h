@@ -3,7 +3,7 @@
 // the outline of the transformation area.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 namespace kolmo {
 

@@ -24,7 +24,7 @@
 #pragma once
 
 #include "engine/records.h"
-#include "input/pointset.h"
+#include "platform/pointset.h"
 #include "plots/prik.h"
 
 namespace kolmo {

@@ -3,7 +3,7 @@
 // residual statistics.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 #include "reports/report_file.h"
 
 #include <cmath>

@@ -12,7 +12,7 @@
 //   geoid    1 "SVS2010 (Koper)", 2 "SVS2000 (Trst)"
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <filesystem>
 #include <optional>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/tran3d.h"
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <random>
 #include <string>

@@ -1,6 +1,6 @@
 #include "app/appstate.h"
 #include "input/rackot.h"
-#include "input/uredi.h"
+#include "app/uredi_okna.h"
 #include "platform/errors.h"
 
 #include <gtest/gtest.h>

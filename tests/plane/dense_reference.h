@@ -4,7 +4,7 @@
 // networks.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 
 #include <Eigen/Dense>
 #include <vector>

@@ -3,7 +3,7 @@
 // where the file gives none.
 #pragma once
 
-#include "input/pointset.h"
+#include "platform/pointset.h"
 #include "support/paths.h"
 
 #include <fstream>
