@@ -7,7 +7,7 @@ namespace {
 
 class SilentDialogs : public Dialogs {
 public:
-    void errorBox(std::string_view, std::string_view) override {}
+    void errorBox(std::string_view, std::string_view, std::string_view) override {}
     void messageBox(std::string_view, std::string_view) override {}
     void setBusy(bool) override {}
     void console(std::string_view) override {}
@@ -27,14 +27,14 @@ Dialogs* setDialogs(Dialogs* d)
     return previous == &silent ? nullptr : previous;
 }
 
-void RecordingDialogs::errorBox(std::string_view message, std::string_view title)
+void RecordingDialogs::errorBox(std::string_view message, std::string_view title, std::string_view details)
 {
-    boxes.push_back({Box::Error, std::string(message), std::string(title)});
+    boxes.push_back({Box::Error, std::string(message), std::string(title), std::string(details)});
 }
 
 void RecordingDialogs::messageBox(std::string_view text, std::string_view title)
 {
-    boxes.push_back({Box::Message, std::string(text), std::string(title)});
+    boxes.push_back({Box::Message, std::string(text), std::string(title), {}});
 }
 
 void RecordingDialogs::setBusy(bool busy)
@@ -45,10 +45,12 @@ void RecordingDialogs::setBusy(bool busy)
 
 void RecordingDialogs::console(std::string_view text) { consoleText += text; }
 
-void StderrDialogs::errorBox(std::string_view message, std::string_view title)
+void StderrDialogs::errorBox(std::string_view message, std::string_view title, std::string_view details)
 {
     ++errors;
     std::cerr << title << ": " << message << '\n';
+    if (!details.empty())
+        std::cerr << "  " << details << '\n';
 }
 
 void StderrDialogs::messageBox(std::string_view text, std::string_view title)

@@ -2,6 +2,12 @@
 // a message box and the busy pointer.  Both boxes return at once; they do not
 // wait for the user.
 //
+// An error box has a fixed Slovene message and title; `details` may add what
+// the program knows of the cause (the file, the line, the operating system's
+// reason).  The desktop program puts it in the box's expandable details,
+// kolmo-cli prints it on a second line, so the message itself stays as users
+// know it.
+//
 // The computing core reports through the current service (`dialogs()`): the GUI
 // installs one that shows real boxes, kolmo-cli one that prints
 // "<title>: <message>" to stderr, and tests a RecordingDialogs that keeps every
@@ -17,7 +23,8 @@ namespace kolmo::platform {
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
-    virtual void errorBox(std::string_view message, std::string_view title) = 0;
+    virtual void errorBox(std::string_view message, std::string_view title, std::string_view details) = 0;
+    void errorBox(std::string_view message, std::string_view title) { errorBox(message, title, {}); }
     virtual void messageBox(std::string_view text, std::string_view title) = 0;
     virtual void setBusy(bool busy) = 0;
     // Console output of the numerical runtime (warnings that are not errors).
@@ -33,13 +40,17 @@ struct Box {
     enum Kind { Error, Message } kind;
     std::string text;
     std::string title;
-    bool operator==(const Box&) const = default;
+    std::string details = {};
+    // Boxes are the same when the user reads the same message and title; the
+    // details are checked separately where they matter.
+    bool operator==(const Box& o) const { return kind == o.kind && text == o.text && title == o.title; }
 };
 
 // Keeps every box shown, for tests.
 class RecordingDialogs : public Dialogs {
 public:
-    void errorBox(std::string_view message, std::string_view title) override;
+    using Dialogs::errorBox;
+    void errorBox(std::string_view message, std::string_view title, std::string_view details) override;
     void messageBox(std::string_view text, std::string_view title) override;
     void setBusy(bool busy) override;
     void console(std::string_view text) override;
@@ -50,10 +61,12 @@ public:
     int busyChanges = 0;
 };
 
-// Prints error boxes as "<title>: <message>" and message boxes as text on stderr.
+// Prints error boxes as "<title>: <message>", with the details on a second
+// line, and message boxes as text on stderr.
 class StderrDialogs : public Dialogs {
 public:
-    void errorBox(std::string_view message, std::string_view title) override;
+    using Dialogs::errorBox;
+    void errorBox(std::string_view message, std::string_view title, std::string_view details) override;
     void messageBox(std::string_view text, std::string_view title) override;
     void setBusy(bool) override {}
     void console(std::string_view text) override;
