@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "platform/ui.h"
 
 #include <string>
 
@@ -39,5 +40,30 @@ void izberi_par_izberi(IzberiParWindow& w);
 
 // "preklici" ("Prekliči"): PAR emptied, window closed.
 void izberi_par_preklici(AppState& s, IzberiParWindow& w);
+
+// Colours of both parameter windows: window, frames, buttons.
+inline constexpr ui::Rgb kParWindowColour{1, 0.5, 0.1};
+inline constexpr ui::Rgb kParFrameColour{1, 0.5, 0.2};
+inline constexpr ui::Rgb kParButtonColour{1, 0.5, 0.3};
+
+// The selection window itself.  Its list runs "izberi_par('pars')", the
+// button "Prekliči" "izberi_par('preklici')" and "Izberi" closes it.  One
+// selection window is open at a time: opening it again replaces the list (and
+// datap) the earlier one offered, so the earlier window is closed.
+class IzberiParOkno {
+public:
+    IzberiParOkno(ui::Ui& ui, AppState& state);
+    // izberi_par(par_tip, npar): the window, or 0 when it does not open.
+    ui::Handle open(const std::string& par_tip, int npar);
+    ui::Handle window() const { return window_ != 0 && ui_.isWindow(window_) ? window_ : 0; }
+
+private:
+    void action(const std::optional<std::string>& name);
+
+    ui::Ui& ui_;
+    AppState& s_;
+    ui::Handle window_ = 0;
+    IzberiParWindow w_;
+};
 
 } // namespace kolmo

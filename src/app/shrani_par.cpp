@@ -1,5 +1,6 @@
 #include "app/shrani_par.h"
 
+#include "app/izberi_par.h"
 #include "app/pardb.h"
 #include "platform/dialogs.h"
 
@@ -30,6 +31,61 @@ bool shrani_par_shrani(AppState& s, ShraniParWindow& w)
         return false;
     w.open = false;
     return true;
+}
+
+} // namespace kolmo
+
+namespace kolmo {
+
+ShraniParOkno::ShraniParOkno(ui::Ui& ui, AppState& state) : ui_(ui), s_(state)
+{
+    ui_.registerHandler("shrani_par", [this](const std::optional<std::string>& a) { action(a); });
+}
+
+ui::Handle ShraniParOkno::open(const std::string& par_tip)
+{
+    if (const ui::Handle old = window())
+        ui_.close(old);
+    window_ = 0;
+    if (!shrani_par(s_, par_tip, w_))
+        return 0;
+
+    using ui::Kind;
+    using ui::Align;
+    const ui::Handle win = ui_.newWindow({.title = "Kolmo - Shranjevanje transformacijskih parametrov",
+                                          .tag = "slk", .color = kParWindowColour, .width = 560, .height = 420});
+    const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
+    add({.kind = Kind::Frame, .position = {0.25, 0.65, 0.5, 0.24}, .background = kParFrameColour});
+    add({.kind = Kind::Text, .position = {0.3, 0.82, 0.4, 0.05}, .text = w_.napis, .background = kParFrameColour});
+    add({.kind = Kind::Text, .position = {0.3, 0.75, 0.4, 0.05}, .text = w_.tipText, .background = kParFrameColour,
+         .align = Align::Left});
+    add({.kind = Kind::Text, .position = {0.3, 0.68, 0.22, 0.05}, .text = "Ime parametrov:",
+         .background = kParFrameColour, .align = Align::Left});
+    const ui::Handle ime = add({.kind = Kind::Edit, .position = {0.47, 0.69, 0.21, 0.05},
+                                .background = ui::kWhite, .align = Align::Left});
+    add({.kind = Kind::Frame, .position = {0.35, 0.25, 0.3, 0.38}, .background = kParFrameColour});
+    add({.kind = Kind::Text, .position = {0.42, 0.54, 0.16, 0.05}, .text = "PARAMETRI",
+         .background = kParFrameColour});
+    add({.kind = Kind::Text, .position = {0.38, 0.28, 0.24, 0.24}, .text = w_.parText,
+         .background = kParFrameColour, .monospace = true});
+    add({.kind = Kind::PushButton, .position = {0.25, 0.12, 0.2, 0.08}, .text = "Shrani",
+         .background = kParButtonColour, .action = "shrani_par('shrani')"});
+    add({.kind = Kind::PushButton, .position = {0.55, 0.12, 0.2, 0.08}, .text = "Prekliči",
+         .background = kParButtonColour, .action = "close"});
+    ui_.window(win).hndlList = {ime};
+    ui_.window(win).visible = true;
+    window_ = win;
+    return win;
+}
+
+void ShraniParOkno::action(const std::optional<std::string>& name)
+{
+    const ui::Handle win = ui_.current();
+    if (!name || *name != "shrani" || win == 0 || win != window())
+        return;
+    w_.ime = ui_.control(ui_.window(win).hndlList[0]).text;
+    if (shrani_par_shrani(s_, w_))
+        ui_.close(win);
 }
 
 } // namespace kolmo

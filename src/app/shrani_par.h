@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/appstate.h"
+#include "platform/ui.h"
 
 #include <string>
 
@@ -27,5 +28,24 @@ bool shrani_par(AppState& s, const std::string& par_tip, ShraniParWindow& w);
 // the window.  When the name is refused or the file cannot be written the error
 // box says why, nothing is stored and the window stays open (returns false).
 bool shrani_par_shrani(AppState& s, ShraniParWindow& w);
+
+// The saving window itself.  "Shrani" runs "shrani_par('shrani')" with the
+// name typed in ImeHndl; "Prekliči" closes it.  One saving window is open at
+// a time (tip_par is shared): opening it again closes the earlier one.
+class ShraniParOkno {
+public:
+    ShraniParOkno(ui::Ui& ui, AppState& state);
+    // shrani_par(1, par_tip): the window, or 0 when it does not open.
+    ui::Handle open(const std::string& par_tip);
+    ui::Handle window() const { return window_ != 0 && ui_.isWindow(window_) ? window_ : 0; }
+
+private:
+    void action(const std::optional<std::string>& name);
+
+    ui::Ui& ui_;
+    AppState& s_;
+    ui::Handle window_ = 0;
+    ShraniParWindow w_;
+};
 
 } // namespace kolmo

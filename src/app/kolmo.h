@@ -1,0 +1,113 @@
+// kolmo: the main window's controller.
+//
+// `Kolmo` registers the action handler "kolmo" with the window model; the
+// main window's controls and menu items call it as "kolmo('VhDat1')",
+// "kolmo('izracun')" and so on.  Called without an action (or with
+// "initialize") it builds the main window; with any other name it runs that
+// action on the current main window and returns.  An unknown name does
+// nothing.  The handler keeps nothing between calls beyond AppState and the
+// window's controls.
+//
+// It also owns the controllers of the secondary windows it opens (the
+// arrangement windows, the parameter windows and the report viewer), so one
+// object wires the whole desktop program to a model.
+//
+// The working folder is the process's current folder.  `AppState::pot_prg` is
+// the program folder that holds the data files (geoid models, border,
+// parameter database); the folder the program was started in is remembered
+// separately, for the "Delovna mapa" label and "reset".
+#pragma once
+
+#include "app/appstate.h"
+#include "platform/ui.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kolmo {
+
+class UrediOkna;
+class IzberiParOkno;
+class ShraniParOkno;
+
+// Registry slots of the main window (`hndlList`, counted from 1).
+namespace slot {
+inline constexpr int Meto = 1, VhDat1 = 2, IzDat = 3, VhDat2 = 4, Pot = 5, Ured1 = 6, Ured2 = 7, Helm = 9,
+                     Tip1 = 10, Tip2 = 11, T1 = 16, T2 = 17, T3 = 18, PrikMenu = 19, Tip3 = 20, V1 = 22, V2 = 23,
+                     V3 = 24, RedXY = 25, PrikMenu2 = 26, VisSis = 27, Count = 27;
+}
+
+class Kolmo {
+public:
+    Kolmo(ui::Ui& ui, AppState& state);
+    ~Kolmo();
+    Kolmo(const Kolmo&) = delete;
+    Kolmo& operator=(const Kolmo&) = delete;
+
+    // kolmo(action): "initialize" when there is no action.
+    void operator()(const std::optional<std::string>& action = std::nullopt);
+
+    // The main window, 0 before "initialize" or after it was closed.
+    ui::Handle mainWindow() const;
+    // The control (or menu) in registry slot `k` of the main window.
+    ui::Handle handle(int k) const;
+
+    // The results file the computation writes and "PriIz" opens; empty when
+    // none was chosen.
+    std::filesystem::path resultsFile() const;
+
+    // The About text ("O programu").
+    static const std::string& aboutText();
+
+    // Name of the environment variable with the command of an external text
+    // editor for "PriIz"; without it the report opens in Kolmo's own viewer.
+    static constexpr const char* kEditorVariable = "KOLMO_EDITOR";
+
+    // Draws the plot "situacija" (the point network) or "obod_rs" (its place
+    // in the country) from AppState::prik; false or an exception when it
+    // cannot, and the action shows its box.  Set by the program that has
+    // plot windows.
+    std::function<bool(const std::string& which)> showPlot;
+
+private:
+    void initialize();
+    void oprogramu();
+    void meto();
+    void pvarnik();
+    void vhDat(int datum);
+    void priVh(int datum);
+    void urediDatum(int datum);
+    void tip1();
+    void tip2();
+    void izDat();
+    void radio(int first, int chosen);
+    void izberi();
+    void priIz();
+    void shrani();
+    void izracun();
+    void reset();
+    void plot(const char* which);
+
+    void setList(int k, const std::vector<std::string>& items, int value, bool visible = true);
+    int value(int k) const;
+    std::string parTip() const;
+    void chdir(const std::filesystem::path& folder);
+    void showWorkingFolder();
+
+    ui::Ui& ui_;
+    AppState& s_;
+    std::filesystem::path startFolder_;
+    std::unique_ptr<UrediOkna> uredi_;
+    std::unique_ptr<IzberiParOkno> izberi_;
+    std::unique_ptr<ShraniParOkno> shrani_;
+};
+
+// Opens Kolmo's own read-only viewer of a text file (a report) in a window of
+// its own; the file's bytes are taken as Windows-1250.  Throws FileError when
+// the file cannot be read.
+ui::Handle openTextViewer(ui::Ui& ui, const std::filesystem::path& file);
+
+} // namespace kolmo

@@ -1,0 +1,211 @@
+#include "platform/ui.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace kolmo::ui {
+
+std::optional<ActionCall> parseAction(std::string_view action)
+{
+    const auto isName = [](std::string_view s) {
+        return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+        });
+    };
+    const auto open = action.find('(');
+    if (open == std::string_view::npos)
+        return isName(action) ? std::optional(ActionCall{std::string(action), std::nullopt}) : std::nullopt;
+    const std::string_view name = action.substr(0, open);
+    std::string_view rest = action.substr(open + 1);
+    // Exactly one quoted argument: handler('argument').
+    if (!isName(name) || rest.size() < 3 || rest.front() != '\'' || rest.substr(rest.size() - 2) != "')")
+        return std::nullopt;
+    const std::string_view argument = rest.substr(1, rest.size() - 3);
+    if (argument.find('\'') != std::string_view::npos)
+        return std::nullopt;
+    return ActionCall{std::string(name), std::string(argument)};
+}
+
+Handle Ui::newWindow(Window w)
+{
+    const Handle h = next_++;
+    windows_.emplace(h, std::move(w));
+    touch();
+    if (onWindowOpened)
+        onWindowOpened(h);
+    return h;
+}
+
+Handle Ui::addControl(Handle win, Control c)
+{
+    Window& w = window(win);
+    const Handle h = next_++;
+    controls_.emplace(h, std::move(c));
+    owner_.emplace(h, win);
+    w.controls.push_back(h);
+    touch();
+    return h;
+}
+
+Handle Ui::addMenu(Handle parent, Menu m)
+{
+    const Handle win = windowOf(parent);
+    const Handle h = next_++;
+    menus_.emplace(h, std::move(m));
+    owner_.emplace(h, win);
+    if (isWindow(parent))
+        window(parent).menus.push_back(h);
+    else
+        menu(parent).items.push_back(h);
+    touch();
+    return h;
+}
+
+Window& Ui::window(Handle h) { return windows_.at(h); }
+const Window& Ui::window(Handle h) const { return windows_.at(h); }
+Control& Ui::control(Handle h) { return controls_.at(h); }
+const Control& Ui::control(Handle h) const { return controls_.at(h); }
+Menu& Ui::menu(Handle h) { return menus_.at(h); }
+const Menu& Ui::menu(Handle h) const { return menus_.at(h); }
+
+Handle Ui::windowOf(Handle h) const
+{
+    if (isWindow(h))
+        return h;
+    const auto it = owner_.find(h);
+    if (it == owner_.end())
+        throw std::out_of_range("no such handle");
+    return it->second;
+}
+
+std::vector<Handle> Ui::windows() const
+{
+    std::vector<Handle> out;
+    for (const auto& [h, w] : windows_)
+        out.push_back(h);
+    return out;
+}
+
+Handle Ui::findWindow(std::string_view title) const
+{
+    for (const auto& [h, w] : windows_)
+        if (w.title == title)
+            return h;
+    return 0;
+}
+
+void Ui::close(Handle win)
+{
+    if (!isWindow(win))
+        return;
+    for (auto it = owner_.begin(); it != owner_.end();) {
+        if (it->second == win) {
+            controls_.erase(it->first);
+            menus_.erase(it->first);
+            it = owner_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    windows_.erase(win);
+    if (current_ == win)
+        current_ = 0;
+    touch();
+    if (onWindowClosed)
+        onWindowClosed(win);
+}
+
+void Ui::registerHandler(const std::string& name, ActionHandler handler)
+{
+    handlers_[name] = std::move(handler);
+}
+
+bool Ui::run(std::string_view action, Handle win)
+{
+    const auto call = parseAction(action);
+    if (!call)
+        return false;
+    current_ = win;
+    if (call->handler == "close" && !call->argument) {
+        close(win);
+    } else if (const auto it = handlers_.find(call->handler); it != handlers_.end()) {
+        // A copy: the handler may register or replace handlers while it runs.
+        const ActionHandler handler = it->second;
+        handler(call->argument);
+    }
+    touch();
+    return true;
+}
+
+void Ui::fire(Handle h)
+{
+    std::string action;
+    if (isControl(h))
+        action = control(h).action;
+    else if (isMenu(h))
+        action = menu(h).action;
+    if (!action.empty())
+        run(action, windowOf(h));
+}
+
+bool Ui::startProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    return spawnDetached(program, args);
+}
+
+bool spawnDetached(const std::string& program, const std::vector<std::string>& args)
+{
+    if (program.empty())
+        return false;
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    // posix_spawnp reports a program that cannot be executed through its
+    // result.  The child is reaped by a thread of its own, so it never stays
+    // a zombie and nobody waits for the user to close it.
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+std::optional<FileChoice> HeadlessUi::openFileDialog(const FilterTable& filters, const std::string& title)
+{
+    dialogCalls.push_back({false, filters, title});
+    if (openAnswers.empty())
+        return std::nullopt;
+    auto answer = openAnswers.front();
+    openAnswers.erase(openAnswers.begin());
+    return answer;
+}
+
+std::optional<FileChoice> HeadlessUi::saveFileDialog(const FilterTable& filters, const std::string& title)
+{
+    dialogCalls.push_back({true, filters, title});
+    if (saveAnswers.empty())
+        return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.erase(saveAnswers.begin());
+    return answer;
+}
+
+bool HeadlessUi::startProgram(const std::string& program, const std::vector<std::string>& args)
+{
+    programCalls.push_back({program, args});
+    return startPrograms ? Ui::startProgram(program, args) : true;
+}
+
+} // namespace kolmo::ui

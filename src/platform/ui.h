@@ -1,0 +1,228 @@
+// The window model: Kolmo's windows, menus and controls as plain data, and the
+// window services the controllers need (file dialogs, running a program).
+//
+// Every window of the program is a controller that builds its window here and
+// afterwards reads and writes the properties of its controls; it never sees a
+// toolkit.  A renderer (the Qt one in platform/qt, or none at all in the tests)
+// draws the model and hands the user's events back: it stores what the user
+// changed (the value of a list, a button or a box, the text of an edit field)
+// into the model and then fires the control's action by name.
+//
+// Handles are positive integers, unique for the life of the model and never
+// reused; windows, controls and menus share one range, so a window's control
+// registry (`hndlList`) can hold menus as well as controls.  0 is "no handle".
+//
+// Positions are fractions of the window's inner area: left, bottom, width,
+// height, with the origin at the bottom left.  Colours are RGB triples with
+// components 0..1.  A value is the 1-based position in a pop-up list, or 0/1
+// for a radio button or a check box.  Texts are UTF-8.
+//
+// An action is the text a control carries, in the form "handler('name')",
+// "handler" or "close": firing it calls the handler registered under that name
+// with the name as its argument ("handler" alone: with no argument), with the
+// control's window as the current window; "close" closes the current window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kolmo::ui {
+
+using Handle = int;
+using Rgb = std::array<double, 3>;
+
+struct Position {
+    double left = 0, bottom = 0, width = 0, height = 0;
+    bool operator==(const Position&) const = default;
+};
+
+enum class Kind {
+    Frame,       // flat rectangle behind a group of controls
+    Text,        // static label
+    Edit,        // one-line edit field
+    Popup,       // pop-up list (items, value)
+    PushButton,
+    RadioButton, // value 0/1; a click toggles it, the action keeps groups exclusive
+    CheckBox,    // value 0/1
+    TextView,    // read-only multi-line text in a fixed-pitch font, scrollable
+};
+
+enum class Align { Left, Center, Right };
+
+inline constexpr Rgb kWhite{1, 1, 1};
+// The toolkit's usual grey face, for controls given no colour.
+inline constexpr Rgb kDefaultFace{0.94, 0.94, 0.94};
+
+struct Control {
+    Kind kind = Kind::Text;
+    Position position = {};
+    std::string text = {};          // caption, label or edit text
+    std::vector<std::string> items = {}; // pop-up list entries
+    int value = 0;
+    bool enabled = true;
+    bool visible = true;
+    Rgb background = kDefaultFace;
+    Rgb foreground{0, 0, 0};
+    Align align = Align::Center;
+    bool bold = false;
+    bool monospace = false; // fixed-pitch font, for columns aligned with blanks
+    std::string tooltip = {};
+    std::string action = {};   // fired on click / choice / Enter
+    std::string userData = {}; // free text the controller keeps with the control
+};
+
+// A menu of a window's menu bar or an item of a menu.
+struct Menu {
+    std::string label = {};
+    std::string action = {}; // empty for a menu that only opens its items
+    bool separator = false;  // a line above the item
+    bool enabled = true;
+    std::vector<Handle> items = {};
+};
+
+struct Window {
+    std::string title = {};
+    std::string tag = {};          // "slk" for the secondary windows
+    Rgb color = kDefaultFace;      // background
+    bool visible = false;          // built hidden, shown when complete
+    int width = 0, height = 0;     // preferred inner size in pixels; 0: the renderer's default
+    std::vector<Handle> controls = {}; // creation order: later ones lie on top
+    std::vector<Handle> menus = {};    // the menu bar, left to right
+    std::vector<Handle> hndlList = {}; // the window's control registry (its user data)
+};
+
+// A file chosen in a dialog: its name and its folder.
+struct FileChoice {
+    std::string name;
+    std::filesystem::path folder;
+    std::filesystem::path path() const { return folder / name; }
+};
+
+// Rows of (pattern, description), e.g. {"*.pod", "Podatki (*.pod)"}; a pattern
+// may list several globs separated by ";".
+using FilterTable = std::vector<std::pair<std::string, std::string>>;
+
+// The action text split into its parts: handler and argument.  "close" has
+// the handler "close"; "kolmo" alone has no argument.
+struct ActionCall {
+    std::string handler;
+    std::optional<std::string> argument;
+};
+std::optional<ActionCall> parseAction(std::string_view action);
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // --- the model --------------------------------------------------------
+    Handle newWindow(Window w);
+    Handle addControl(Handle window, Control c);
+    // A menu of the window's menu bar (parent = window) or an item of a menu.
+    Handle addMenu(Handle parent, Menu m);
+
+    bool isWindow(Handle h) const { return windows_.count(h) != 0; }
+    bool isControl(Handle h) const { return controls_.count(h) != 0; }
+    bool isMenu(Handle h) const { return menus_.count(h) != 0; }
+    bool exists(Handle h) const { return isWindow(h) || isControl(h) || isMenu(h); }
+
+    // Throw std::out_of_range for a handle that is not (or no longer) one of
+    // that kind.  Writing through the references changes the model; the
+    // renderer picks the change up (see revision()).
+    Window& window(Handle h);
+    const Window& window(Handle h) const;
+    Control& control(Handle h);
+    const Control& control(Handle h) const;
+    Menu& menu(Handle h);
+    const Menu& menu(Handle h) const;
+
+    // The window a control or menu belongs to (a window is its own window).
+    Handle windowOf(Handle h) const;
+    // The open windows in the order they were made.
+    std::vector<Handle> windows() const;
+    // The first open window with this title, or 0.
+    Handle findWindow(std::string_view title) const;
+
+    // Closes a window: it and its controls and menus are gone.
+    void close(Handle window);
+
+    // The window of the control whose action runs (or the window a
+    // controller builds); 0 when there is none.
+    Handle current() const { return current_; }
+    void setCurrent(Handle window) { current_ = window; }
+
+    // Counts every change made through this class and every touch(); a
+    // renderer compares it with the value it last drew.  Changes written
+    // through the references above are covered by touch(), which fire()
+    // calls after every action.
+    std::uint64_t revision() const { return revision_; }
+    void touch() { ++revision_; }
+
+    // --- actions ------------------------------------------------------------
+    using ActionHandler = std::function<void(const std::optional<std::string>& argument)>;
+    void registerHandler(const std::string& name, ActionHandler handler);
+    // Runs an action text with `window` as the current window.  An unknown
+    // handler does nothing.  Returns false when the text is no action.
+    bool run(std::string_view action, Handle window);
+    // Fires the action of a control or a menu item, as a click does.
+    void fire(Handle h);
+
+    // --- services -----------------------------------------------------------
+    // File-open and file-save dialogs; nullopt when the user cancels.
+    virtual std::optional<FileChoice> openFileDialog(const FilterTable& filters, const std::string& title) = 0;
+    virtual std::optional<FileChoice> saveFileDialog(const FilterTable& filters, const std::string& title) = 0;
+    // Starts `program` with `args`, each passed as one argument (no shell),
+    // without waiting for it.  False when it cannot be started.
+    virtual bool startProgram(const std::string& program, const std::vector<std::string>& args);
+
+    // Hooks for the renderer: a window was made or closed.
+    std::function<void(Handle)> onWindowOpened, onWindowClosed;
+
+private:
+    Handle next_ = 1;
+    Handle current_ = 0;
+    std::uint64_t revision_ = 0;
+    std::map<Handle, Window> windows_;
+    std::map<Handle, Control> controls_;
+    std::map<Handle, Menu> menus_;
+    std::map<Handle, Handle> owner_; // control or menu -> window
+    std::map<std::string, ActionHandler, std::less<>> handlers_;
+};
+
+// Starts a program without a shell: `args` reach it exactly as given.  The
+// program is looked up on PATH when it has no slash.  False when it cannot be
+// started (not found, not executable).
+bool spawnDetached(const std::string& program, const std::vector<std::string>& args);
+
+// The model with no screen, for tests: dialog answers come from queues the
+// test fills (an empty queue answers "cancelled"), programs are recorded and
+// started only when `startPrograms` is set.
+class HeadlessUi : public Ui {
+public:
+    std::optional<FileChoice> openFileDialog(const FilterTable& filters, const std::string& title) override;
+    std::optional<FileChoice> saveFileDialog(const FilterTable& filters, const std::string& title) override;
+    bool startProgram(const std::string& program, const std::vector<std::string>& args) override;
+
+    std::vector<std::optional<FileChoice>> openAnswers, saveAnswers; // taken from the front
+
+    struct DialogCall {
+        bool save;
+        FilterTable filters;
+        std::string title;
+    };
+    std::vector<DialogCall> dialogCalls;
+    struct ProgramCall {
+        std::string program;
+        std::vector<std::string> args;
+    };
+    std::vector<ProgramCall> programCalls;
+    bool startPrograms = false;
+};
+
+} // namespace kolmo::ui
