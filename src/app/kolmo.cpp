@@ -2,6 +2,7 @@
 
 #include "app/izberi_par.h"
 #include "app/izracun.h"
+#include "app/mod_okna.h"
 #include "app/pardb.h"
 #include "app/shrani_par.h"
 #include "app/uredi_okna.h"
@@ -59,7 +60,8 @@ std::vector<std::string> commandWords(const std::string& command)
 
 Kolmo::Kolmo(ui::Ui& ui, AppState& state)
     : ui_(ui), s_(state), uredi_(std::make_unique<UrediOkna>(ui, state)),
-      izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state))
+      izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state)),
+      modPret_(std::make_unique<ModPretOkno>(ui, state, *uredi_)), modIntg_(std::make_unique<ModIntgOkno>(ui, state))
 {
     ui_.registerHandler("kolmo", [this](const std::optional<std::string>& a) { (*this)(a); });
 }
