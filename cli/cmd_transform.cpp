@@ -18,7 +18,12 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
+#include "plots/prik_mre.h"
+#include "plots/prik_obod.h"
+#include "plots/prik_odst.h"
+#include "plots/render/export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -43,6 +48,8 @@ struct TransformOptions {
     std::string saveParams;
     std::string varnik;
     std::string dataDir;
+    std::string plots;
+    std::string plotFormats;
 };
 
 // Thrown for option values that only make sense together (exit status 2).
@@ -139,6 +146,55 @@ bool readPointFile(const std::string& file, const std::string& columns, const st
     return true;
 }
 
+std::vector<plot::Format> parseFormats(const std::string& text)
+{
+    std::vector<plot::Format> formats;
+    std::stringstream ss(text);
+    std::string item;
+    while (std::getline(ss, item, ',')) {
+        const auto f = plot::parseFormat(item);
+        if (!f)
+            throw UsageError("--plot-formats: png, tiff, jpeg, eps, emf, svg, pdf separated by commas");
+        if (std::find(formats.begin(), formats.end(), *f) == formats.end())
+            formats.push_back(*f);
+    }
+    if (formats.empty())
+        throw UsageError("--plot-formats: png, tiff, jpeg, eps, emf, svg, pdf separated by commas");
+    return formats;
+}
+
+// The three plots of a full computation in every asked format: the figures
+// first (a plot that cannot be drawn is the main window's error), then the
+// files.
+bool writePlots(const AppState& s, const std::filesystem::path& dir, const std::vector<plot::Format>& formats)
+{
+    std::vector<plot::Figure> figures;
+    try {
+        if (!s.prik)
+            throw Error("no plot record");
+        figures.push_back(prik_mre(*s.prik));
+        figures.push_back(prik_obod(*s.prik, loadMeja(s.pot_prg)));
+        figures.push_back(prik_odst(*s.prik));
+    } catch (const Error& e) {
+        platform::dialogs().errorBox("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz", e.what());
+        return false;
+    }
+    try {
+        std::filesystem::create_directories(dir);
+        for (const plot::Figure& f : figures)
+            for (plot::Format format : formats) {
+                const auto file = dir / plot::exportFileName(f.exportName, format);
+                plot::exportFigure(f, file, format);
+                std::printf("Plot: %s\n", file.string().c_str());
+            }
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        platform::dialogs().errorBox("Slike ni mogoce zapisati!", "Napaka pri izvozu", e.what());
+        return false;
+    }
+    return true;
+}
+
 void printSummary(const AppState& s, const IzracunResult& r)
 {
     static const char* typeNames[] = {"", "3R: 7-parameter spatial similarity", "2R: 4-parameter plane similarity",
@@ -183,6 +239,18 @@ void printSummary(const AppState& s, const IzracunResult& r)
 
 int run(const TransformOptions& o)
 {
+    std::vector<plot::Format> plotFormats;
+    if (!o.plots.empty() || !o.plotFormats.empty()) {
+        if (o.plots.empty())
+            throw UsageError("--plot-formats needs --plots");
+        if (o.mode != "full" || o.type == "fila-tm" || o.type == "tm-fila")
+            throw UsageError("--plots needs a computation of parameters and coordinates (--mode full, a 3r7, 2r4 or "
+                             "2r6 transformation)");
+        plotFormats = o.plotFormats.empty()
+                          ? std::vector<plot::Format>(std::begin(plot::kAllFormats), std::end(plot::kAllFormats))
+                          : parseFormats(o.plotFormats);
+    }
+
     AppState s;
     s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
     s.t_tr.tip = typeCode(o.type);
@@ -296,6 +364,8 @@ int run(const TransformOptions& o)
             return 1;
     }
     printSummary(s, r);
+    if (!o.plots.empty() && !writePlots(s, o.plots, plotFormats))
+        return 1;
     return 0;
 }
 
@@ -364,6 +434,12 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--data-dir", o->dataDir,
                     "Program folder with the data files (geoid models, parameter database); default: data/ "
                     "beside kolmo-cli");
+    cmd->add_option("--plots", o->plots,
+                    "Mode full: write the plots mreza.*, obod_rs.* (the network in the country, with the border "
+                    "from meja_rs.mat) and odstopanja.* (residuals of the common points) into this folder, "
+                    "replacing files of the same names");
+    cmd->add_option("--plot-formats", o->plotFormats,
+                    "Formats of --plots, comma-separated: png, tiff, jpeg, eps, emf, svg, pdf (default: all)");
     cmd->callback([o, &status] {
         try {
             status = run(*o);

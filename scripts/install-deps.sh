@@ -5,6 +5,8 @@ packages=(
   g++ cmake ninja-build pkg-config make
   libeigen3-dev libboost-math-dev libqhull-dev libmatio-dev libcli11-dev
   libgtest-dev libbenchmark-dev
+  libcairo2-dev libtiff-dev libjpeg62-turbo-dev fonts-urw-base35
+  ghostscript emf2svg librsvg2-bin libxml2-utils poppler-utils imagemagick libpng-dev
   proj-bin libproj-dev proj-data time
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
 )

@@ -10,6 +10,7 @@
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "plots/grobi.h"
 #include "plots/prik_izr.h"
 #include "reports/izpis2d_a.h"
 #include "reports/izpis2d_b.h"
@@ -99,6 +100,7 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
     switch (s.t_tr.izr) {
     case 1:
         s.prik = prik_izr(*s.vhi, *s.vhv, *s.rez, out.est3d->vezne);
+        s.prik->grobi = grobi3d(*out.est3d);
         izpis3d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, s.t_tr, s.PAR, *out.est3d, *s.prik, in.redXY);
         break;
     case 2:
@@ -131,6 +133,7 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
     switch (s.t_tr.izr) {
     case 1:
         s.prik = prik_izr2(*s.vhi, *s.vhv, *s.rez, out.est2d->vezne);
+        s.prik->grobi = grobi2d(*out.est2d, npar);
         izpis2d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, npar, s.t_tr, s.PAR, *out.est2d, *s.prik, in.redXY);
         break;
     case 2:

@@ -5,6 +5,8 @@
 
 #include "platform/pointset.h"
 
+#include <vector>
+
 namespace kolmo {
 
 struct Prik {
@@ -16,6 +18,11 @@ struct Prik {
     Names vset;      // transformed point names
     Mat obod;        // outline polygon, column 1 coordinate 2, column 2 coordinate 1
     double pov = 0;  // area enclosed by the outline (m^2)
+
+    // For the residual plot, by the position of the common point in `tocke`:
+    Vec dx, dy;               // residuals given minus transformed, coordinate 1 and 2 (m)
+    std::vector<bool> grobi;  // a coordinate of the point is flagged as a gross error
+                              // (empty: the estimation gave no test)
 };
 
 } // namespace kolmo

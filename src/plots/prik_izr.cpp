@@ -57,6 +57,8 @@ Prik prepare(const PointSet& vhi, const PointSet& vhv, const Mat& Y, const Mat& 
     prik.vy = corr.col(1);
     prik.XI = P.col(1);
     prik.YI = P.col(0);
+    prik.dx = resid.col(0);
+    prik.dy = resid.col(1);
     prik.Tx = Yt.col(1);
     prik.Ty = Yt.col(0);
 
