@@ -2,7 +2,8 @@
 # kolmo-cli transform on generated networks, measured with GNU time:
 #  - the spatial estimation (mode "params") with n = 10 ... 100 000 common points;
 #  - the full computation (estimate, transform, residual interpolation, report)
-#    with 1 000 common points and 100 000 transformed points;
+#    with 1 000 common points and 100 000 transformed points, alone and with
+#    its plots written (--plots: all formats, then one format at a time);
 #  - transforming the 100 000 points with given parameters (mode "coords")
 #    against cs2cs applying the same seven parameters (a Helmert shift between
 #    Bessel and GRS-80 with the same projections) to the same points.
@@ -59,6 +60,15 @@ head -n 1000 "$WORK/all_tm.pod" >"$WORK/common_tm.pod"
 measure "full computation, 1 000 common, 100 000 points" "$CLI" transform --type 3r7 --mode full --data-dir "$DATA" \
     --start "$WORK/all_gk.pod" --start-type gk --end "$WORK/common_tm.pod" --end-type tm --out-type tm \
     --report "$WORK/full.str"
+
+measure "the same with --plots: 3 plots x 7 formats" "$CLI" transform --type 3r7 --mode full --data-dir "$DATA" \
+    --start "$WORK/all_gk.pod" --start-type gk --end "$WORK/common_tm.pod" --end-type tm --out-type tm \
+    --report "$WORK/full.str" --plots "$WORK/plots"
+for f in png tiff jpeg eps emf svg pdf; do
+    measure "the same with --plots, $f only" "$CLI" transform --type 3r7 --mode full --data-dir "$DATA" \
+        --start "$WORK/all_gk.pod" --start-type gk --end "$WORK/common_tm.pod" --end-type tm --out-type tm \
+        --report "$WORK/full.str" --plots "$WORK/plots" --plot-formats $f
+done
 
 PAR=476.08,125.947,417.81,-4.610862,-2.388137,11.942335,9.896638
 measure "kolmo-cli coords, 100 000 points" "$CLI" transform --type 3r7 --mode coords --data-dir "$DATA" \

@@ -25,7 +25,7 @@ Figure prik_mre(const Prik& prik)
     const double D = prik.D;
 
     // Names as they are: our text has no markup, so "_" needs no escape.  The
-    // name hangs D/20 under its point and 3 points lower still, so that it
+    // name hangs D/20 under its point and 4 points lower still, so that it
     // clears the point's marker at any zoom.
     ax.texts.reserve(prik.vset.size());
     for (std::size_t i = 0; i < prik.vset.size(); ++i) {
@@ -38,7 +38,7 @@ Figure prik_mre(const Prik& prik)
                             .color = kBlack,
                             .size = 8,
                             .dx = 0,
-                            .dy = -3});
+                            .dy = -4});
     }
 
     networkAxes(ax, xmin, xmax, ymin, ymax, D);

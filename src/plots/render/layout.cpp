@@ -514,9 +514,12 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
     planeEdges({{{0, yBack, 0}, {vw.ax, yBack, 0}, {vw.ax, yBack, vw.az}, {0, yBack, vw.az}}});
     planeEdges({{{xBack, 0, 0}, {xBack, vw.ay, 0}, {xBack, vw.ay, vw.az}, {xBack, 0, vw.az}}});
 
-    // Tick labels: x along the front edge of the floor parallel to x, y along
-    // the other front edge of the floor, z at the leftmost vertical edge.
+    // Tick labels: z at the leftmost vertical edge, x along the front edge of
+    // the floor parallel to x, y along the other front edge of the floor.
     const double tl = kTickLength * p;
+    // Labels of different axes meet at the corners of the box: a label that
+    // would overlap one already placed is left out (its tick stays).
+    std::vector<Rect> placed;
     const auto tickLabel = [&](std::array<double, 3> at, Pt out, const std::string& s) {
         const double len = std::hypot(out.x, out.y);
         if (len == 0)
@@ -534,19 +537,16 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
             if (std::abs(out.x) > 0.3)
                 h = out.x > 0 ? HAlign::Left : HAlign::Right;
         }
+        const double w = textWidth(s, kTickFont * p), th = (kAscent + kDescent) * kTickFont * p;
+        const Rect r{h == HAlign::Left ? t.x : h == HAlign::Center ? t.x - w / 2 : t.x - w,
+                     v == VAlign::Top ? t.y : v == VAlign::Middle ? t.y - th / 2 : t.y - th, w, th};
+        for (const Rect& q : placed)
+            if (r.x < q.x + q.w && q.x < r.x + r.w && r.y < q.y + q.h && q.y < r.y + r.h)
+                return;
+        placed.push_back(r);
         b.text(t, s, kTickFont, h, v);
     };
     const double zFloor = zBack == 0 ? 0 : vw.az; // the floor is the back z side seen from above
-    {
-        const Pt out = dir({0, yFront == 0 ? -1.0 : 1.0, 0});
-        for (std::size_t i = 0; i < xt.at.size(); ++i)
-            tickLabel({nx(xt.at[i]), yFront, zFloor}, out, xt.labels[i]);
-    }
-    {
-        const Pt out = dir({xFront == 0 ? -1.0 : 1.0, 0, 0});
-        for (std::size_t i = 0; i < yt.at.size(); ++i)
-            tickLabel({xFront, ny(yt.at[i]), zFloor}, out, yt.labels[i]);
-    }
     {
         std::array<double, 2> best{0, 0};
         double bestX = 1e300;
@@ -562,6 +562,16 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
             tickLabel({best[0], best[1], nz(zt.at[i])}, {-1, 0}, zt.labels[i]);
     }
 
+    {
+        const Pt out = dir({0, yFront == 0 ? -1.0 : 1.0, 0});
+        for (std::size_t i = 0; i < xt.at.size(); ++i)
+            tickLabel({nx(xt.at[i]), yFront, zFloor}, out, xt.labels[i]);
+    }
+    {
+        const Pt out = dir({xFront == 0 ? -1.0 : 1.0, 0, 0});
+        for (std::size_t i = 0; i < yt.at.size(); ++i)
+            tickLabel({xFront, ny(yt.at[i]), zFloor}, out, yt.labels[i]);
+    }
     // Surfaces, cell by cell from the back.
     struct Cell {
         double depth;

@@ -1,0 +1,238 @@
+// The layout engine and the font metrics: where the box, the labels, the
+// legend and the clipped data land on the page, and how a surface is seen.
+#include "plots.h"
+#include "plots/prik_geoid.h"
+#include "plots/prik_mre.h"
+#include "plots/prik_odst.h"
+#include "plots/render/fontmetrics.h"
+#include "plots/render/layout.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace kolmo;
+using namespace kolmo::plot;
+
+namespace {
+
+std::vector<const Text*> texts(const Scene& s)
+{
+    std::vector<const Text*> out;
+    for (const Item& i : s.items)
+        if (const auto* t = std::get_if<Text>(&i))
+            out.push_back(t);
+    return out;
+}
+
+const Text* findText(const Scene& s, const std::string& text)
+{
+    for (const Text* t : texts(s))
+        if (t->text == text)
+            return t;
+    return nullptr;
+}
+
+// Horizontal extent of an unrotated text.
+std::pair<double, double> span(const Text& t)
+{
+    const double w = textWidth(t.text, t.size, t.bold);
+    const double x0 = t.align == HAlign::Left ? t.origin.x : t.align == HAlign::Center ? t.origin.x - w / 2
+                                                                                       : t.origin.x - w;
+    return {x0, x0 + w};
+}
+
+Figure oneLine(double x0, double y0, double x1, double y1)
+{
+    Figure f;
+    f.axes.x.lim = {0, 10};
+    f.axes.y.lim = {0, 10};
+    f.axes.lines.push_back({Vec::LinSpaced(2, x0, x1), Vec::LinSpaced(2, y0, y1), LineStyle{}});
+    return f;
+}
+
+} // namespace
+
+TEST(Layout, PlotBoxKeepsItsAspectAndEverythingStaysOnThePage)
+{
+    for (auto [w, h] : {std::pair{1200.0, 900.0}, {800.0, 1200.0}, {1600.0, 500.0}}) {
+        const Prik p = test::syntheticPrik(12, 5, 401230, 405870, 101700, 104100, 1000);
+        const Figure f = prik_mre(p);
+        LayoutInfo info;
+        const Scene s = layout(f, w, h, defaultPxPerPt(w, h), &info);
+        const double ratio = f.axes.plotBoxAspect[1] / f.axes.plotBoxAspect[0];
+        EXPECT_NEAR(info.box.h / info.box.w, ratio, 1e-9) << w << "x" << h;
+        EXPECT_GT(info.box.x, 0);
+        EXPECT_LT(info.box.x + info.box.w, w);
+        EXPECT_GT(info.box.y, 0);
+        EXPECT_LT(info.box.y + info.box.h, h);
+        for (const Text* t : texts(s)) {
+            if (t->angle != 0)
+                continue;
+            const auto [a, b] = span(*t);
+            EXPECT_GE(a, 0) << t->text;
+            EXPECT_LE(b, w) << t->text;
+            EXPECT_GE(t->origin.y - kAscent * t->size, 0) << t->text;
+            EXPECT_LE(t->origin.y + kDescent * t->size, h) << t->text;
+        }
+        // The y label reads upwards, left of the box.
+        const Text* yl = findText(s, "x(N)");
+        ASSERT_TRUE(yl);
+        EXPECT_EQ(yl->angle, 90);
+        EXPECT_LT(yl->origin.x, info.box.x);
+        EXPECT_GT(yl->origin.x, 0);
+        // The title above the box.
+        const Text* title = findText(s, "Mreza tock");
+        ASSERT_TRUE(title);
+        EXPECT_TRUE(title->bold);
+        EXPECT_LT(title->origin.y, info.box.y);
+    }
+}
+
+TEST(Layout, TickLabelsDoNotRunIntoEachOther)
+{
+    // Seventeen six-digit labels on a narrow page.
+    const Prik p = test::syntheticPrik(8, 3, 454000, 468000, 94000, 109000, 1000);
+    const Figure f = prik_mre(p);
+    for (double w : {500.0, 900.0, 2400.0}) {
+        LayoutInfo info;
+        const Scene s = layout(f, w, w * 0.75, defaultPxPerPt(w, w * 0.75), &info);
+        std::vector<std::pair<double, double>> spans;
+        for (const Text* t : texts(s))
+            if (t->size < 10 * s.pxPerPt && std::abs(t->origin.y - (info.box.y + info.box.h)) < 40 * s.pxPerPt &&
+                t->origin.y > info.box.y + info.box.h && t->text.size() == 6)
+                spans.push_back(span(*t));
+        ASSERT_GE(spans.size(), 3u) << w;
+        std::sort(spans.begin(), spans.end());
+        for (std::size_t i = 1; i < spans.size(); ++i)
+            EXPECT_LT(spans[i - 1].second, spans[i].first) << w;
+        // Every tick keeps its mark even when its label is left out.
+        EXPECT_GE(info.xLabelEvery, 1u);
+    }
+    // A wide page labels every tick.
+    LayoutInfo info;
+    layout(f, 4000, 3000, defaultPxPerPt(1200, 900), &info);
+    EXPECT_EQ(info.xLabelEvery, 1u);
+}
+
+TEST(Layout, LinesAreClippedToTheBox)
+{
+    // A line from inside to far outside, and one wholly outside.
+    Figure f = oneLine(5, 5, 50, 5);
+    f.axes.lines.push_back({Vec::LinSpaced(2, 20, 30), Vec::LinSpaced(2, 20, 30), LineStyle{}});
+    f.axes.markers.push_back({Vec::LinSpaced(2, 5, 15), Vec::LinSpaced(2, 5, 15), MarkerStyle{}});
+    LayoutInfo info;
+    const Scene s = layout(f, 600, 600, 1, &info);
+    int dataLines = 0, markers = 0;
+    for (const Item& i : s.items) {
+        if (const auto* l = std::get_if<Polyline>(&i); l && l->pen.color == kDefaultLine) {
+            ++dataLines;
+            for (const Pt& q : l->pts) {
+                EXPECT_GE(q.x, info.box.x - 1e-9);
+                EXPECT_LE(q.x, info.box.x + info.box.w + 1e-9);
+            }
+            EXPECT_NEAR(l->pts.back().x, info.box.x + info.box.w, 1e-9) << "cut at the right edge";
+        }
+        if (std::holds_alternative<Ellipse>(i))
+            ++markers;
+    }
+    EXPECT_EQ(dataLines, 1) << "the line outside is left out";
+    EXPECT_EQ(markers, 1) << "the marker outside is left out";
+}
+
+TEST(Layout, BestLegendCornerCoversFewestPoints)
+{
+    const Rect box{0, 0, 100, 100};
+    std::vector<Pt> pts;
+    // Points in the north-east and north-west corners (y down: north is small y).
+    for (int i = 0; i < 5; ++i) {
+        pts.push_back({95.0 - i, 5.0 + i});
+        pts.push_back({5.0 + i, 5.0 + i});
+    }
+    pts.push_back({5, 95}); // one in the south-west
+    EXPECT_EQ(bestCorner(pts, box, 30, 20, 2), LegendLocation::SouthEast);
+    EXPECT_EQ(bestCorner({}, box, 30, 20, 2), LegendLocation::NorthEast) << "ties go to north-east";
+    EXPECT_EQ(bestCorner({}, box, 30, 20, 2, LegendLocation::NorthEast), LegendLocation::NorthWest);
+    EXPECT_EQ(bestCorner({}, box, 30, 20, 2, std::nullopt, LegendLocation::SouthWest), LegendLocation::SouthWest);
+
+    // Through the layout: a network crowded in its north-east corner.
+    Prik p = test::syntheticPrik(40, 3, 400000, 410000, 100000, 110000, 1000);
+    for (Eigen::Index i = 3; i < 40; ++i) {
+        p.Tx(i) = 408500 + 100 * static_cast<double>(i % 7);
+        p.Ty(i) = 109700 + 40 * static_cast<double>(i / 7);
+    }
+    p.obod.resize(0, 2);
+    LayoutInfo info;
+    layout(prik_mre(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
+    ASSERT_TRUE(info.legendCorner);
+    EXPECT_NE(*info.legendCorner, LegendLocation::NorthEast);
+}
+
+TEST(Layout, ScaleBarTakesAFreeCorner)
+{
+    const Prik p = test::syntheticPrik(6, 4, 455000, 470000, 94000, 109000, 2000);
+    LayoutInfo info;
+    const Scene s = layout(prik_odst(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
+    ASSERT_TRUE(info.legendCorner);
+    ASSERT_TRUE(info.scaleBarCorner);
+    EXPECT_NE(*info.legendCorner, *info.scaleBarCorner);
+    EXPECT_TRUE(findText(s, "20 mm"));
+}
+
+TEST(Layout, SurfaceIsRightWayUpAndDrawnFromTheBack)
+{
+    Mat g = Mat::Constant(106, 141, 47);
+    for (Eigen::Index j = 0; j < 141; ++j)
+        g(50, j) = 60; // a ridge
+    const Figure f = prik_amg2000(g);
+    LayoutInfo info;
+    const Scene s = layout(f, 1200, 900, defaultPxPerPt(1200, 900), &info);
+    // Viewed from the south-west: east to the right, north away (up the
+    // page), heights up the page.
+    EXPECT_GT(info.xDir.x, 0);
+    EXPECT_LT(info.yDir.y, 0);
+    EXPECT_LT(info.zDir.y, 0);
+    EXPECT_NEAR(info.zDir.x, 0, 1e-9) << "verticals stay vertical";
+
+    // Cells: white with coloured edges, as many as the grid has, nearer ones later.
+    std::vector<const Polygon*> cells;
+    for (const Item& i : s.items)
+        if (const auto* q = std::get_if<Polygon>(&i); q && q->fill == kWhite && q->pts.size() == 4 && q->edge &&
+                                                      q->edge->color != kBlack)
+            cells.push_back(q);
+    ASSERT_EQ(cells.size(), 105u * 140u);
+    // The first cell drawn is at the far (north-east) corner, the last at the near (south-west) one.
+    EXPECT_LT(cells.front()->pts[0].y, cells.back()->pts[0].y);
+    EXPECT_GT(cells.front()->pts[0].x, cells.back()->pts[0].x);
+}
+
+TEST(Layout, BorderLineIsDrawnOverTheSurface)
+{
+    const Figure f = prikaziK(test::dataDir());
+    const Scene s = layout(f, 900, 700, defaultPxPerPt(900, 700));
+    std::size_t lastCell = 0, border = 0;
+    for (std::size_t i = 0; i < s.items.size(); ++i) {
+        if (const auto* q = std::get_if<Polygon>(&s.items[i]); q && q->fill == kWhite && q->pts.size() == 4)
+            lastCell = i;
+        if (const auto* l = std::get_if<Polyline>(&s.items[i]); l && l->pen.color == kBlack && l->pts.size() > 100)
+            border = i;
+    }
+    EXPECT_GT(border, lastCell);
+}
+
+TEST(FontMetrics, WidthsOfHelveticaForSloveneText)
+{
+    EXPECT_DOUBLE_EQ(textWidth("A", 1000), 667);
+    EXPECT_DOUBLE_EQ(textWidth("0123456789", 10), 55.6);
+    EXPECT_DOUBLE_EQ(textWidth("č", 1000), 500);
+    EXPECT_DOUBLE_EQ(textWidth("Ž", 1000), 611);
+    EXPECT_DOUBLE_EQ(textWidth("_", 1000), 556);
+    EXPECT_GT(textWidth("Mreza", 10, true), textWidth("Mreza", 10, false));
+    // A character outside Windows-1250 counts as '?'.
+    EXPECT_DOUBLE_EQ(textWidth("α", 1000), textWidth("?", 1000));
+    EXPECT_EQ(cp1250Code(U'č'), 0xE8);
+    EXPECT_EQ(cp1250Code(U'Š'), 0x8A);
+    EXPECT_EQ(cp1250Code(U'€'), 0x80);
+    EXPECT_EQ(decodeUtf8("a\xC4\x8D\xFFz"), (std::u32string{U'a', U'č', 0xFFFD, U'z'}));
+    EXPECT_EQ(decodeUtf8("\xC4"), std::u32string{0xFFFD}) << "a cut sequence";
+}
