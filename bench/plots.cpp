@@ -1,9 +1,11 @@
 // The network plot of 100 000 transformed points (each with its name) and
 // 1 000 common points: building the figure, laying it out, and drawing and
 // exporting it in each format at 1200 x 900 pixels.  The goal is under 2 s
-// per format from the record to the file.  bench/transform_cli.sh times
+// per format from the record to the file.  The same for the VRP2016 surface.
+// bench/transform_cli.sh times
 // the whole of `kolmo-cli transform --plots` on such a network.
 #include "plots/prik.h"
+#include "plots/prik_geoid.h"
 #include "plots/prik_mre.h"
 #include "plots/prik_odst.h"
 #include "plots/render/export.h"
@@ -83,5 +85,18 @@ void BM_NetworkPlotToFile(benchmark::State& state)
     state.counters["MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
 }
 BENCHMARK(BM_NetworkPlotToFile)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+
+// The VRP2016 surface (76 800 cells) with the border, one format per run.
+void BM_SurfaceToFile(benchmark::State& state)
+{
+    const auto format = plot::kAllFormats[state.range(0)];
+    state.SetLabel(plot::formatName(format));
+    static const plot::Figure f = prikaziK(std::filesystem::path(KOLMO_SOURCE_DIR) / "data");
+    const auto file = outDir() / plot::exportFileName("vrp2016", format);
+    for (auto _ : state)
+        plot::exportFigure(f, file, format);
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
+}
+BENCHMARK(BM_SurfaceToFile)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
 
 } // namespace

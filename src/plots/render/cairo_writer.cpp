@@ -29,7 +29,8 @@ cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned in
 
 class CairoCanvas final : public Canvas {
 public:
-    explicit CairoCanvas(cairo_t* cr) : cr_(cr)
+    // `gatherUpTo`: how many polygons or ellipses of one style may share a path.
+    CairoCanvas(cairo_t* cr, int gatherUpTo) : cr_(cr), maxGathered_(std::max(1, gatherUpTo))
     {
         cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
         cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
@@ -60,50 +61,105 @@ public:
     {
         if (p.pts.size() < 2)
             return;
+        flush();
         path(p.pts);
         stroke(p.pen);
     }
+    // Polygons and ellipses of one style in a row (the markers of a series)
+    // are gathered into one path and painted at once: a hundred thousand
+    // markers are then two painting operations instead of two hundred
+    // thousand, which matters most for PDF.  Where markers of a series
+    // overlap, the outlines of the lower ones then show through the fills of
+    // the upper ones.
     void polygon(const Polygon& p) override
     {
         if (p.pts.size() < 2)
             return;
-        path(p.pts);
+        gather(p.fill, p.edge);
+        cairo_move_to(cr_, p.pts[0].x, p.pts[0].y);
+        for (std::size_t i = 1; i < p.pts.size(); ++i)
+            cairo_line_to(cr_, p.pts[i].x, p.pts[i].y);
         cairo_close_path(cr_);
-        paint(p.fill, p.edge);
     }
     void ellipse(const Ellipse& e) override
     {
-        cairo_new_path(cr_);
-        cairo_save(cr_);
-        cairo_translate(cr_, e.c.x, e.c.y);
-        cairo_scale(cr_, std::max(e.rx, 1e-9), std::max(e.ry, 1e-9));
-        cairo_arc(cr_, 0, 0, 1, 0, 2 * std::numbers::pi);
-        cairo_restore(cr_);
+        gather(e.fill, e.edge);
+        cairo_new_sub_path(cr_);
+        if (e.rx == e.ry) {
+            cairo_arc(cr_, e.c.x, e.c.y, e.rx, 0, 2 * std::numbers::pi);
+        } else {
+            cairo_save(cr_);
+            cairo_translate(cr_, e.c.x, e.c.y);
+            cairo_scale(cr_, std::max(e.rx, 1e-9), std::max(e.ry, 1e-9));
+            cairo_arc(cr_, 0, 0, 1, 0, 2 * std::numbers::pi);
+            cairo_restore(cr_);
+        }
         cairo_close_path(cr_);
-        paint(e.fill, e.edge);
+    }
+    // Paints what has been gathered; call after the last item.
+    void flush()
+    {
+        if (gathered_ == 0)
+            return;
+        paint(gatherFill_, gatherEdge_);
+        gathered_ = 0;
     }
     void text(const Text& t) override
     {
         if (t.text.empty())
             return;
+        flush();
         const int b = t.bold ? 1 : 0;
-        cairo_save(cr_);
-        cairo_set_font_face(cr_, face_[b]);
-        cairo_set_font_size(cr_, t.size);
+        const double w = textWidth(t.text, t.size, t.bold);
+        const double x0 = t.align == HAlign::Left ? 0 : t.align == HAlign::Center ? -w / 2 : -w;
         cairo_set_source_rgb(cr_, t.color.r, t.color.g, t.color.b);
+        if (t.angle == 0 && stretch_[b] == 1) {
+            // The common case (every point name) without touching the
+            // transformation: thousands of names stay cheap, above all in PDF.
+            setFont(b, t.size);
+            cairo_move_to(cr_, t.origin.x + x0, t.origin.y);
+            cairo_show_text(cr_, t.text.c_str());
+            return;
+        }
+        cairo_save(cr_);
         cairo_translate(cr_, t.origin.x, t.origin.y);
         if (t.angle != 0)
             cairo_rotate(cr_, -t.angle * std::numbers::pi / 180);
         if (stretch_[b] != 1)
             cairo_scale(cr_, stretch_[b], 1);
-        const double w = textWidth(t.text, t.size, t.bold) / stretch_[b];
-        const double x0 = t.align == HAlign::Left ? 0 : t.align == HAlign::Center ? -w / 2 : -w;
-        cairo_move_to(cr_, x0, 0);
+        fontSet_ = false; // the font matrix follows the transformation
+        setFont(b, t.size);
+        cairo_move_to(cr_, x0 / stretch_[b], 0);
         cairo_show_text(cr_, t.text.c_str());
         cairo_restore(cr_);
+        fontSet_ = false;
     }
 
 private:
+    void gather(const std::optional<Rgb>& fill, const std::optional<Pen>& edge)
+    {
+        const auto samePen = [](const std::optional<Pen>& a, const std::optional<Pen>& b) {
+            return a.has_value() == b.has_value() && (!a || (a->color == b->color && a->width == b->width));
+        };
+        if (gathered_ > 0 && (gathered_ >= maxGathered_ || fill != gatherFill_ || !samePen(edge, gatherEdge_)))
+            flush();
+        if (gathered_ == 0) {
+            cairo_new_path(cr_);
+            gatherFill_ = fill;
+            gatherEdge_ = edge;
+        }
+        ++gathered_;
+    }
+    void setFont(int b, double size)
+    {
+        if (fontSet_ && b == fontBold_ && size == fontSize_)
+            return;
+        cairo_set_font_face(cr_, face_[b]);
+        cairo_set_font_size(cr_, size);
+        fontSet_ = true;
+        fontBold_ = b;
+        fontSize_ = size;
+    }
     void path(const std::vector<Pt>& pts)
     {
         cairo_new_path(cr_);
@@ -134,7 +190,20 @@ private:
     cairo_t* cr_;
     cairo_font_face_t* face_[2]{};
     double stretch_[2]{1, 1};
+    int maxGathered_;
+    int gathered_ = 0;
+    std::optional<Rgb> gatherFill_;
+    std::optional<Pen> gatherEdge_;
+    bool fontSet_ = false;
+    int fontBold_ = 0;
+    double fontSize_ = 0;
 };
+
+// Into an image, one big path of overlapping markers scans slower than the
+// markers one by one (100 000 markers and names: 1.0 s one by one, 2.2 s in
+// paths of 128); into PDF every painting operation costs (2.0 s one by one,
+// 1.1 s gathered).
+constexpr int kGatherImage = 1, kGatherPdf = 20000;
 
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
@@ -166,8 +235,9 @@ SurfacePtr rasterise(const Scene& scene)
     check(cairo_surface_status(s.get()), "image");
     {
         ContextPtr cr(cairo_create(s.get()));
-        CairoCanvas canvas(cr.get());
+        CairoCanvas canvas(cr.get(), kGatherImage);
         drawScene(scene, canvas);
+        canvas.flush();
         check(cairo_status(cr.get()), "drawing");
     }
     cairo_surface_flush(s.get());
@@ -215,8 +285,9 @@ std::string writePdf(const Scene& scene, const std::string& title)
         cairo_pdf_surface_set_metadata(s.get(), CAIRO_PDF_METADATA_CREATOR, "Kolmo v3.00");
         ContextPtr cr(cairo_create(s.get()));
         cairo_scale(cr.get(), 1 / scene.pxPerPt, 1 / scene.pxPerPt);
-        CairoCanvas canvas(cr.get());
+        CairoCanvas canvas(cr.get(), kGatherPdf);
         drawScene(scene, canvas);
+        canvas.flush();
         check(cairo_status(cr.get()), "PDF");
         cairo_show_page(cr.get());
         cr.reset();
