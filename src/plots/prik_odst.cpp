@@ -45,8 +45,8 @@ Figure prik_odst(const Prik& prik)
     Figure f = plotWindow("Kolmo - Odstopanja veznih točk", "prik_odst", "odstopanja");
     Axes& ax = f.axes;
 
-    const double xmin = prik.XI.minCoeff(), xmax = prik.XI.maxCoeff();
-    const double ymin = prik.YI.minCoeff(), ymax = prik.YI.maxCoeff();
+    double xmin = prik.XI.minCoeff(), xmax = prik.XI.maxCoeff();
+    double ymin = prik.YI.minCoeff(), ymax = prik.YI.maxCoeff();
     const double D = tickSpacing(std::max(xmax - xmin, ymax - ymin));
     networkAxes(ax, xmin, xmax, ymin, ymax, D);
 
@@ -59,6 +59,18 @@ Figure prik_odst(const Prik& prik)
     const double side = std::max(ax.x.lim[1] - ax.x.lim[0], ax.y.lim[1] - ax.y.lim[0]);
     const double bar = scaleBarLength(vmax);
     const double scale = kLongestShare * side / (vmax > 0 ? vmax : bar);
+
+    // The axes take in the tips of the vectors too, so none is cut at the edge.
+    for (Eigen::Index c = 0; c < n; ++c) {
+        const double tx = prik.XI(c) + prik.dy(c) * scale, ty = prik.YI(c) + prik.dx(c) * scale;
+        if (std::isfinite(tx) && std::isfinite(ty)) {
+            xmin = std::min(xmin, tx);
+            xmax = std::max(xmax, tx);
+            ymin = std::min(ymin, ty);
+            ymax = std::max(ymax, ty);
+        }
+    }
+    networkAxes(ax, xmin, xmax, ymin, ymax, D);
 
     // Ordinary and flagged points as separate series, so the flagged ones are
     // drawn last, on top.

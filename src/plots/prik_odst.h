@@ -9,10 +9,10 @@
 // The vectors are drawn enlarged: the longest is 15 % of the wider side of the
 // axes.  One scale bar tells the enlargement: a bar of the round length (1, 2
 // or 5 times a power of ten millimetres) at or below the longest residual,
-// labelled in millimetres.  The axes follow the common points as the network
-// plot follows all points (limits, ticks on multiples of the tick spacing of
-// the common points' extent, one metre equally long on both axes, kilometres
-// above 100 km).  Window "Kolmo - Odstopanja veznih točk" with the menus
+// labelled in millimetres.  The axes follow the common points and the tips of
+// their vectors as the network plot follows all points (limits, ticks on
+// multiples of the tick spacing of the common points' extent, one metre
+// equally long on both axes, kilometres above 100 km).  Window "Kolmo - Odstopanja veznih točk" with the menus
 // "Natisni" and "Izvozi" (files odstopanja.*).
 //
 // Throws kolmo::Error when `prik` has no common points or its residual fields

@@ -234,15 +234,23 @@ TEST(ResidualPlot, VectorsGivenMinusTransformedWithOneScaleBar)
     EXPECT_EQ(ax.vectors[1].x(0), p.XI(2));
     EXPECT_EQ(ax.vectors[1].y(0), p.YI(2));
 
-    // The longest residual (C, 50 mm) draws 15 % of the wider side; the bar is 50 mm.
-    const double side = std::max(ax.x.lim[1] - ax.x.lim[0], ax.y.lim[1] - ax.y.lim[0]);
-    const double scale = 0.15 * side / 0.05;
+    // One enlargement for all: the longest residual (C, 50 mm) draws 15 % of
+    // the wider side of the points' axes; the bar is 50 mm.
+    const double scale = ax.vectors[1].v(0) / 0.030;
+    EXPECT_NEAR(scale, 0.15 * (108000.0 - 92000) / 0.05, 1e-6) << "northings 94000..106000, D = 2000";
     EXPECT_NEAR(ax.vectors[1].u(0), -0.040 * scale, 1e-9) << "easting to the right";
-    EXPECT_NEAR(ax.vectors[1].v(0), 0.030 * scale, 1e-9) << "northing upwards";
-    EXPECT_NEAR(ax.vectors[0].v(1), -0.020 * scale, 1e-9);
+    EXPECT_NEAR(ax.vectors[0].v(1), -0.020 * scale, 1e-9) << "northing upwards";
     ASSERT_TRUE(ax.scaleBar);
     EXPECT_EQ(ax.scaleBar->text, "50 mm");
     EXPECT_NEAR(ax.scaleBar->length, 0.05 * scale, 1e-9);
+    // Every arrow lies inside the axes.
+    for (const VectorSeries& v : ax.vectors)
+        for (Eigen::Index i = 0; i < v.x.size(); ++i) {
+            EXPECT_GE(v.x(i) + v.u(i), ax.x.lim[0]);
+            EXPECT_LE(v.x(i) + v.u(i), ax.x.lim[1]);
+            EXPECT_GE(v.y(i) + v.v(i), ax.y.lim[0]);
+            EXPECT_LE(v.y(i) + v.v(i), ax.y.lim[1]);
+        }
 
     // Names beside their points, the flagged one red; kept literally.
     ASSERT_EQ(ax.texts.size(), 4u);

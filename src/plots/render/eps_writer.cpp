@@ -161,9 +161,14 @@ std::string writeEps(const Scene& scene, const std::string& title)
     std::snprintf(buf, sizeof buf, "%%%%BoundingBox: 0 0 %ld %ld\n%%%%HiResBoundingBox: 0 0 %.3f %.3f\n",
                   std::lround(std::ceil(wpt)), std::lround(std::ceil(hpt)), wpt, hpt);
     out += buf;
+    // The comments are 7-bit text: Slovene letters lose their marks there.
     out += "%%Title: ";
-    for (char c : title)
-        out += (c == '\n' || c == '\r') ? ' ' : c;
+    for (char32_t c : decodeUtf8(title)) {
+        static const std::u32string from = U"čćšžđČĆŠŽĐ";
+        static const char to[] = "ccszdCCSZD";
+        const auto k = from.find(c);
+        out += k != std::u32string::npos ? to[k] : (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    }
     out += "\n%%Creator: Kolmo v3.00\n%%LanguageLevel: 2\n%%DocumentData: Clean7Bit\n"
            "%%DocumentNeededResources: font Helvetica Helvetica-Bold\n%%EndComments\n"
            "%%BeginProlog\n"
