@@ -236,3 +236,27 @@ TEST(FontMetrics, WidthsOfHelveticaForSloveneText)
     EXPECT_EQ(decodeUtf8("a\xC4\x8D\xFFz"), (std::u32string{U'a', U'č', 0xFFFD, U'z'}));
     EXPECT_EQ(decodeUtf8("\xC4"), std::u32string{0xFFFD}) << "a cut sequence";
 }
+
+TEST(Layout, CrowdedNamesAreLeftOutUntilThereIsRoom)
+{
+    // Two points 30 m apart with long names, in a 10 km network.
+    Prik p = test::syntheticPrik(4, 2, 400000, 410000, 100000, 110000, 1000);
+    p.Tx(1) = p.Tx(0) + 30;
+    p.Ty(1) = p.Ty(0);
+    p.vset[0] = "KOPER_1";
+    p.vset[1] = "KOPER_2";
+    LayoutInfo info;
+    Scene s = layout(prik_mre(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
+    EXPECT_EQ(info.hiddenTexts, 1u);
+    EXPECT_TRUE(findText(s, "KOPER_1")) << "the first keeps its place";
+    EXPECT_FALSE(findText(s, "KOPER_2"));
+
+    // Zoomed in around the two points, both names fit.
+    Figure zoomed = prik_mre(p);
+    zoomed.axes.x.lim = {p.Tx(0) - 60, p.Tx(0) + 90};
+    zoomed.axes.y.lim = {p.Ty(0) - 60, p.Ty(0) + 90};
+    info = LayoutInfo{};
+    s = layout(zoomed, 1200, 900, defaultPxPerPt(1200, 900), &info);
+    EXPECT_EQ(info.hiddenTexts, 0u);
+    EXPECT_TRUE(findText(s, "KOPER_2"));
+}

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <unordered_map>
 
 namespace kolmo::plot {
 
@@ -170,6 +171,43 @@ void markerItems(Builder& b, Pt c, const MarkerStyle& m)
     }
 }
 
+// Rectangles placed so far, found through a grid of square cells, so that
+// a hundred thousand labels are checked in linear time.
+class LabelGrid {
+public:
+    // Takes `r` unless it overlaps a rectangle taken before.
+    bool place(const Rect& r)
+    {
+        if (cell_ == 0)
+            cell_ = std::max(r.h, 1.0);
+        const long x0 = key(r.x), x1 = key(r.x + r.w), y0 = key(r.y), y1 = key(r.y + r.h);
+        for (long gx = x0; gx <= x1; ++gx)
+            for (long gy = y0; gy <= y1; ++gy) {
+                const auto it = cells_.find(pack(gx, gy));
+                if (it == cells_.end())
+                    continue;
+                for (std::size_t k : it->second) {
+                    const Rect& q = rects_[k];
+                    if (r.x < q.x + q.w && q.x < r.x + r.w && r.y < q.y + q.h && q.y < r.y + r.h)
+                        return false;
+                }
+            }
+        rects_.push_back(r);
+        for (long gx = x0; gx <= x1; ++gx)
+            for (long gy = y0; gy <= y1; ++gy)
+                cells_[pack(gx, gy)].push_back(rects_.size() - 1);
+        return true;
+    }
+
+private:
+    long key(double v) const { return static_cast<long>(std::floor(v / cell_)); }
+    static long long pack(long x, long y) { return (static_cast<long long>(x) << 32) ^ static_cast<long long>(y & 0xFFFFFFFF); }
+
+    double cell_ = 0;
+    std::vector<Rect> rects_;
+    std::unordered_map<long long, std::vector<std::size_t>> cells_;
+};
+
 // ---------------------------------------------------------------- 2D
 
 struct Map2 {
@@ -278,13 +316,29 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
             markerItems(b, c, m.style);
         }
     }
-    // Texts.
+    // Texts.  A text that would overlap one placed before it is left out:
+    // crowded names are unreadable anyway, and zooming in (a new layout at
+    // the new limits) brings them back.
+    LabelGrid labels;
     for (const TextLabel& t : ax.texts) {
         Pt c = map(t.x, t.y);
         if (!inside(box, c))
             continue;
         c.x += t.dx * p;
         c.y -= t.dy * p;
+        const double size = t.size * p, w = textWidth(t.text, size), h = (kAscent + kDescent) * size;
+        const double tx0 = t.halign == HAlign::Left ? c.x : t.halign == HAlign::Center ? c.x - w / 2 : c.x - w;
+        double ty0 = c.y - h;
+        switch (t.valign) {
+        case VAlign::Top: ty0 = c.y; break;
+        case VAlign::Middle: ty0 = c.y - h / 2; break;
+        case VAlign::Baseline: ty0 = c.y - kAscent * size; break;
+        case VAlign::Bottom: break;
+        }
+        if (!labels.place({tx0, ty0, w, h})) {
+            ++info.hiddenTexts;
+            continue;
+        }
         dataPoints.push_back(c);
         b.text(c, t.text, t.size, t.halign, t.valign, t.color);
     }
