@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,6 +25,7 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -167,6 +170,47 @@ QFont controlFont(const ui::Control& c, int pixels)
     return f;
 }
 
+// The largest font, from the window's `pixels` down to three quarters of
+// it, at which the control's text fits into `width` x `height` pixels.  The
+// layouts were drawn for the narrow fonts of another desktop; the wider
+// fonts here would otherwise clip a few labels or run under a neighbour.
+int fittingFont(const ui::Control& c, const QWidget* w, int pixels, int height, int width)
+{
+    if (c.text.empty())
+        return pixels;
+    int room = width;
+    switch (c.kind) {
+    case Kind::Text:
+        room -= 3 + 1; // the label's indent on its aligned side
+        break;
+    case Kind::PushButton:
+        room -= 2 * (1 + 2) + 2; // border and padding of the button's style sheet
+        break;
+    case Kind::RadioButton:
+        room -= w->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                w->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) + 2;
+        break;
+    case Kind::CheckBox:
+        room -= w->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                w->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) + 2;
+        break;
+    default:
+        return pixels;
+    }
+    const QStringList lines = qs(c.text).split(QLatin1Char('\n'));
+    const int smallest = std::max(kSmallestFontPixels, static_cast<int>(std::lround(pixels * 0.75)));
+    for (int p = pixels; p > smallest; --p) {
+        const QFontMetrics fm(controlFont(c, p));
+        int widest = 0;
+        for (const QString& l : lines)
+            widest = std::max(widest, fm.horizontalAdvance(l));
+        const int tall = lines.size() == 1 ? fm.height() : static_cast<int>(lines.size()) * fm.lineSpacing();
+        if (widest <= room && tall <= height)
+            return p;
+    }
+    return smallest;
+}
+
 // A top-level window: its close box closes the window in the model.
 class TopWindow : public QWidget {
 public:
@@ -227,6 +271,9 @@ std::filesystem::path localPath(const QString& s) { return std::filesystem::path
 struct QtUi::ControlView {
     QPointer<QWidget> widget;
     ui::Control shown; // the properties last applied
+    // The font last applied: pixel size, bold, fixed pitch.
+    int fontPixels = -1;
+    bool fontBold = false, fontMonospace = false;
 };
 
 struct QtUi::View {
@@ -379,7 +426,7 @@ void QtUi::syncWindow(Handle h, View& v)
             it->second.widget = makeControl(c, control(c).kind, v.inner);
             added = true;
         }
-        syncControl(c, v, it->second, isNew);
+        syncControl(c, it->second, isNew);
     }
     if (added) {
         // Creation order is stacking order: later controls lie on top.
@@ -542,7 +589,7 @@ QWidget* QtUi::makeControl(Handle h, Kind kind, QWidget* parent)
     return new QWidget(parent);
 }
 
-void QtUi::syncControl(Handle h, View& v, ControlView& cv, bool fresh)
+void QtUi::syncControl(Handle h, ControlView& cv, bool fresh)
 {
     const ui::Control& c = control(h);
     const ui::Control& old = cv.shown;
@@ -555,8 +602,6 @@ void QtUi::syncControl(Handle h, View& v, ControlView& cv, bool fresh)
         w->setEnabled(c.enabled);
     if (fresh || c.background != old.background || c.foreground != old.foreground)
         applyColours(w, c);
-    if (fresh || c.bold != old.bold || c.monospace != old.monospace)
-        w->setFont(controlFont(c, v.fontPixels));
 
     const bool textChanged = fresh || c.text != old.text;
     switch (c.kind) {
@@ -588,6 +633,10 @@ void QtUi::syncControl(Handle h, View& v, ControlView& cv, bool fresh)
             // Blank entries stay: a list's positions are its type codes.
             for (const std::string& item : c.items)
                 box->addItem(qs(item));
+            // The open list shows whole entries (names of parameter sets
+            // run longer than the field).
+            box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth() +
+                                         box->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, box));
         }
         const int index = c.value >= 1 && c.value <= box->count() ? c.value - 1 : -1;
         if (box->currentIndex() != index) {
@@ -627,21 +676,46 @@ void QtUi::place(View& v)
     if (!v.everShown || size.isEmpty())
         return;
     const ui::Window& w = window(v.handle);
-    for (auto& [h, cv] : v.controls)
-        if (cv.widget && isControl(h))
-            cv.widget->setGeometry(placement(control(h).position, size));
 
-    // The fonts follow the window's size against the size it was laid out for.
+    // The window's font follows its size against the size it was laid out for.
     const double prefW = w.width > 0 ? w.width : kDefaultWidth;
     const double prefH = w.height > 0 ? w.height : kDefaultHeight;
     const double scale = std::min(size.width() / prefW, size.height() / prefH);
     const int base = QFontInfo(QApplication::font()).pixelSize();
-    const int pixels = std::max(kSmallestFontPixels, static_cast<int>(std::lround(base * scale)));
-    if (pixels != v.fontPixels) {
-        v.fontPixels = pixels;
-        for (auto& [h, cv] : v.controls)
-            if (cv.widget && isControl(h))
-                cv.widget->setFont(controlFont(control(h), pixels));
+    v.fontPixels = std::max(kSmallestFontPixels, static_cast<int>(std::lround(base * scale)));
+
+    std::vector<QRect> rects;
+    rects.reserve(w.controls.size());
+    for (Handle h : w.controls)
+        rects.push_back(placement(control(h).position, size));
+    for (std::size_t i = 0; i < w.controls.size(); ++i) {
+        const Handle h = w.controls[i];
+        ControlView& cv = v.controls[h];
+        if (!cv.widget)
+            continue;
+        const ui::Control& c = control(h);
+        const QRect& r = rects[i];
+        cv.widget->setGeometry(r);
+
+        // The part of a left-aligned text that later controls leave uncovered
+        // on its line: there its text must fit.
+        int visible = r.width();
+        if (c.align == ui::Align::Left || c.kind == Kind::RadioButton || c.kind == Kind::CheckBox) {
+            const int line = r.center().y();
+            for (std::size_t j = i + 1; j < w.controls.size(); ++j) {
+                const QRect& o = rects[j];
+                if (control(w.controls[j]).visible && o.top() <= line && o.bottom() >= line && o.left() > r.left() &&
+                    o.left() <= r.right())
+                    visible = std::min(visible, o.left() - r.left());
+            }
+        }
+        const int pixels = fittingFont(c, cv.widget, v.fontPixels, r.height(), visible);
+        if (pixels != cv.fontPixels || c.bold != cv.fontBold || c.monospace != cv.fontMonospace) {
+            cv.widget->setFont(controlFont(c, pixels));
+            cv.fontPixels = pixels;
+            cv.fontBold = c.bold;
+            cv.fontMonospace = c.monospace;
+        }
     }
 }
 
@@ -724,6 +798,8 @@ std::optional<ui::FileChoice> QtUi::fileDialog(const ui::FilterTable& filters, c
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog, useQtFileDialogs());
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    // Qt's own dialog opens small enough to cut its columns short.
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 480)));
     const QStringList names = nameFilters(filters);
     if (!names.isEmpty())
         dialog.setNameFilters(names);

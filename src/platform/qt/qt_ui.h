@@ -80,7 +80,7 @@ private:
     void userFire(ui::Handle h);
     void syncWindow(ui::Handle h, View& v);
     void syncMenus(ui::Handle h, View& v);
-    void syncControl(ui::Handle h, View& v, ControlView& cv, bool fresh);
+    void syncControl(ui::Handle h, ControlView& cv, bool fresh);
     QWidget* makeControl(ui::Handle h, ui::Kind kind, QWidget* parent);
     void place(View& v);
     void destroyView(View& v);
