@@ -2,6 +2,7 @@
 
 #include "app/izberi_par.h"
 #include "app/izracun.h"
+#include "app/mod_okna.h"
 #include "app/pardb.h"
 #include "app/shrani_par.h"
 #include "app/uredi_okna.h"
@@ -59,7 +60,8 @@ std::vector<std::string> commandWords(const std::string& command)
 
 Kolmo::Kolmo(ui::Ui& ui, AppState& state)
     : ui_(ui), s_(state), uredi_(std::make_unique<UrediOkna>(ui, state)),
-      izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state))
+      izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state)),
+      modPret_(std::make_unique<ModPretOkno>(ui, state, *uredi_)), modIntg_(std::make_unique<ModIntgOkno>(ui, state))
 {
     ui_.registerHandler("kolmo", [this](const std::optional<std::string>& a) { (*this)(a); });
 }
@@ -380,8 +382,10 @@ void Kolmo::pvarnik()
     uredi_->closeFor("1");
     uredi_->closeFor("2");
     const std::string label = f->name + " (Varnik)";
-    ui_.control(handle(slot::VhDat1)).text = label;
-    ui_.control(handle(slot::VhDat2)).text = label;
+    for (int k : {slot::VhDat1, slot::VhDat2}) {
+        ui_.control(handle(k)).text = label;
+        ui_.control(handle(k)).userData = f->path().string();
+    }
     if (metoda == 1) {
         ui::Control& a = ui_.control(handle(slot::Tip1));
         a.visible = true;
@@ -417,6 +421,9 @@ void Kolmo::vhDat(int datum)
         return;
     }
     uredi_->closeFor(datum == 1 ? "1" : "2");
+    // The label keeps the file the points came from, for the computation's
+    // check that a report never replaces one of its inputs.
+    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).userData = f->path().string();
     if (datum == 1) {
         s_.vhi = std::move(p);
         ui_.control(handle(slot::Ured1)).enabled = true;
@@ -577,8 +584,10 @@ void Kolmo::reset()
     uredi_->closeFor("2");
     ui_.control(handle(slot::Meto)).value = 1;
     s_.t_tr.tip = 1;
-    ui_.control(handle(slot::VhDat1)).text.clear();
-    ui_.control(handle(slot::VhDat2)).text.clear();
+    for (int k : {slot::VhDat1, slot::VhDat2}) {
+        ui_.control(handle(k)).text.clear();
+        ui_.control(handle(k)).userData.clear();
+    }
     ui_.control(handle(slot::IzDat)).userData.clear();
     chdir(startFolder_);
     ui_.control(handle(slot::Ured1)).enabled = false;

@@ -32,6 +32,8 @@ namespace kolmo {
 class UrediOkna;
 class IzberiParOkno;
 class ShraniParOkno;
+class ModPretOkno;
+class ModIntgOkno;
 
 // Registry slots of the main window (`hndlList`, counted from 1).
 namespace slot {
@@ -72,6 +74,9 @@ public:
     // plot windows.
     std::function<bool(const std::string& which)> showPlot;
 
+    // The geoid tool's controller, for the program that wires its surfaces.
+    ModIntgOkno& modIntg() { return *modIntg_; }
+
 private:
     void initialize();
     void oprogramu();
@@ -103,6 +108,8 @@ private:
     std::unique_ptr<UrediOkna> uredi_;
     std::unique_ptr<IzberiParOkno> izberi_;
     std::unique_ptr<ShraniParOkno> shrani_;
+    std::unique_ptr<ModPretOkno> modPret_;
+    std::unique_ptr<ModIntgOkno> modIntg_;
 };
 
 // Opens Kolmo's own read-only viewer of a text file (a report) in a window of

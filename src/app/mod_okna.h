@@ -1,0 +1,59 @@
+// The tool windows: "Kolmo - Pretvorba koordinat" (mod_pret) and "Kolmo -
+// Interpolacija modela geoida" (mod_intg), opened from the main window's menu
+// "Orodja".  They call the same conversion and geoid code as kolmo-cli's
+// `convert` and `geoid`.
+//
+// mod_pret reads and replaces the shared start-datum points `vhi`, so points
+// loaded in the main window can be converted here and the other way round.
+// Opening it sets the shared frame and button colours (AppState okvir, gumb);
+// opening mod_intg sets the shared frame colour.
+#pragma once
+
+#include "app/appstate.h"
+#include "platform/ui.h"
+
+#include <functional>
+#include <string>
+
+namespace kolmo {
+
+class UrediOkna;
+
+class ModPretOkno {
+public:
+    ModPretOkno(ui::Ui& ui, AppState& state, UrediOkna& uredi);
+    ui::Handle open();
+
+    // Registry slots (from 1) of the window's hndlList.
+    enum Slot { VhDat = 1, Tip, Elip, Ured, Rez, IzDat, Vis, VisSis };
+
+private:
+    void action(const std::optional<std::string>& name);
+
+    ui::Ui& ui_;
+    AppState& s_;
+    UrediOkna& uredi_;
+};
+
+class ModIntgOkno {
+public:
+    ModIntgOkno(ui::Ui& ui, AppState& state);
+    ui::Handle open();
+
+    // Registry slots (from 1) of the window's hndlList.
+    enum Slot { Fi1 = 1, La1, Vish, VisH, VisSis };
+
+    // Draws a geoid model as a surface: "PrikaziT" (AMG2000) or "PrikaziK"
+    // (VRP2016).  Set by the program that has plot windows; without it the
+    // buttons show an error box.
+    std::function<void(const std::string& which)> showSurface;
+
+private:
+    void action(const std::optional<std::string>& name);
+    void izracunaj(ui::Handle win);
+
+    ui::Ui& ui_;
+    AppState& s_;
+};
+
+} // namespace kolmo
