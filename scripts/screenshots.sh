@@ -8,9 +8,11 @@
 # dialogs (typing the paths), sets the coordinate types, chooses the results
 # file through the save dialog, computes, opens the report in Kolmo's own
 # viewer, opens the arrangement window of the start data (and its matrix
-# view) and the parameter window (3R, into D96, a set chosen from
-# data/t7.par).  Each window is saved as OUTDIR/<window>-<size>.png, cropped
-# to the window, with a picture of the whole screen after the computation.
+# view), the parameter window (3R, into D96, a set chosen from data/t7.par)
+# and the two tool windows.  Each window is saved as
+# OUTDIR/<window>-<size>.png, cropped to the window; besides them an error
+# box, the About box, the open dialog and the whole screen after the
+# computation.
 # Needs: xvfb xauth xdotool imagemagick (scripts/install-deps.sh).
 #
 # There is no window manager under Xvfb: windows have no frames and open at
@@ -224,6 +226,22 @@ choose "$izberi" 0 0.3 0.73 0.4 0.05 1
 shot izberi "$izberi"
 click "$izberi" 0 0.55 0.12 0.2 0.08
 wait_gone '^Kolmo - Izbira transformacijskih parametrov$'
+
+# The tool windows, from the menu "Orodja" (its first entry at the left of
+# the menu bar): "Pretvorba koordinat" and "Interpolacija modela geoida".
+tool() {
+  xdotool mousemove --sync 25 $((bar / 2)) click 1
+  sleep 0.5
+  for _ in $(seq "$1"); do xdotool key Down; sleep 0.1; done
+  xdotool key Return
+  local wid
+  wid=$(find_window "^$2\$")
+  shot "$3" "$wid"
+  click "$wid" 0 0.75 0.05 0.2 0.08
+  wait_gone "^$2\$"
+}
+tool 1 'Kolmo - Pretvorba koordinat' pretvorba
+tool 3 'Kolmo - Interpolacija modela geoida' geoid
 
 # "Izhod" ends the program.
 click "$main" "$bar" 0.8 0.03 0.15 0.07
