@@ -94,7 +94,9 @@ struct Axis {
     std::string label;
 };
 
-enum class LegendLocation { Best, NorthEast, NorthWest, SouthWest, SouthEast };
+// EastOutside: right of the box, at its top, so the legend hides no data
+// (a scale bar then goes under it).
+enum class LegendLocation { Best, NorthEast, NorthWest, SouthWest, SouthEast, EastOutside };
 
 // A legend entry shows a sample of a marker or of a line (or both).
 struct LegendEntry {
@@ -110,8 +112,9 @@ struct Legend {
     LegendLocation location = LegendLocation::Best;
 };
 
-// A bar of `length` data units drawn horizontally inside the axes with the
-// text under it, in the free corner nearest the lower left.
+// A bar of `length` data units drawn horizontally with the text under it:
+// under a legend outside the axes, otherwise inside the axes in the free
+// corner nearest the lower left.
 struct ScaleBar {
     double length = 0;
     std::string text;

@@ -121,7 +121,9 @@ Figure prik_odst(const Prik& prik)
 
     f.zoom = true;
     ax.title = "Odstopanja veznih točk";
+    // Right of the box: the residual plot's legend and scale bar hide no point.
     Legend lg;
+    lg.location = LegendLocation::EastOutside;
     lg.entries.push_back({"vezne točke", good, std::nullopt});
     lg.entries.push_back({"odstopanje", std::nullopt, LineStyle{kResidual, 1}});
     if (nbad > 0)

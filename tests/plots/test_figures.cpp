@@ -263,6 +263,7 @@ TEST(ResidualPlot, VectorsGivenMinusTransformedWithOneScaleBar)
     ASSERT_EQ(ax.legend->entries.size(), 3u);
     EXPECT_EQ(ax.legend->entries[0].text, "vezne točke");
     EXPECT_EQ(ax.legend->entries[2].text, "grobi pogrešek");
+    EXPECT_EQ(ax.legend->location, LegendLocation::EastOutside) << "the legend hides no point";
     EXPECT_EQ(ax.lines.size(), 1u) << "the outline";
 
     // Without flags: no red, no third legend entry.

@@ -154,6 +154,9 @@ TEST(Layout, BestLegendCornerCoversFewestPoints)
     EXPECT_EQ(bestCorner({}, box, 30, 20, 2), LegendLocation::NorthEast) << "ties go to north-east";
     EXPECT_EQ(bestCorner({}, box, 30, 20, 2, LegendLocation::NorthEast), LegendLocation::NorthWest);
     EXPECT_EQ(bestCorner({}, box, 30, 20, 2, std::nullopt, LegendLocation::SouthWest), LegendLocation::SouthWest);
+    // A name reaching into the north-east corner counts though its point lies outside.
+    EXPECT_EQ(bestCorner({}, box, 30, 20, 2, std::nullopt, LegendLocation::NorthEast, {Rect{60, 10, 20, 5}}),
+              LegendLocation::NorthWest);
 
     // Through the layout: a network crowded in its north-east corner.
     Prik p = test::syntheticPrik(40, 3, 400000, 410000, 100000, 110000, 1000);
@@ -168,14 +171,30 @@ TEST(Layout, BestLegendCornerCoversFewestPoints)
     EXPECT_NE(*info.legendCorner, LegendLocation::NorthEast);
 }
 
-TEST(Layout, ScaleBarTakesAFreeCorner)
+TEST(Layout, LegendAndScaleBarOutsideOrInAFreeCorner)
 {
     const Prik p = test::syntheticPrik(6, 4, 455000, 470000, 94000, 109000, 2000);
+    // The residual plot: legend right of the box, the scale bar under it, both on the page.
     LayoutInfo info;
-    const Scene s = layout(prik_odst(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
+    Scene s = layout(prik_odst(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
+    EXPECT_EQ(info.legendCorner, LegendLocation::EastOutside);
+    EXPECT_EQ(info.scaleBarCorner, LegendLocation::EastOutside);
+    EXPECT_GT(info.legend.x, info.box.x + info.box.w);
+    EXPECT_LE(info.legend.x + info.legend.w, 1200);
+    const Text* bar = findText(s, "20 mm");
+    ASSERT_TRUE(bar);
+    EXPECT_GT(bar->origin.y, info.legend.y + info.legend.h);
+    EXPECT_LT(span(*bar).second, 1200);
+
+    // With the legend inside, the scale bar takes another corner.
+    Figure f = prik_odst(p);
+    f.axes.legend->location = LegendLocation::Best;
+    info = LayoutInfo{};
+    s = layout(f, 1200, 900, defaultPxPerPt(1200, 900), &info);
     ASSERT_TRUE(info.legendCorner);
     ASSERT_TRUE(info.scaleBarCorner);
     EXPECT_NE(*info.legendCorner, *info.scaleBarCorner);
+    EXPECT_LT(info.legend.x + info.legend.w, info.box.x + info.box.w);
     EXPECT_TRUE(findText(s, "20 mm"));
 }
 

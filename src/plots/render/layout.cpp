@@ -230,9 +230,30 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
     const double xTickHalf = widest(xt.labels, kTickFont, p) / 2;
     const double tickH = kTickFont * kLineHeight * p;
 
+    // The legend's size; outside the box it takes its room from the right.
+    const bool hasLegend = ax.legend && !ax.legend->entries.empty();
+    const double row = kLegendRow * kLegendFont * p;
+    double legendW = 0, legendH = 0;
+    if (hasLegend) {
+        double textW = 0;
+        for (const auto& e : ax.legend->entries)
+            textW = std::max(textW, textWidth(e.text, kLegendFont * p));
+        legendW = kGap * p * 2 + kLegendSample * p + kGap * p * 2 + textW + kGap * p * 2;
+        legendH = row * static_cast<double>(ax.legend->entries.size()) + kGap * p * 2;
+    }
+    const bool outside = hasLegend && ax.legend->location == LegendLocation::EastOutside;
+
     const double left = kPad * p + (ax.y.label.empty() ? 0 : kLabelFont * kLineHeight * p + kGap * p) + yTickW +
                         2 * kGap * p;
-    const double right = std::max(kPad * p, xTickHalf + kGap * p);
+    double right = std::max(kPad * p, xTickHalf + kGap * p);
+    if (outside) {
+        // Room for the legend and, under it, a scale bar of up to a fifth of the page.
+        double sideW = legendW;
+        if (ax.scaleBar)
+            sideW = std::max({sideW, textWidth(ax.scaleBar->text, kTickFont * p) + 4 * kGap * p,
+                              0.2 * (scene.width - left)});
+        right = std::max(right, 3 * kGap * p + sideW + kPad * p);
+    }
     const double bottom = kPad * p + (ax.x.label.empty() ? 0 : kLabelFont * kLineHeight * p + kGap * p) + tickH +
                           kGap * p;
     const double top = ax.title.empty() ? std::max(kPad * p, tickH / 2 + kGap * p)
@@ -258,6 +279,7 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
     const Map2 map{box, x0, x1, y0, y1};
 
     std::vector<Pt> dataPoints; // for the legend and the scale bar
+    std::vector<Rect> dataTexts;
     // Lines.
     for (const LineSeries& l : ax.lines) {
         std::vector<Pt> pts;
@@ -339,7 +361,7 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
             ++info.hiddenTexts;
             continue;
         }
-        dataPoints.push_back(c);
+        dataTexts.push_back({tx0, ty0, w, h});
         b.text(c, t.text, t.size, t.halign, t.valign, t.color);
     }
 
@@ -396,18 +418,14 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
 
     // Legend.
     const double inset = kLegendInset * p;
-    if (ax.legend && !ax.legend->entries.empty()) {
+    if (hasLegend) {
         const Legend& lg = *ax.legend;
-        double textW = 0;
-        for (const auto& e : lg.entries)
-            textW = std::max(textW, textWidth(e.text, kLegendFont * p));
-        const double row = kLegendRow * kLegendFont * p;
-        const double w = kGap * p * 2 + kLegendSample * p + kGap * p * 2 + textW + kGap * p * 2;
-        const double h = row * static_cast<double>(lg.entries.size()) + kGap * p * 2;
+        const double w = legendW, h = legendH;
         const LegendLocation corner = lg.location == LegendLocation::Best
-                                          ? bestCorner(dataPoints, box, w, h, inset)
+                                          ? bestCorner(dataPoints, box, w, h, inset, std::nullopt,
+                                                       LegendLocation::NorthEast, dataTexts)
                                           : lg.location;
-        const Rect r = cornerRect(box, w, h, inset, corner);
+        const Rect r = outside ? Rect{box.x + box.w + 3 * kGap * p, box.y, w, h} : cornerRect(box, w, h, inset, corner);
         info.legendCorner = corner;
         info.legend = r;
         b.scene.items.emplace_back(Polygon{{{r.x, r.y}, {r.x + r.w, r.y}, {r.x + r.w, r.y + r.h}, {r.x, r.y + r.h}},
@@ -431,10 +449,17 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
         const double L = sb.length / (x1 - x0) * box.w;
         const double w = std::max(L, textWidth(sb.text, kTickFont * p)) + 4 * kGap * p;
         const double h = kGap * p * 3 + tl + kTickFont * kLineHeight * p;
-        const LegendLocation corner =
-            bestCorner(dataPoints, box, w, h, inset, info.legendCorner, LegendLocation::SouthWest);
-        const Rect r = cornerRect(box, w, h, inset, corner);
-        info.scaleBarCorner = corner;
+        Rect r;
+        if (outside) {
+            // Under the legend, outside the box.
+            r = {box.x + box.w + 3 * kGap * p, info.legend.y + info.legend.h + 3 * kGap * p, w, h};
+            info.scaleBarCorner = LegendLocation::EastOutside;
+        } else {
+            const LegendLocation corner =
+                bestCorner(dataPoints, box, w, h, inset, info.legendCorner, LegendLocation::SouthWest, dataTexts);
+            r = cornerRect(box, w, h, inset, corner);
+            info.scaleBarCorner = corner;
+        }
         b.scene.items.emplace_back(Polygon{{{r.x, r.y}, {r.x + r.w, r.y}, {r.x + r.w, r.y + r.h}, {r.x, r.y + r.h}},
                                            kWhite,
                                            Pen{{0.6, 0.6, 0.6}, kFrameWidth * p}});
@@ -704,7 +729,7 @@ Rgb heightColour(double t)
 }
 
 LegendLocation bestCorner(const std::vector<Pt>& points, const Rect& box, double w, double h, double inset,
-                          std::optional<LegendLocation> exclude, LegendLocation first)
+                          std::optional<LegendLocation> exclude, LegendLocation first, const std::vector<Rect>& texts)
 {
     static constexpr LegendLocation kOrder[] = {LegendLocation::NorthEast, LegendLocation::NorthWest,
                                                 LegendLocation::SouthWest, LegendLocation::SouthEast};
@@ -719,7 +744,10 @@ LegendLocation bestCorner(const std::vector<Pt>& points, const Rect& box, double
             continue;
         const Rect r = cornerRect(box, w, h, inset, c);
         const auto count = static_cast<std::size_t>(
-            std::count_if(points.begin(), points.end(), [&](const Pt& q) { return inside(r, q); }));
+            std::count_if(points.begin(), points.end(), [&](const Pt& q) { return inside(r, q); }) +
+            std::count_if(texts.begin(), texts.end(), [&](const Rect& q) {
+                return r.x < q.x + q.w && q.x < r.x + r.w && r.y < q.y + q.h && q.y < r.y + r.h;
+            }));
         if (count < bestCount) {
             bestCount = count;
             best = c;

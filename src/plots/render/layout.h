@@ -11,12 +11,14 @@
 // lines and vectors cut at its edges, markers and texts whose point lies
 // outside left out.  A text (a point's name) that would overlap a text drawn
 // before it is left out too, so crowded names do not pile up into a black
-// patch; a layout at zoomed-in limits shows them again.  Where tick labels would run into each other only every
-// second (third, ...) tick is labelled; every tick keeps its mark.  The legend is a framed box with a sample of each entry,
-// in a corner of the box, inset; "best" takes the corner, in the order
-// north-east, north-west, south-west, south-east, whose box covers the fewest
-// data points (markers, line vertices, vector ends, text anchors).  A scale bar takes the
-// free corner with the fewest points, preferring south-west.
+// patch; a layout at zoomed-in limits shows them again.  Where tick labels
+// would run into each other only every second (third, ...) tick is
+// labelled; every tick keeps its mark.  The legend is a framed box with a
+// sample of each entry, in a corner of the box, inset; "best" takes the
+// corner, in the order north-east, north-west, south-west, south-east, that
+// covers the fewest data points (markers, line vertices, vector ends) and
+// names.  A scale bar takes the free corner that covers the fewest,
+// preferring south-west.
 //
 // Three-dimensional axes are an orthographic view from the azimuth and
 // elevation of the axes (azimuth from the negative y axis, counter-clockwise
@@ -66,12 +68,13 @@ double defaultPxPerPt(double width, double height);
 Scene layout(const Figure& fig, double width, double height, double pxPerPt, LayoutInfo* info = nullptr);
 
 // The corner for a legend of size w x h (pixels) inset by `inset` in `box`
-// that covers the fewest of `points`; ties go to the earlier corner of
-// north-east, north-west, south-west, south-east.  With `exclude` set, that
-// corner is not taken and the order starts at `first`.
+// that covers the fewest of `points` and of the rectangles `texts` it would
+// overlap; ties go to the earlier corner of north-east, north-west,
+// south-west, south-east, starting at `first`.  With `exclude` set, that
+// corner is not taken.
 LegendLocation bestCorner(const std::vector<Pt>& points, const Rect& box, double w, double h, double inset,
                           std::optional<LegendLocation> exclude = std::nullopt,
-                          LegendLocation first = LegendLocation::NorthEast);
+                          LegendLocation first = LegendLocation::NorthEast, const std::vector<Rect>& texts = {});
 
 // Colour of the surface edges at `t` in [0, 1] (blue - cyan - yellow - red).
 Rgb heightColour(double t);
