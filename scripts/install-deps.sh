@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config make
   libeigen3-dev libboost-math-dev libqhull-dev libmatio-dev libcli11-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libtiff-dev
   proj-bin libproj-dev proj-data time
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
 )
