@@ -58,7 +58,7 @@ void registerGeoTiffTags(TIFF* tif)
 // libtiff reports through callbacks; the last error becomes the exception text.
 // Its warnings are about the GDAL metadata tag, which this reader does not need.
 std::string g_tiffError;
-void tiffError(const char* module, const char* fmt, va_list ap)
+__attribute__((format(printf, 2, 0))) void tiffError(const char* module, const char* fmt, va_list ap)
 {
     char buf[512];
     std::vsnprintf(buf, sizeof buf, fmt, ap);

@@ -6,8 +6,11 @@
 #include "platform/datafile.h"
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 using namespace kolmo;
 using kolmo::test::geoidFixtures;
@@ -47,6 +50,58 @@ void expectSame(const std::filesystem::path& dir, const std::filesystem::path& r
     EXPECT_EQ((g.array() == 0).count(), (gr.array() == 0).count());
 }
 
+// GeoTIFF's georeferencing tags, for writing a test grid.
+char kScale[] = "ModelPixelScale", kTie[] = "ModelTiepoint", kKeys[] = "GeoKeyDirectory";
+const TIFFFieldInfo kGeoTags[] = {
+    {33550, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kScale},
+    {33922, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, kTie},
+    {34735, TIFF_VARIABLE, TIFF_VARIABLE, TIFF_SHORT, FIELD_CUSTOM, 1, 1, kKeys},
+};
+TIFFExtendProc g_parent = nullptr;
+void addGeoTags(TIFF* t)
+{
+    TIFFMergeFieldInfo(t, kGeoTags, 3);
+    if (g_parent)
+        g_parent(t);
+}
+
+// A flat 241 x 321 Float32 grid tied at 13 E, 47 N with the VRP2016 steps;
+// rasterType 2 ties a pixel's centre there, 1 its corner.
+void writeFlatGrid(const std::filesystem::path& file, int rasterType, float value)
+{
+    // Once: a second registration would make the extender its own parent.
+    static const TIFFExtendProc parent = g_parent = TIFFSetTagExtender(addGeoTags);
+    (void)parent;
+    TIFF* t = TIFFOpen(file.string().c_str(), "w");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 321);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, 241);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 241);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    double scale[3] = {0.0125, 1.0 / 120, 0}, tie[6] = {0, 0, 0, 13, 47, 0};
+    std::uint16_t keys[8] = {1, 1, 0, 1, 1025, 0, 1, static_cast<std::uint16_t>(rasterType)};
+    TIFFSetField(t, 33550, 3, scale);
+    TIFFSetField(t, 33922, 6, tie);
+    TIFFSetField(t, 34735, 8, keys);
+    std::vector<float> row(321, value);
+    for (std::uint32_t k = 0; k < 241; ++k)
+        TIFFWriteScanline(t, row.data(), k, 0);
+    TIFFClose(t);
+}
+
+int runGenerator(const std::filesystem::path& vrp, const std::filesystem::path& out)
+{
+    const auto src = kolmo::test::sourceDir() / "data/sources";
+    const std::string cmd = (std::filesystem::path(KOLMO_BINARY_DIR) / "gen_geoid_data").string() + " --vrp " +
+                            vrp.string() + " --vtp " + (src / "si_gurs_SLO-VTP2024.tif").string() + " --border " +
+                            (src / "slovenia_border_lonlat.csv").string() + " --out " + out.string() +
+                            " > /dev/null 2>&1";
+    return std::system(cmd.c_str());
+}
+
 } // namespace
 
 TEST(GeneratedData, ShippedFilesMatchTheReference)
@@ -67,4 +122,21 @@ TEST(GeneratedData, GeneratorReproducesTheShippedFilesFromTheGeoTiffSources)
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     expectSame(out, src);
     std::filesystem::remove_all(out);
+}
+
+TEST(GeneratedData, GeneratorPlacesTheGridByItsGeoreferencing)
+{
+    // A grid whose tie point is a pixel's corner has its centres half a pixel
+    // (about 500 m) away from the model's nodes: refused, nothing written.
+    // The same grid tied at a centre is taken.
+    const auto dir = kolmo::test::freshTempDir("gen_geoid_georef");
+    writeFlatGrid(dir / "corner.tif", 1, 46.0f);
+    writeFlatGrid(dir / "centre.tif", 2, 46.0f);
+    EXPECT_NE(runGenerator(dir / "corner.tif", dir / "a"), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a" / "HREF_SVS2010.mat"));
+    ASSERT_EQ(runGenerator(dir / "centre.tif", dir / "b"), 0);
+    const Mat href = platform::loadSingleMatrix(dir / "b" / "HREF_SVS2010.mat", 241, 321);
+    EXPECT_EQ(href.minCoeff(), 46.0);
+    EXPECT_EQ(href.maxCoeff(), 46.0);
+    std::filesystem::remove_all(dir);
 }
