@@ -7,6 +7,8 @@ packages=(
   libgtest-dev libbenchmark-dev libtiff-dev
   proj-bin libproj-dev proj-data time
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins
+  xvfb xauth xdotool imagemagick fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -70,7 +70,7 @@ ui::Handle IzberiParOkno::open(const std::string& par_tip, int npar)
 
     using ui::Kind;
     const ui::Handle win = ui_.newWindow({.title = "Kolmo - Izbira transformacijskih parametrov", .tag = "slk",
-                                          .color = kParWindowColour, .width = 560, .height = 420});
+                                          .color = kParWindowColour, .width = 640, .height = 440});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
     add({.kind = Kind::Frame, .position = {0.25, 0.68, 0.5, 0.22}, .background = kParFrameColour});
     add({.kind = Kind::Text, .position = {0.35, 0.8, 0.3, 0.05}, .text = "Izberi skupino parametrov",

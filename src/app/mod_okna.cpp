@@ -167,7 +167,7 @@ ui::Handle ModIntgOkno::open()
     const Rgb okvir = s_.okvir;
 
     const ui::Handle win = ui_.newWindow({.title = "Kolmo - Interpolacija modela geoida", .tag = "slk",
-                                          .color = ozadje, .width = 560, .height = 420});
+                                          .color = ozadje, .width = 640, .height = 440});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
     const auto frame = [&](Position p) { add({.kind = Kind::Frame, .position = p, .background = okvir}); };
     const auto text = [&](Position p, std::string t, Align align, std::string tooltip = {}, bool bold = false) {

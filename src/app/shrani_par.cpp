@@ -53,7 +53,7 @@ ui::Handle ShraniParOkno::open(const std::string& par_tip)
     using ui::Kind;
     using ui::Align;
     const ui::Handle win = ui_.newWindow({.title = "Kolmo - Shranjevanje transformacijskih parametrov",
-                                          .tag = "slk", .color = kParWindowColour, .width = 560, .height = 420});
+                                          .tag = "slk", .color = kParWindowColour, .width = 640, .height = 440});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
     add({.kind = Kind::Frame, .position = {0.25, 0.65, 0.5, 0.24}, .background = kParFrameColour});
     add({.kind = Kind::Text, .position = {0.3, 0.82, 0.4, 0.05}, .text = w_.napis, .background = kParFrameColour});

@@ -74,8 +74,8 @@ ui::Handle UrediOkna::open(UrediKind kind, const std::string& dat, const std::st
 
     using ui::Kind;
     using ui::Align;
-    const ui::Handle win = ui_.newWindow({.title = w.title, .tag = "slk", .color = kWindowColour, .width = 640,
-                                          .height = 420});
+    const ui::Handle win = ui_.newWindow({.title = w.title, .tag = "slk", .color = kWindowColour, .width = 720,
+                                          .height = 440});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
     const auto text = [&](ui::Position p, std::string t, ui::Rgb bg, bool bold = false,
                           Align align = Align::Left) {

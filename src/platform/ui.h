@@ -162,7 +162,11 @@ public:
     // through the references above are covered by touch(), which fire()
     // calls after every action.
     std::uint64_t revision() const { return revision_; }
-    void touch() { ++revision_; }
+    void touch()
+    {
+        ++revision_;
+        changed();
+    }
 
     // --- actions ------------------------------------------------------------
     using ActionHandler = std::function<void(const std::optional<std::string>& argument)>;
@@ -183,6 +187,11 @@ public:
 
     // Hooks for the renderer: a window was made or closed.
     std::function<void(Handle)> onWindowOpened, onWindowClosed;
+
+protected:
+    // Called after every change counted by revision(); a renderer schedules
+    // its redraw here rather than drawing a window half built.
+    virtual void changed() {}
 
 private:
     Handle next_ = 1;

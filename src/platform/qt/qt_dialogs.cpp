@@ -1,0 +1,138 @@
+#include "platform/qt/qt_dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <iostream>
+
+namespace kolmo::qt {
+namespace {
+
+// More lines than this and a plain box would outgrow the screen.
+constexpr int kMaxBoxLines = 25;
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QFont fixedFont()
+{
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QApplication::font().pointSizeF() > 0)
+        f.setPointSizeF(QApplication::font().pointSizeF());
+    return f;
+}
+
+// A read-only text in a fixed-pitch font, sized to its contents up to most
+// of the screen, scrollable beyond that.
+QDialog* textBox(const QString& text, const QString& title)
+{
+    auto* box = new QDialog;
+    box->setWindowTitle(title);
+    auto* layout = new QVBoxLayout(box);
+    auto* view = new QPlainTextEdit(box);
+    view->setReadOnly(true);
+    view->setUndoRedoEnabled(false);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(fixedFont());
+    view->setPlainText(text);
+    layout->addWidget(view);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, box);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+    layout->addWidget(buttons);
+
+    const QFontMetrics fm(view->font());
+    int widest = 0;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                          : QRect(0, 0, 1024, 768);
+    const int chrome = 2 * view->frameWidth() + 2 * static_cast<int>(view->document()->documentMargin()) + 24;
+    const int width = std::clamp(widest + chrome + layout->contentsMargins().left() + layout->contentsMargins().right(),
+                                 320, screen.width() * 4 / 5);
+    const int height = std::clamp(static_cast<int>(lines.size()) * fm.lineSpacing() + chrome +
+                                      buttons->sizeHint().height() + 3 * layout->spacing() +
+                                      layout->contentsMargins().top() + layout->contentsMargins().bottom(),
+                                  160, screen.height() * 4 / 5);
+    box->resize(width, height);
+    return box;
+}
+
+} // namespace
+
+QtDialogs::~QtDialogs()
+{
+    while (busy_ > 0)
+        setBusy(false);
+    for (const QPointer<QWidget>& b : boxes_)
+        delete b.data();
+}
+
+void QtDialogs::keep(QWidget* box)
+{
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    boxes_.erase(std::remove_if(boxes_.begin(), boxes_.end(), [](const QPointer<QWidget>& b) { return !b; }),
+                 boxes_.end());
+    boxes_.emplace_back(box);
+    box->show();
+    box->raise();
+}
+
+void QtDialogs::errorBox(std::string_view message, std::string_view title, std::string_view details)
+{
+    auto* box = new QMessageBox(QMessageBox::Critical, qs(title), qs(message), QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    if (!details.empty())
+        box->setDetailedText(qs(details));
+    keep(box);
+}
+
+void QtDialogs::messageBox(std::string_view text, std::string_view title)
+{
+    if (isTableText(text)) {
+        keep(textBox(qs(text), qs(title)));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, qs(title), qs(text), QMessageBox::Ok);
+    box->setTextFormat(Qt::PlainText);
+    keep(box);
+}
+
+void QtDialogs::setBusy(bool busy)
+{
+    if (busy) {
+        ++busy_;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else if (busy_ > 0) {
+        --busy_;
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void QtDialogs::console(std::string_view text) { std::cerr << text << std::flush; }
+
+std::vector<QWidget*> QtDialogs::openBoxes() const
+{
+    std::vector<QWidget*> out;
+    for (const QPointer<QWidget>& b : boxes_)
+        if (b)
+            out.push_back(b.data());
+    return out;
+}
+
+bool QtDialogs::isTableText(std::string_view text)
+{
+    if (text.find("  ") != std::string_view::npos || text.find('\t') != std::string_view::npos)
+        return true;
+    return std::count(text.begin(), text.end(), '\n') >= kMaxBoxLines;
+}
+
+} // namespace kolmo::qt
