@@ -132,9 +132,9 @@ double GridSpline::spline(double x, double y) const
     if (!cell(x, y, k))
         return kNaN;
     const Node& a0 = node(k.i, k.j);
-    const Node& a1 = (&a0)[1];
+    const Node& a1 = node(k.i, k.j + 1);
     const Node& b0 = node(k.i + 1, k.j);
-    const Node& b1 = (&b0)[1];
+    const Node& b1 = node(k.i + 1, k.j + 1);
 
     const double t = k.t, u = k.u;
     const double p0 = (2 * t - 3) * t * t + 1, p1 = 1 - p0;

@@ -56,8 +56,10 @@ private:
     bool cell(double x, double y, Cell& c) const;
 
     // Value and derivatives at one node; the Hermite form of the cell scales
-    // the slopes by the cell's widths.
-    struct Node {
+    // the slopes by the cell's widths.  Aligned so that no node straddles two
+    // cache lines: with an odd row length a cell's corners then lie on
+    // exactly three lines, one row's pair sharing a line, the other's not.
+    struct alignas(32) Node {
         double f, fx, fy, fxy;
     };
     const Node& node(Eigen::Index i, Eigen::Index j) const { return nodes_[static_cast<std::size_t>(i * x_.size() + j)]; }
