@@ -70,18 +70,19 @@ Kolmo::~Kolmo() = default;
 
 const std::string& Kolmo::aboutText()
 {
-    static const std::string text = "Kolmo v3.00\n"
-                                    "\n"
-                                    "Transformacija koordinat med starim državnim\n"
-                                    "koordinatnim sistemom D48/GK in novim D96/TM.\n"
-                                    "\n"
-                                    "- 7-parametrična prostorska podobnostna transformacija\n"
-                                    "- 4- in 6-parametrična ravninska transformacija\n"
-                                    "- pretvorba D96/fi_la <-> D96/TM z geoidnimi višinami\n"
-                                    "- baza transformacijskih parametrov\n"
-                                    "\n"
-                                    "Rezultati v datotekah *.str (kodna stran Windows-1250).\n"
-                                    "Viri modelov geoida: datoteka data/README.md.";
+    static const std::string text =
+        "Kolmo v3.00\n"
+        "Transformacija koordinat med D48/GK in D96/TM (D96/fi_la):\n"
+        "7-parametrična prostorska, 4- in 6-parametrična ravninska\n"
+        "transformacija, pretvorbe D96 z geoidnimi višinami,\n"
+        "baza transformacijskih parametrov.\n"
+        "Rezultati v datotekah *.str (kodna stran Windows-1250).\n"
+        "\n"
+        "Geoid models: derived from SLO-VRP2016/Koper and SLO-VTP2024,\n"
+        "© Geodetska uprava Republike Slovenije, CC BY 4.0\n"
+        "(https://creativecommons.org/licenses/by/4.0/).\n"
+        "Border: Natural Earth, public domain.\n"
+        "Viri podatkov: datoteka data/README.md.";
     return text;
 }
 

@@ -65,64 +65,40 @@ GridSpline::GridSpline(const Vec& x, const Vec& y, const Mat& z)
         throw std::invalid_argument("grid values do not match the axes");
     x_ = x;
     y_ = y;
-    z_ = z;
+    Mat v = z;  // rows follow y_, columns x_, once both ascend
     if (x_.size() >= 2 && x_(0) > x_(x_.size() - 1)) {
         x_.reverseInPlace();
-        z_ = z_.rowwise().reverse().eval();
+        v = v.rowwise().reverse().eval();
     }
     if (y_.size() >= 2 && y_(0) > y_(y_.size() - 1)) {
         y_.reverseInPlace();
-        z_ = z_.colwise().reverse().eval();
+        v = v.colwise().reverse().eval();
     }
     if (x_.size() < 4 || y_.size() < 4 || !strictlyAscending(x_) || !strictlyAscending(y_))
         throw std::invalid_argument("grid axes must be monotonic with at least four nodes");
 
-    const Mat fx = notAKnotSlopes(x_, z_.transpose()).transpose();
-    const Mat fy = notAKnotSlopes(y_, z_);
+    const Mat fx = notAKnotSlopes(x_, v.transpose()).transpose();
+    const Mat fy = notAKnotSlopes(y_, v);
     const Mat fxy = notAKnotSlopes(y_, fx);
 
     const Eigen::Index nx = x_.size(), ny = y_.size();
-    coef_.assign(static_cast<std::size_t>((nx - 1) * (ny - 1) * 16), 0.0);
-    // Hermite basis in the local coordinates t = (x - x_j)/hx, u = (y - y_i)/hy.
-    Eigen::Matrix4d M;
-    M << 1, 0, 0, 0,
-         0, 0, 1, 0,
-        -3, 3, -2, -1,
-         2, -2, 1, 1;
-    for (Eigen::Index i = 0; i + 1 < ny; ++i) {
-        const double hy = y_(i + 1) - y_(i);
-        for (Eigen::Index j = 0; j + 1 < nx; ++j) {
-            const double hx = x_(j + 1) - x_(j);
-            Eigen::Matrix4d F;  // first index along x (value, value, slope, slope), second along y
-            for (int p = 0; p < 2; ++p)
-                for (int q = 0; q < 2; ++q) {
-                    const Eigen::Index r = i + q, c = j + p;
-                    F(p, q) = z_(r, c);
-                    F(p, 2 + q) = fy(r, c) * hy;
-                    F(2 + p, q) = fx(r, c) * hx;
-                    F(2 + p, 2 + q) = fxy(r, c) * hx * hy;
-                }
-            const Eigen::Matrix4d A = M * F * M.transpose();  // A(p, q): coefficient of t^p u^q
-            double* out = &coef_[static_cast<std::size_t>((i * (nx - 1) + j) * 16)];
-            for (int p = 0; p < 4; ++p)
-                for (int q = 0; q < 4; ++q)
-                    out[p * 4 + q] = A(p, q);
-            out[0] = z_(i, j);  // exact on the node
-        }
-    }
+    xScale_ = static_cast<double>(nx - 1) / (x_(nx - 1) - x_(0));
+    yScale_ = static_cast<double>(ny - 1) / (y_(ny - 1) - y_(0));
+    nodes_.resize(static_cast<std::size_t>(nx * ny));
+    for (Eigen::Index i = 0; i < ny; ++i)
+        for (Eigen::Index j = 0; j < nx; ++j)
+            nodes_[static_cast<std::size_t>(i * nx + j)] = {v(i, j), fx(i, j), fy(i, j), fxy(i, j)};
 }
 
-Eigen::Index GridSpline::locate(const Vec& a, double v)
+Eigen::Index GridSpline::locate(const Vec& a, double scale, double v)
 {
     const Eigen::Index n = a.size();
     if (!(v >= a(0) && v <= a(n - 1)))
         return -1;
     // Axes are near-uniform: guess, then step to the bracketing cell.
-    auto i = static_cast<Eigen::Index>((v - a(0)) / (a(n - 1) - a(0)) * static_cast<double>(n - 1));
+    auto i = static_cast<Eigen::Index>((v - a(0)) * scale);
     if (i > n - 2)
         i = n - 2;
-    if (i < 0)
-        i = 0;
     while (i > 0 && v < a(i))
         --i;
     while (i < n - 2 && v >= a(i + 1))
@@ -132,25 +108,45 @@ Eigen::Index GridSpline::locate(const Vec& a, double v)
 
 bool GridSpline::cell(double x, double y, Cell& c) const
 {
-    c.j = locate(x_, x);
-    c.i = locate(y_, y);
+    c.j = locate(x_, xScale_, x);
+    c.i = locate(y_, yScale_, y);
     if (c.j < 0 || c.i < 0)
         return false;
-    c.t = (x - x_(c.j)) / (x_(c.j + 1) - x_(c.j));
-    c.u = (y - y_(c.i)) / (y_(c.i + 1) - y_(c.i));
+    c.hx = x_(c.j + 1) - x_(c.j);
+    c.hy = y_(c.i + 1) - y_(c.i);
+    c.t = (x - x_(c.j)) / c.hx;
+    c.u = (y - y_(c.i)) / c.hy;
     return true;
 }
 
+// The bicubic Hermite form on the cell, in its local coordinates t, u:
+//   f(t, u) = sum over the corners of  f H0 H0 + fx hx H1 H0 + fy hy H0 H1 + fxy hx hy H1 H1,
+// with the cubic Hermite basis H0 = 1 - 3t^2 + 2t^3 (value at t = 0), its
+// mirror 1 - H0 (value at t = 1), and H1 = t (1 - t)^2, -t^2 (1 - t) (slopes).
+// It is evaluated along x on the cell's two rows first (value and y-slope),
+// then along y.  At a node every basis function but one is exactly 0, so the
+// stored value comes back unchanged.
 double GridSpline::spline(double x, double y) const
 {
     Cell k;
     if (!cell(x, y, k))
         return kNaN;
-    const double* c = &coef_[static_cast<std::size_t>((k.i * (x_.size() - 1) + k.j) * 16)];
-    double r[4];
-    for (int p = 0; p < 4; ++p)
-        r[p] = ((c[p * 4 + 3] * k.u + c[p * 4 + 2]) * k.u + c[p * 4 + 1]) * k.u + c[p * 4];
-    return ((r[3] * k.t + r[2]) * k.t + r[1]) * k.t + r[0];
+    const Node& a0 = node(k.i, k.j);
+    const Node& a1 = node(k.i, k.j + 1);
+    const Node& b0 = node(k.i + 1, k.j);
+    const Node& b1 = node(k.i + 1, k.j + 1);
+
+    const double t = k.t, u = k.u;
+    const double p0 = (2 * t - 3) * t * t + 1, p1 = 1 - p0;
+    const double q0 = t * (t - 1) * (t - 1) * k.hx, q1 = t * t * (t - 1) * k.hx;
+    const double fa = p0 * a0.f + p1 * a1.f + q0 * a0.fx + q1 * a1.fx;      // value on row i
+    const double ga = p0 * a0.fy + p1 * a1.fy + q0 * a0.fxy + q1 * a1.fxy;  // y-slope on row i
+    const double fb = p0 * b0.f + p1 * b1.f + q0 * b0.fx + q1 * b1.fx;      // row i + 1
+    const double gb = p0 * b0.fy + p1 * b1.fy + q0 * b0.fxy + q1 * b1.fxy;
+
+    const double r0 = (2 * u - 3) * u * u + 1, r1 = 1 - r0;
+    const double s0 = u * (u - 1) * (u - 1) * k.hy, s1 = u * u * (u - 1) * k.hy;
+    return r0 * fa + r1 * fb + s0 * ga + s1 * gb;
 }
 
 double GridSpline::linear(double x, double y) const
@@ -158,9 +154,10 @@ double GridSpline::linear(double x, double y) const
     Cell k;
     if (!cell(x, y, k))
         return kNaN;
-    const Eigen::Index i = k.i, j = k.j;
-    const double lo = z_(i, j) + k.t * (z_(i, j + 1) - z_(i, j));
-    const double hi = z_(i + 1, j) + k.t * (z_(i + 1, j + 1) - z_(i + 1, j));
+    const double a0 = node(k.i, k.j).f, a1 = node(k.i, k.j + 1).f;
+    const double b0 = node(k.i + 1, k.j).f, b1 = node(k.i + 1, k.j + 1).f;
+    const double lo = a0 + k.t * (a1 - a0);
+    const double hi = b0 + k.t * (b1 - b0);
     return lo + k.u * (hi - lo);
 }
 

@@ -1,11 +1,13 @@
 // interg: geoid height N (m) above GRS-80 at D96 latitude fi and longitude la
 // (decimal degrees) for the height system `geoid` (1 "SVS2010 (Koper)",
-// model VRP2016 from HREF_SVS2010.mat; any other value "SVS2000 (Trst)",
-// model AMG2000 from AMG_2000_gd.mat).  The model files are read from the
-// program folder `pot_prg`.  Throws DataFileError when a model cannot be loaded.
+// model SLO-VRP2016/Koper from HREF_SVS2010.mat; any other value "SVS2000
+// (Trst)", the points of AMG_2000_gd.mat, which carry VRP2016 plus the
+// official SLO-VTP2024 offset between the two systems: data/README.md).  The
+// model files are read from the program folder `pot_prg`.  Throws
+// DataFileError when a model cannot be loaded.
 //
 // VRP2016 is interpolated with the not-a-knot bicubic spline of its grid and
-// gives NaN outside the grid (13..17 E, 45..46.99992 N); AMG2000 with the
+// gives NaN outside the grid (13..17 E, 45..46.99992 N); SVS2000 with the
 // Clough-Tocher interpolant of its points, NaN outside their convex hull.
 // Each model is loaded once per program folder and kept for the life of the
 // process (the files are data that ship with the program); the process's
