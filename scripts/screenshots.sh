@@ -6,10 +6,10 @@
 # Starts build/kolmo under Xvfb at 1280x1024 and at 1920x1080 and, with
 # xdotool: opens examples/local/d48_gk.pod and d96_tm.pod through the file
 # dialogs (typing the paths), sets the coordinate types, chooses the results
-# file through the save dialog, computes, opens the report in Kolmo's own
-# viewer, opens the arrangement window of the start data (and its matrix
+# file through the save dialog, computes, opens the three plots (exporting
+# one), opens the report in Kolmo's own viewer, opens the arrangement window of the start data (and its matrix
 # view), the parameter window (3R, into D96, a set chosen from data/t7.par)
-# and the two tool windows.  Each window is saved as
+# and the two tool windows with both geoid surfaces.  Each window is saved as
 # OUTDIR/<window>-<size>.png, cropped to the window; besides them an error
 # box, the About box, the open dialog and the whole screen after the
 # computation.
@@ -174,13 +174,16 @@ wait_gone '^O programu$'
 
 # Start data: D48/GK from d48_gk.pod.
 click "$main" "$bar" 0.08 0.77 0.18 0.05
-dialog_file "Podatki - zacetni datum" "$root/examples/local/d48_gk.pod" open-dialog
+# The files are copied first: the program writes its exports into the
+# working folder, the folder of the data.
+cp "$root/examples/local/d48_gk.pod" "$root/examples/local/d96_tm.pod" "$work/"
+dialog_file "Podatki - zacetni datum" "$work/d48_gk.pod" open-dialog
 no_error_box "start file"
 choose "$main" "$bar" 0.32 0.72 0.16 0.05 2
 
 # End data: D96/TM from d96_tm.pod.
 click "$main" "$bar" 0.08 0.61 0.18 0.05
-dialog_file "Podatki - koncni datum" "$root/examples/local/d96_tm.pod"
+dialog_file "Podatki - koncni datum" "$work/d96_tm.pod"
 no_error_box "end file"
 choose "$main" "$bar" 0.32 0.56 0.16 0.05 -1
 
@@ -193,6 +196,35 @@ for _ in $(seq 100); do [ -s "$work/ljubljana.str" ] && break; sleep 0.2; done
 no_error_box "computation"
 shot main "$main"
 import -window root "$out/screen-$size.png"
+
+# The plots of the computation, from the menu "Prikazi" (second in the menu
+# bar).  Each is shot, its PNG export is checked, and it is moved off the
+# screen (without a window manager it could not be closed but by its
+# program) so that it hides nothing the next steps click.
+prikazi() {
+  xdotool mousemove --sync 80 $((bar / 2)) click 1
+  sleep 0.5
+  for _ in $(seq "$1"); do xdotool key Down; sleep 0.1; done
+  xdotool key Return
+  local wid
+  wid=$(find_window "^$2")
+  no_error_box "$2"
+  xdotool windowsize --sync "$wid" 900 720
+  shot "$3" "$wid"
+  echo "$wid"
+}
+away() { xdotool windowmove --sync "$1" 4000 0 || true; }
+plot=$(prikazi 1 'Kolmo - Mre' mreza | tail -1)
+# "Izvozi" (second in the plot's menu bar) -> "PNG" writes mreza.png here.
+geometry "$plot"
+xdotool mousemove --sync $((X + 75)) $((Y + bar / 2)) click 1
+sleep 0.5
+xdotool mousemove --sync $((X + 100)) $((Y + bar + 11)) click 1
+for _ in $(seq 50); do [ -s "$work/mreza.png" ] && break; sleep 0.2; done
+[ -s "$work/mreza.png" ] || die "no mreza.png exported"
+away "$plot"
+away "$(prikazi 2 'Kolmo - Lega' obod | tail -1)"
+away "$(prikazi 3 'Kolmo - Odstopanja' odstopanja | tail -1)"
 
 # The report in the built-in viewer.
 click "$main" "$bar" 0.73 0.23 0.18 0.06
@@ -241,11 +273,39 @@ tool() {
   wait_gone "^$2\$"
 }
 tool 1 'Kolmo - Pretvorba koordinat' pretvorba
-tool 3 'Kolmo - Interpolacija modela geoida' geoid
 
-# "Izhod" ends the program.
+# The geoid tool: one point computed, then both model surfaces.
+xdotool mousemove --sync 25 $((bar / 2)) click 1
+sleep 0.5
+for _ in $(seq 3); do xdotool key Down; sleep 0.1; done
+xdotool key Return
+geoid=$(find_window '^Kolmo - Interpolacija modela geoida$')
+click "$geoid" 0 0.26 0.81 0.2 0.05
+xdotool type --delay 15 "46,05"
+click "$geoid" 0 0.26 0.74 0.2 0.05
+xdotool type --delay 15 "14.5"
+click "$geoid" 0 0.68 0.81 0.12 0.05
+xdotool type --delay 15 "400"
+click "$geoid" 0 0.16 0.31 0.2 0.08
+no_error_box "Izracunaj"
+shot geoid "$geoid"
+for button in "0.1 0.05 0.2 0.08 AMG2000 amg2000" "0.36 0.05 0.2 0.08 VRP2016 vrp2016"; do
+  set -- $button
+  click "$geoid" 0 "$1" "$2" "$3" "$4"
+  surface=$(find_window "^Kolmo - Prikaz modela geoida $5\$")
+  no_error_box "$5"
+  xdotool windowsize --sync "$surface" 900 720
+  shot "$6" "$surface"
+  away "$surface"
+done
+click "$geoid" 0 0.75 0.05 0.2 0.08
+wait_gone '^Kolmo - Interpolacija modela geoida$'
+
+# "Izhod" closes the main window; the plot windows (moved off the screen)
+# keep the program running, as they should, until it is ended here.
 click "$main" "$bar" 0.8 0.03 0.15 0.07
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$pid" 2>/dev/null; then die "kolmo did not end after Izhod"; fi
-wait "$pid" || die "kolmo ended with status $?"
+wait_gone '^Kolmo v3.00$'
+kill -0 "$pid" 2>/dev/null || die "kolmo ended while plot windows were open"
+kill "$pid"
+wait "$pid" 2>/dev/null || true
 pid=

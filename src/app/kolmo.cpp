@@ -4,6 +4,7 @@
 #include "app/izracun.h"
 #include "app/mod_okna.h"
 #include "app/pardb.h"
+#include "app/prik_okna.h"
 #include "app/shrani_par.h"
 #include "app/uredi_okna.h"
 #include "input/prebpro2d.h"
@@ -14,6 +15,9 @@
 #include "platform/errors.h"
 #include "platform/numtext.h"
 #include "platform/textread.h"
+#include "plots/prik_mre.h"
+#include "plots/prik_obod.h"
+#include "plots/prik_odst.h"
 
 #include <cstdlib>
 #include <new>
@@ -61,7 +65,8 @@ std::vector<std::string> commandWords(const std::string& command)
 Kolmo::Kolmo(ui::Ui& ui, AppState& state)
     : ui_(ui), s_(state), uredi_(std::make_unique<UrediOkna>(ui, state)),
       izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state)),
-      modPret_(std::make_unique<ModPretOkno>(ui, state, *uredi_)), modIntg_(std::make_unique<ModIntgOkno>(ui, state))
+      prik_(std::make_unique<PrikOkna>(ui)), modPret_(std::make_unique<ModPretOkno>(ui, state, *uredi_)),
+      modIntg_(std::make_unique<ModIntgOkno>(ui, state, *prik_))
 {
     ui_.registerHandler("kolmo", [this](const std::optional<std::string>& a) { (*this)(a); });
 }
@@ -156,8 +161,8 @@ void Kolmo::operator()(const std::optional<std::string>& action)
             izracun();
         else if (a == "reset")
             reset();
-        else if (a == "situacija" || a == "obod_rs")
-            plot(a.c_str());
+        else if (a == "situacija" || a == "obod_rs" || a == "odstopanja")
+            plot(a);
     } catch (const std::bad_alloc&) {
         platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");
     } catch (const std::exception& e) {
@@ -184,6 +189,8 @@ void Kolmo::initialize()
     const ui::Handle prikazi = ui_.addMenu(win, {.label = "Prikazi", .enabled = false});
     ui_.addMenu(prikazi, {.label = "Mreža točk", .action = "kolmo('situacija')"});
     ui_.addMenu(prikazi, {.label = "Lega mreže točk", .action = "kolmo('obod_rs')"});
+    // What a surveyor judges a fit by: the residual vectors of the common points.
+    ui_.addMenu(prikazi, {.label = "Odstopanja veznih točk", .action = "kolmo('odstopanja')"});
     ui_.addMenu(win, {.label = "O programu", .action = "kolmo('oprogramu')"});
 
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
@@ -608,20 +615,19 @@ void Kolmo::reset()
     ui_.menu(handle(slot::PrikMenu)).enabled = false;
 }
 
-void Kolmo::plot(const char* which)
+void Kolmo::plot(const std::string& which)
 {
-    bool shown = false;
-    if (showPlot) {
-        try {
-            shown = showPlot(which);
-        } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const std::exception&) {
-            shown = false;
-        }
+    try {
+        if (!s_.prik)
+            throw Error("no plot record: compute parameters and coordinates first");
+        prik_->open(which == "situacija" ? prik_mre(*s_.prik)
+                    : which == "obod_rs" ? prik_obod(*s_.prik, loadMeja(s_.pot_prg))
+                                         : prik_odst(*s_.prik));
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        platform::dialogs().errorBox("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz", e.what());
     }
-    if (!shown)
-        platform::dialogs().errorBox("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz");
 }
 
 ui::Handle openTextViewer(ui::Ui& ui, const std::filesystem::path& file)

@@ -34,6 +34,7 @@ class IzberiParOkno;
 class ShraniParOkno;
 class ModPretOkno;
 class ModIntgOkno;
+class PrikOkna;
 
 // Registry slots of the main window (`hndlList`, counted from 1).
 namespace slot {
@@ -68,15 +69,6 @@ public:
     // editor for "PriIz"; without it the report opens in Kolmo's own viewer.
     static constexpr const char* kEditorVariable = "KOLMO_EDITOR";
 
-    // Draws the plot "situacija" (the point network) or "obod_rs" (its place
-    // in the country) from AppState::prik; false or an exception when it
-    // cannot, and the action shows its box.  Set by the program that has
-    // plot windows.
-    std::function<bool(const std::string& which)> showPlot;
-
-    // The geoid tool's controller, for the program that wires its surfaces.
-    ModIntgOkno& modIntg() { return *modIntg_; }
-
 private:
     void initialize();
     void oprogramu();
@@ -94,7 +86,7 @@ private:
     void shrani();
     void izracun();
     void reset();
-    void plot(const char* which);
+    void plot(const std::string& which);
 
     void setList(int k, const std::vector<std::string>& items, int value, bool visible = true);
     int value(int k) const;
@@ -108,6 +100,7 @@ private:
     std::unique_ptr<UrediOkna> uredi_;
     std::unique_ptr<IzberiParOkno> izberi_;
     std::unique_ptr<ShraniParOkno> shrani_;
+    std::unique_ptr<PrikOkna> prik_;
     std::unique_ptr<ModPretOkno> modPret_;
     std::unique_ptr<ModIntgOkno> modIntg_;
 };

@@ -1,8 +1,10 @@
 #include "app/mod_okna.h"
 
+#include "app/prik_okna.h"
 #include "app/uredi_okna.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
+#include "plots/prik_geoid.h"
 #include "tools/mod_intg.h"
 #include "tools/mod_pret.h"
 
@@ -154,7 +156,7 @@ void ModPretOkno::action(const std::optional<std::string>& name)
 
 // ---------------------------------------------------------------- mod_intg
 
-ModIntgOkno::ModIntgOkno(ui::Ui& ui, AppState& state) : ui_(ui), s_(state)
+ModIntgOkno::ModIntgOkno(ui::Ui& ui, AppState& state, PrikOkna& plots) : ui_(ui), s_(state), plots_(plots)
 {
     ui_.registerHandler("mod_intg", [this](const std::optional<std::string>& a) { action(a); });
 }
@@ -223,9 +225,7 @@ void ModIntgOkno::action(const std::optional<std::string>& name)
             izracunaj(win);
         } else if (*name == "PrikaziT" || *name == "PrikaziK") {
             platform::BusyBracket busy;
-            if (!showSurface)
-                throw std::runtime_error("no plot windows in this program");
-            showSurface(*name);
+            plots_.open(*name == "PrikaziT" ? prikaziT(s_.pot_prg) : prikaziK(s_.pot_prg));
         }
     } catch (const std::bad_alloc&) {
         platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");

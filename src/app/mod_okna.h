@@ -12,12 +12,12 @@
 #include "app/appstate.h"
 #include "platform/ui.h"
 
-#include <functional>
 #include <string>
 
 namespace kolmo {
 
 class UrediOkna;
+class PrikOkna;
 
 class ModPretOkno {
 public:
@@ -37,16 +37,11 @@ private:
 
 class ModIntgOkno {
 public:
-    ModIntgOkno(ui::Ui& ui, AppState& state);
+    ModIntgOkno(ui::Ui& ui, AppState& state, PrikOkna& plots);
     ui::Handle open();
 
     // Registry slots (from 1) of the window's hndlList.
     enum Slot { Fi1 = 1, La1, Vish, VisH, VisSis };
-
-    // Draws a geoid model as a surface: "PrikaziT" (AMG2000) or "PrikaziK"
-    // (VRP2016).  Set by the program that has plot windows; without it the
-    // buttons show an error box.
-    std::function<void(const std::string& which)> showSurface;
 
 private:
     void action(const std::optional<std::string>& name);
@@ -54,6 +49,7 @@ private:
 
     ui::Ui& ui_;
     AppState& s_;
+    PrikOkna& plots_;
 };
 
 } // namespace kolmo

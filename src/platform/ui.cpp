@@ -208,4 +208,10 @@ bool HeadlessUi::startProgram(const std::string& program, const std::vector<std:
     return startPrograms ? Ui::startProgram(program, args) : true;
 }
 
+bool HeadlessUi::printGraphic(Handle window)
+{
+    printed.push_back(window);
+    return true;
+}
+
 } // namespace kolmo::ui

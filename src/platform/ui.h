@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,6 +53,16 @@ enum class Kind {
     RadioButton, // value 0/1; a click toggles it, the action keeps groups exclusive
     CheckBox,    // value 0/1
     TextView,    // read-only multi-line text in a fixed-pitch font, scrollable
+    Graphic,     // a drawing (a plot) the renderer draws from `graphic`
+};
+
+// What a Graphic control shows (a plot's figure).  The model only keeps it;
+// the layer that defines the concrete kind draws it, and a renderer may
+// change it in place (a plot zoomed or turned by the user), so that what
+// the controllers export is what the user sees.
+class Graphic {
+public:
+    virtual ~Graphic() = default;
 };
 
 enum class Align { Left, Center, Right };
@@ -76,6 +87,7 @@ struct Control {
     std::string tooltip = {};
     std::string action = {};   // fired on click / choice / Enter
     std::string userData = {}; // free text the controller keeps with the control
+    std::shared_ptr<Graphic> graphic = {};
 };
 
 // A menu of a window's menu bar or an item of a menu.
@@ -184,6 +196,9 @@ public:
     // Starts `program` with `args`, each passed as one argument (no shell),
     // without waiting for it.  False when it cannot be started.
     virtual bool startProgram(const std::string& program, const std::vector<std::string>& args);
+    // The print dialog for the drawing of a window's Graphic control, which
+    // prints it on the chosen printer.  False when nothing was printed.
+    virtual bool printGraphic(Handle window) = 0;
 
     // Hooks for the renderer: a window was made or closed.
     std::function<void(Handle)> onWindowOpened, onWindowClosed;
@@ -217,6 +232,7 @@ public:
     std::optional<FileChoice> openFileDialog(const FilterTable& filters, const std::string& title) override;
     std::optional<FileChoice> saveFileDialog(const FilterTable& filters, const std::string& title) override;
     bool startProgram(const std::string& program, const std::vector<std::string>& args) override;
+    bool printGraphic(Handle window) override;
 
     std::vector<std::optional<FileChoice>> openAnswers, saveAnswers; // taken from the front
 
@@ -232,6 +248,7 @@ public:
     };
     std::vector<ProgramCall> programCalls;
     bool startPrograms = false;
+    std::vector<Handle> printed; // windows whose drawing was sent to print
 };
 
 } // namespace kolmo::ui

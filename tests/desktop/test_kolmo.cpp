@@ -347,22 +347,18 @@ TEST_F(Desktop, VarnikFilesFillBothDatumsAndNameTheResults)
     EXPECT_FALSE(c(slot::Tip1).visible || c(slot::Tip2).visible || c(slot::Tip3).visible);
 }
 
-TEST_F(Desktop, PlotsFailWithTheirBoxUntilTheyCanDraw)
+TEST_F(Desktop, PlotsNeedAFullComputation)
 {
-    act("situacija");
-    EXPECT_EQ(lastBox(), error("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz"));
-    std::string asked;
-    kolmo->showPlot = [&](const std::string& which) {
-        asked = which;
-        return true;
-    };
-    const auto n = boxes.boxes.size();
-    act("obod_rs");
-    EXPECT_EQ(asked, "obod_rs");
-    EXPECT_EQ(boxes.boxes.size(), n);
-    kolmo->showPlot = [](const std::string&) -> bool { throw std::runtime_error("no prik"); };
-    act("situacija");
-    EXPECT_EQ(lastBox(), error("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz"));
+    const auto windows = ui.windows().size();
+    for (const char* item : {"Mreža točk", "Lega mreže točk", "Odstopanja veznih točk"}) {
+        ui.fire(menuItem(item));
+        EXPECT_EQ(lastBox(), error("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz")) << item;
+    }
+    EXPECT_EQ(ui.windows().size(), windows);
+    // The residual plot is the third item; the other two keep their places.
+    const ui::Menu& prikazi = ui.menu(kolmo->handle(slot::PrikMenu));
+    ASSERT_EQ(prikazi.items.size(), 3u);
+    EXPECT_EQ(ui.menu(prikazi.items[2]).action, "kolmo('odstopanja')");
 }
 
 } // namespace

@@ -70,6 +70,26 @@ TEST_F(Session, EstimateSaveChooseAndTransformAgain)
     const Vec estimated = s.PAR;
     ASSERT_EQ(estimated.size(), 7);
 
+    // The three plots of the computation, each exported from its window.
+    for (const auto& [item, title, handler, file] :
+         {std::tuple{"Mreža točk", "Kolmo - Mreža točk", "prik_mre", "mreza.png"},
+          std::tuple{"Lega mreže točk", "Kolmo - Lega mreže točk", "prik_obod", "obod_rs.svg"},
+          std::tuple{"Odstopanja veznih točk", "Kolmo - Odstopanja veznih točk", "prik_odst", "odstopanja.eps"}}) {
+        ui.fire(menuItem(item));
+        const ui::Handle plot = window(title);
+        ASSERT_NE(plot, 0) << item;
+        ASSERT_EQ(ui.window(plot).controls.size(), 1u);
+        EXPECT_EQ(ui.control(ui.window(plot).controls[0]).kind, ui::Kind::Graphic);
+        const std::string format = fs::path(file).extension().string().substr(1);
+        ui.run(std::string(handler) + "('" + format + "')", plot);
+        EXPECT_GT(fs::file_size(fs::current_path() / file), 1000u) << file;
+        for (ui::Handle m : ui.window(plot).menus)
+            if (ui.menu(m).label == "Natisni")
+                ui.fire(m);
+        EXPECT_EQ(ui.printed.back(), plot);
+    }
+    ASSERT_TRUE(boxes.boxes.empty()) << boxes.boxes.back().text << " " << boxes.boxes.back().details;
+
     // The report in the viewer.
     ::unsetenv(Kolmo::kEditorVariable);
     act("PriIz");

@@ -136,9 +136,17 @@ TEST_F(ToolWindows, GeoidToolReadsItsFieldsAndStacksItsResults)
     compute("100000", "500000", "", "");
     EXPECT_EQ(ui.window(w).controls.size(), before + 4);
 
-    // Without plot windows the surface buttons say so.
+    // The surfaces open windows of their own.
     ui.fire(byText(w, "Prikaži VRP2016"));
+    ui.fire(byText(w, "Prikaži AMG2000"));
+    EXPECT_NE(ui.findWindow("Kolmo - Prikaz modela geoida VRP2016"), 0);
+    EXPECT_NE(ui.findWindow("Kolmo - Prikaz modela geoida AMG2000"), 0);
+    // A program folder without the model: the box, and the tool goes on.
+    fs::remove(s.pot_prg / "geoid.mat");
+    const auto windows = ui.windows().size();
+    ui.fire(byText(w, "Prikaži AMG2000"));
     EXPECT_EQ(lastBox().title, "Napaka");
+    EXPECT_EQ(ui.windows().size(), windows);
     EXPECT_EQ(boxes.busyDepth, 0);
 }
 

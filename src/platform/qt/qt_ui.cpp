@@ -1,6 +1,8 @@
 #include "platform/qt/qt_ui.h"
 
 #include "platform/dialogs.h"
+#include "platform/qt/plot_widget.h"
+#include "plots/render/export.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -20,6 +22,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -142,6 +147,9 @@ void applyColours(QWidget* w, const ui::Control& c)
     case Kind::TextView:
         p.setColor(QPalette::Base, bg);
         text(QPalette::Text);
+        break;
+    case Kind::Graphic:
+        // The figure paints its own background.
         break;
     }
     w->setPalette(p);
@@ -576,6 +584,8 @@ QWidget* QtUi::makeControl(Handle h, Kind kind, QWidget* parent)
         });
         return b;
     }
+    case Kind::Graphic:
+        return new PlotWidget(parent);
     case Kind::TextView: {
         auto* t = new QPlainTextEdit(parent);
         t->setReadOnly(true);
@@ -662,6 +672,13 @@ void QtUi::syncControl(Handle h, ControlView& cv, bool fresh)
         if (textChanged)
             static_cast<QPlainTextEdit*>(w)->setPlainText(qs(c.text));
         break;
+    case Kind::Graphic: {
+        auto* plotWidget = static_cast<PlotWidget*>(w);
+        const auto g = std::dynamic_pointer_cast<plot::FigureGraphic>(c.graphic);
+        if (plotWidget->graphic() != g)
+            plotWidget->setGraphic(g);
+        break;
+    }
     }
     if (fresh || c.visible != old.visible)
         w->setVisible(c.visible);
@@ -827,6 +844,43 @@ std::optional<ui::FileChoice> QtUi::fileDialog(const ui::FilterTable& filters, c
         return std::nullopt;
     const QFileInfo chosen(dialog.selectedFiles().constFirst());
     return ui::FileChoice{chosen.fileName().toStdString(), localPath(chosen.absolutePath())};
+}
+
+} // namespace kolmo::qt
+
+namespace kolmo::qt {
+
+bool QtUi::printGraphic(Handle win)
+{
+    std::shared_ptr<plot::FigureGraphic> g;
+    if (isWindow(win))
+        for (Handle h : window(win).controls)
+            if (const auto& c = control(h); c.kind == Kind::Graphic && c.graphic)
+                g = std::dynamic_pointer_cast<plot::FigureGraphic>(c.graphic);
+    if (!g)
+        return false;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(qs(g->figure.name));
+    QPrintDialog dialog(&printer, windowWidget(win));
+    dialog.setWindowTitle(QStringLiteral("Natisni"));
+    // The busy pointer of the action must not hide the dialog's own.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (!accepted)
+        return false;
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // The page is laid out at the export's size and scaled onto the paper,
+    // keeping its proportions.
+    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    const double scale = std::min(page.width() / plot::kExportWidth, page.height() / plot::kExportHeight);
+    painter.scale(scale, scale);
+    paintFigure(painter, g->figure, QSizeF(plot::kExportWidth, plot::kExportHeight));
+    return painter.end();
 }
 
 } // namespace kolmo::qt

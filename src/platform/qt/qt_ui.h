@@ -44,6 +44,7 @@ public:
 
     std::optional<ui::FileChoice> openFileDialog(const ui::FilterTable& filters, const std::string& title) override;
     std::optional<ui::FileChoice> saveFileDialog(const ui::FilterTable& filters, const std::string& title) override;
+    bool printGraphic(ui::Handle window) override;
 
     // Brings the widgets in line with the model now.
     void sync();
