@@ -290,7 +290,7 @@ TEST_F(MainWindow, MenusMatchTheTableAndAboutActsWithoutASubmenu)
     EXPECT_EQ(labels(menus[0]), (QStringList{"Pretvorba koordinat", "Branje datotek Varnik", "---",
                                              "Interpolacija modela geoida", "---", "Izhod"}));
     ASSERT_NE(menus[1]->menu(), nullptr);
-    EXPECT_EQ(labels(menus[1]), (QStringList{"Mreža točk", "Lega mreže točk"}));
+    EXPECT_EQ(labels(menus[1]), (QStringList{"Mreža točk", "Lega mreže točk", "Odstopanja veznih točk"}));
 
     // "O programu" is a menu-bar entry of its own that acts when clicked.
     EXPECT_EQ(menus[2]->menu(), nullptr);
