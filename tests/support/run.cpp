@@ -1,11 +1,14 @@
 #include "support/run.h"
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +23,22 @@ std::string readText(const std::filesystem::path& file)
 RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
               const std::filesystem::path& cwd)
 {
+    return run(program, args, cwd, RunOptions{});
+}
+
+std::filesystem::path freshFolder(const std::string& name)
+{
+    static std::atomic<int> counter{0};
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("kolmo_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
+              const std::filesystem::path& cwd, const RunOptions& options)
+{
     const auto dir = std::filesystem::temp_directory_path();
     const auto tag = std::to_string(::getpid()) + "_" + std::to_string(std::rand());
     const auto outFile = dir / ("kolmo_out_" + tag);
@@ -33,6 +52,18 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
         const int fe = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(fo, 1);
         ::dup2(fe, 2);
+        if (options.ignoreFileSizeSignal)
+            ::signal(SIGXFSZ, SIG_IGN);
+        if (options.fileSizeLimit >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        }
+        if (options.memoryLimit >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.memoryLimit), static_cast<rlim_t>(options.memoryLimit)};
+            ::setrlimit(RLIMIT_AS, &lim);
+        }
+        for (const auto& var : options.environment)
+            ::putenv(const_cast<char*>(var.c_str()));
         std::vector<char*> argv;
         std::string prog = program.string();
         argv.push_back(prog.data());

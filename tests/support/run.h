@@ -12,9 +12,23 @@ struct RunResult {
     std::string out, err;
 };
 
+// What the child process gets besides its arguments.
+struct RunOptions {
+    long long fileSizeLimit = -1;         // RLIMIT_FSIZE in bytes; -1 leaves it
+    bool ignoreFileSizeSignal = false;    // SIGXFSZ ignored: an oversized write fails with EFBIG
+    long long memoryLimit = -1;           // RLIMIT_AS in bytes; -1 leaves it
+    std::vector<std::string> environment; // "NAME=value" set in the child's environment
+};
+
 // Runs `program` with `args` in folder `cwd`, collecting stdout and stderr.
 RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
               const std::filesystem::path& cwd = {});
+RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
+              const std::filesystem::path& cwd, const RunOptions& options);
+
+// A fresh empty folder under the system temp folder, named after `name`, the
+// process and a counter.
+std::filesystem::path freshFolder(const std::string& name);
 
 // Splits a command line at blanks; "double quotes" keep blanks inside a word.
 std::vector<std::string> words(const std::string& line);
