@@ -43,7 +43,7 @@ int runList(const ParamsOptions& o)
     try {
         sets = readParSets(dataDir(o), o.npar, o.direction);
     } catch (const ParDbError& e) {
-        platform::dialogs().errorBox(e.what(), kParTitle);
+        platform::dialogs().errorBox(e.what(), kParTitle, e.details());
         return 1;
     }
     const auto& names = labels(o.npar);

@@ -113,14 +113,14 @@ Vec parseValues(const std::string& text)
 
 // Reads a point file as the main window's "Datoteka" buttons do, then applies
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
-bool readPointFile(const std::string& file, const std::string& columns, const std::string& angles, int tip,
-                   const std::string& typeText, std::optional<PointSet>& target)
+bool readPointFile(const char* role, const std::string& file, const std::string& columns, const std::string& angles,
+                   int tip, const std::string& typeText, std::optional<PointSet>& target)
 {
     PointSet p;
     try {
         p = prebsi(file);
-    } catch (const std::exception&) {
-        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke", role);
         return false;
     }
     if (!columns.empty() || !angles.empty()) {
@@ -239,19 +239,19 @@ int run(const TransformOptions& o)
                 s.vhi = std::move(v.vhi);
                 s.vhv = std::move(v.vhv);
             }
-        } catch (const std::exception&) {
-            platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka pri branju datoteke");
+        } catch (const std::exception& e) {
+            platform::errorBoxFor(e, "Napaka v zapisu datoteke!", "Napaka pri branju datoteke", "Varnik project file");
             return 1;
         }
         in.data.a = in.data.b = platform::toCp1250(label);
     } else {
         if (!o.start.empty()) {
-            if (!readPointFile(o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
+            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
         if (!o.end.empty()) {
-            if (!readPointFile(o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
+            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
                 return 1;
             in.data.b = std::filesystem::path(o.end).filename().string();
         }
@@ -273,7 +273,7 @@ int run(const TransformOptions& o)
             try {
                 set = findParSet(s.pot_prg, npar, direction, o.paramsName);
             } catch (const ParDbError& e) {
-                platform::dialogs().errorBox(e.what(), kParTitle);
+                platform::dialogs().errorBox(e.what(), kParTitle, e.details());
                 return 1;
             }
             if (!set) {

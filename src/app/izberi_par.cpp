@@ -15,7 +15,7 @@ bool izberi_par(AppState& s, const std::string& par_tip, int npar, IzberiParWind
     try {
         sets = readParSets(s.pot_prg, npar, par_tip);
     } catch (const ParDbError& e) {
-        platform::dialogs().errorBox(e.what(), kParTitle);
+        platform::dialogs().errorBox(e.what(), kParTitle, e.details());
         return false;
     }
     if (sets.names.empty()) {

@@ -110,23 +110,31 @@ std::filesystem::path parFilePath(const std::filesystem::path& pot_prg, int npar
 
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip)
 {
+    return parseParFields(platform::splitFields(text), npar, par_tip);
+}
+
+ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip)
+{
     if (npar < 1)
         throw std::invalid_argument("parameter count must be positive");
-    const auto fields = platform::splitFields(text);
     const std::size_t n = static_cast<std::size_t>(npar) + 2;
     const std::size_t groups = fields.size() / n;  // left-over fields are ignored
     ParSets out;
     std::vector<double> values;
     for (std::size_t g = 0; g < groups; ++g) {
         const auto* f = &fields[g * n];
+        const std::string record = "record " + std::to_string(g + 1);
         if (f[0].size() != par_tip.size())
-            throw ParDbError(std::string(kParFileBad));
+            throw ParDbError(std::string(kParFileBad), record + ": direction code '" + f[0].substr(0, 20) +
+                                                           "' is not 1 or 2 (a comma in a name shifts every later record)");
         if (f[0] != par_tip)
             continue;
         for (std::size_t j = 2; j < n; ++j) {
             const auto v = platform::parseNumber(f[j]);
             if (!v)
-                throw ParDbError(std::string(kParFileBad));
+                throw ParDbError(std::string(kParFileBad), record + " ('" + f[1].substr(0, 40) + "'): parameter " +
+                                                               std::to_string(j - 1) + " '" + f[j].substr(0, 20) +
+                                                               "' is not a number");
             values.push_back(*v);
         }
         out.names.push_back(platform::fromCp1250(f[1]));
@@ -144,14 +152,18 @@ ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::s
     const auto file = parFilePath(pot_prg, npar);
     std::error_code ec;
     if (parFileName(npar).empty() || !std::filesystem::is_regular_file(file, ec))
-        throw ParDbError(std::string(kParFileMissing));
-    std::string text;
+        throw ParDbError(std::string(kParFileMissing), file.string() + ": no such file");
+    std::vector<std::string> fields;
     try {
-        text = platform::readFile(file);
-    } catch (const FileError&) {
-        throw ParDbError(std::string(kParFileBad));  // there, but not readable
+        fields = platform::readFields(file);
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());  // there, but not readable as text
     }
-    return parseParSets(text, npar, par_tip);
+    try {
+        return parseParFields(fields, npar, par_tip);
+    } catch (const ParDbError& e) {
+        throw ParDbError(e.what(), file.string() + ": " + e.details());
+    }
 }
 
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,

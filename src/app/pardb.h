@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kolmo {
 
@@ -34,10 +35,18 @@ inline constexpr std::string_view kParFileBad = "Napaka v datoteki s parametri!"
 inline constexpr std::string_view kParTitle = "Napaka";
 
 // A database file that is missing or breaks the reading rule.  what() is the
-// Slovene message of the error box; its title is kParTitle.
+// Slovene message of the error box; its title is kParTitle; details() says
+// what was found where, for the box's details.
 class ParDbError : public FileError {
 public:
-    using FileError::FileError;
+    explicit ParDbError(const std::string& message, std::string details = {})
+        : FileError(message), details_(std::move(details))
+    {
+    }
+    const std::string& details() const { return details_; }
+
+private:
+    std::string details_;
 };
 
 // "t7.par", "t4.par" or "t6.par"; empty for any other count.
@@ -57,6 +66,8 @@ struct ParSets {
 // of another length than `par_tip` or, in a group of that direction, a
 // parameter that is no number.
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip);
+// The same rule applied to the fields already split.
+ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip);
 
 // Reads the database of `npar` parameters.  Throws ParDbError(kParFileMissing)
 // when the file does not exist and ParDbError(kParFileBad) as above.

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "platform/pointset.h"
+#include "platform/textread.h"
 
 #include <filesystem>
 #include <string>
@@ -27,6 +28,6 @@ struct Varnik2d {
 
 Varnik2d prebpro2d(const std::filesystem::path& dat);
 Varnik2d prebpro2dText(std::string_view text);
-Varnik2d prebpro2dLines(const std::vector<std::string>& lines);
+Varnik2d prebpro2dLines(const platform::TextLines& lines);
 
 } // namespace kolmo

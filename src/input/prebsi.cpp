@@ -27,27 +27,30 @@ std::string_view nextToken(std::string_view s, std::size_t& pos)
     return s.substr(start, pos - start);
 }
 
-[[noreturn]] void badLine(std::size_t line, const char* what)
+// A token as a message quotes it: a long one is cut.
+std::string shownToken(std::string_view token)
 {
-    throw FileError("point file, data line " + std::to_string(line) + ": " + what);
+    constexpr std::size_t kShown = 40;
+    std::string out(1, '\'');
+    out.append(token.substr(0, kShown));
+    out.append(token.size() > kShown ? "...'" : "'");
+    return out;
 }
 
-} // namespace
-
-PointSet prebsiText(std::string_view text)
+[[noreturn]] void badLine(const platform::LineReader& reader, const std::string& what)
 {
-    const std::vector<std::string> lines = platform::splitLines(text);
+    throw FileError(reader.where(reader.lineNumber()) + ": " + what);
+}
 
+PointSet readPoints(platform::LineReader& reader)
+{
     PointSet ps;
-    ps.ime.reserve(lines.size());
     // Six slots per row; the matrix is built once its width is known.
     std::vector<double> values;
-    values.reserve(lines.size() * kMaxNumbers);
     Eigen::Index width = 0;
-    std::string rest;
+    std::string line, rest;
 
-    for (const std::string& line : lines) {
-        const std::size_t k = ps.ime.size() + 1;
+    while (reader.next(line)) {
         std::size_t pos = 0;
         std::string name(nextToken(line, pos));
         std::replace(name.begin(), name.end(), '%', '_');
@@ -64,17 +67,17 @@ PointSet prebsiText(std::string_view text)
                 break;
             const auto v = platform::parseNumber(token);
             if (!v)
-                badLine(k, "not a finite number");
+                badLine(reader, shownToken(token) + " is not a finite number");
             row[static_cast<std::size_t>(count++)] = *v;
         }
         if (count == 0)
-            badLine(k, "a name without coordinates");
+            badLine(reader, "point " + shownToken(name) + " has no coordinates");
         width = std::max(width, count);
         values.insert(values.end(), row.begin(), row.end());
         ps.ime.push_back(std::move(name));
     }
     if (ps.ime.empty())
-        throw FileError("point file without data lines");
+        throw FileError((reader.source().empty() ? std::string() : reader.source() + ": ") + "no point in the file");
 
     const auto n = static_cast<Eigen::Index>(ps.ime.size());
     // Row-major slots, six per row; the first `width` of each make the matrix.
@@ -90,9 +93,18 @@ PointSet prebsiText(std::string_view text)
     return ps;
 }
 
+} // namespace
+
+PointSet prebsiText(std::string_view text)
+{
+    auto reader = platform::LineReader::ofText(text);
+    return readPoints(reader);
+}
+
 PointSet prebsi(const std::filesystem::path& dat)
 {
-    return prebsiText(platform::readFile(dat));
+    platform::LineReader reader(dat);
+    return readPoints(reader);
 }
 
 } // namespace kolmo

@@ -9,10 +9,12 @@
 // has exactly two numbers gets two more columns of 1 (unit standard
 // deviations of a plane point set).  Names are kept byte for byte (Windows-1250).
 //
-// The read fails as a whole with kolmo::FileError: a missing file
-// ("File not found."), a token that is not a finite number, a line with a name
-// and no number, or a file without any data line.  Callers show
-// "Napacna oblika podatkov!".  `tip` is left at 0.
+// The read fails as a whole with kolmo::FileError, whose text names the file,
+// the line and the token: a missing file ("File not found. (...)"), a token that
+// is not a finite number, a line with a name and no number, a file without any
+// data line, or a file that is no text (see platform/textread.h: a NUL byte, a
+// line longer than 1 MiB).  Callers show "Napacna oblika podatkov!" with that
+// text as the details.  `tip` is left at 0.
 #pragma once
 
 #include "platform/pointset.h"

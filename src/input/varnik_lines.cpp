@@ -21,15 +21,18 @@ bool beginsWith(std::string_view line, std::string_view marker)
     return true;
 }
 
-const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k)
+const std::string& lineAt(const platform::TextLines& lines, std::size_t k)
 {
-    if (k >= lines.size())
-        throw FileError("Varnik project file ends early (line " + std::to_string(k + 1) + " missing)");
-    return lines[k];
+    if (k >= lines.lines.size())
+        throw FileError((lines.source.empty() ? std::string() : lines.source + ": ") + "the file ends after " +
+                        std::to_string(lines.lines.size()) +
+                        " lines of text, before an end marker (*I, *R, *T) or a type header");
+    return lines.lines[k];
 }
 
-PointLine splitPointLine(std::string_view line, std::size_t count)
+PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::size_t count)
 {
+    const std::string_view line = lines.lines.at(k);
     constexpr std::string_view blanks = " \t";
     PointLine out;
     std::size_t pos = 0;
@@ -47,17 +50,19 @@ PointLine splitPointLine(std::string_view line, std::size_t count)
     };
     const auto name = next();
     if (name.empty())
-        throw FileError("Varnik project file: point line without a name");
+        throw FileError(lines.where(k) + ": a point line without a name");
     out.name.assign(name);
     std::replace(out.name.begin(), out.name.end(), '%', '_');
     out.values.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const auto token = next();
         if (token.empty())
-            throw FileError("Varnik project file: too few numbers for point " + out.name);
+            throw FileError(lines.where(k) + ": point '" + out.name + "' has " + std::to_string(i) + " numbers, " +
+                            std::to_string(count) + " needed");
         const auto v = platform::parseNumber(token);
         if (!v)
-            throw FileError("Varnik project file: not a number in the line of point " + out.name);
+            throw FileError(lines.where(k) + ": '" + std::string(token.substr(0, 40)) + "' of point '" + out.name +
+                            "' is not a number");
         out.values.push_back(*v);
     }
     return out;

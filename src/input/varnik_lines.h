@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/pointset.h"
+#include "platform/textread.h"
 
 #include <cstddef>
 #include <string>
@@ -14,15 +15,15 @@ namespace kolmo::varnik {
 bool beginsWith(std::string_view line, std::string_view marker);
 
 // Line `k` (0-based) of `lines`; throws FileError when the file has ended.
-const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k);
+const std::string& lineAt(const platform::TextLines& lines, std::size_t k);
 
 // A point line: the name ("%" -> "_") and the first `count` numbers after it.
-// Throws FileError for fewer fields or a field that is no number.
+// Throws FileError naming the line for fewer fields or a field that is no number.
 struct PointLine {
     std::string name;
     std::vector<double> values;
 };
-PointLine splitPointLine(std::string_view line, std::size_t count);
+PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::size_t count);
 
 // Appends rows to a PointSet without reallocating per row.
 class PointSetBuilder {

@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 
 #include <iostream>
+#include <new>
 
 namespace kolmo::platform {
 namespace {
@@ -25,6 +26,22 @@ Dialogs* setDialogs(Dialogs* d)
     Dialogs* previous = current;
     current = d ? d : &silent;
     return previous == &silent ? nullptr : previous;
+}
+
+void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title, std::string_view context)
+{
+    std::string details(context);
+    if (!details.empty())
+        details += ": ";
+    if (dynamic_cast<const std::bad_alloc*>(&e)) {
+        details += "out of memory (";
+        details += e.what();
+        details += ")";
+        dialogs().errorBox(kOutOfMemory, title, details);
+        return;
+    }
+    details += e.what();
+    dialogs().errorBox(message, title, details);
 }
 
 void RecordingDialogs::errorBox(std::string_view message, std::string_view title, std::string_view details)

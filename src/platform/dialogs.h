@@ -14,6 +14,7 @@
 // box for inspection.  Texts are UTF-8.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,17 @@ public:
 Dialogs& dialogs();
 // Installs `d` (not owned; nullptr restores the silent service).  Returns the previous one.
 Dialogs* setDialogs(Dialogs* d);
+
+// The error box of an action that caught `e`: `message` and `title`, with
+// e.what() as the details (after `context` and ": " when a context is given,
+// such as "start file").  Running out of memory is told as such, whatever the
+// action was doing: the box says "Premalo pomnilnika!" under the same title,
+// for a file that could not be taken in is not a file in the wrong format.
+void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title,
+                 std::string_view context = {});
+
+// The text of the out-of-memory box.
+inline constexpr std::string_view kOutOfMemory = "Premalo pomnilnika!";
 
 struct Box {
     enum Kind { Error, Message } kind;

@@ -126,12 +126,13 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file)
     try {
         PointSet read = prebsi(file);
         if (read.koo.cols() < 3)
-            throw FileError("fewer than three coordinates per point");
+            throw FileError(file.string() + ": " + std::to_string(read.koo.cols()) +
+                            " number(s) per point, three coordinates needed");
         read.koo = read.koo.leftCols(3).eval();
         vhi = std::move(read);
         return true;
-    } catch (const std::exception&) {
-        error("Napacna oblika podatkov!", "Napaka pri branju datoteke");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return false;
     }
 }

@@ -2,6 +2,7 @@
 #include "app/pardb.h"
 #include "platform/textread.h"
 #include "support/paths.h"
+#include "support/run.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +92,8 @@ TEST_F(ParamsCli, ErrorsAndUsage)
 {
     auto r = run("params list --npar 6 --direction 2");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(test::boxLines(r.err), "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(test::detailLines(r.err), (dir_ / "t6.par").string() + ": no such file\n");
 
     r = run("params add --npar 4 --direction 2 --name 'a,b' 1 2 3 4");
     EXPECT_EQ(r.status, 1);

@@ -1,6 +1,7 @@
 #include "support/run.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
@@ -44,6 +45,7 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     const auto outFile = dir / ("kolmo_out_" + tag);
     const auto errFile = dir / ("kolmo_err_" + tag);
     RunResult r;
+    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (!cwd.empty() && ::chdir(cwd.c_str()) != 0)
@@ -62,6 +64,10 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
             const rlimit lim{static_cast<rlim_t>(options.memoryLimit), static_cast<rlim_t>(options.memoryLimit)};
             ::setrlimit(RLIMIT_AS, &lim);
         }
+        if (options.cpuSeconds >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.cpuSeconds), static_cast<rlim_t>(options.cpuSeconds)};
+            ::setrlimit(RLIMIT_CPU, &lim);
+        }
         for (const auto& var : options.environment)
             ::putenv(const_cast<char*>(var.c_str()));
         std::vector<char*> argv;
@@ -76,6 +82,7 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     }
     int st = 0;
     ::waitpid(pid, &st, 0);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.out = readText(outFile);
     r.err = readText(errFile);
@@ -83,6 +90,23 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     std::filesystem::remove(errFile);
     return r;
 }
+
+namespace {
+
+std::string linesWhere(const std::string& err, bool details)
+{
+    std::istringstream in(err);
+    std::string line, out;
+    while (std::getline(in, line))
+        if ((line.rfind("  ", 0) == 0) == details)
+            out += (details ? line.substr(2) : line) + '\n';
+    return out;
+}
+
+} // namespace
+
+std::string boxLines(const std::string& err) { return linesWhere(err, false); }
+std::string detailLines(const std::string& err) { return linesWhere(err, true); }
 
 std::vector<std::string> words(const std::string& line)
 {
