@@ -2,19 +2,16 @@
 #include "commands.h"
 
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 #include <iostream>
-#include <unistd.h>
 
 namespace kolmo::cli {
 
 std::filesystem::path defaultDataDir()
 {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path() / "data";
-    return exe.parent_path() / "data";
+    const auto folder = platform::executableFolder();
+    return (folder.empty() ? std::filesystem::current_path() : folder) / "data";
 }
 
 } // namespace kolmo::cli
@@ -29,6 +26,9 @@ int main(int argc, char** argv)
     kolmo::cli::addTransformCommand(app, status);
     kolmo::cli::addParamsCommand(app, status);
 
+    // A report too large for the file-size limit fails as a write, with its
+    // message, instead of ending the program half-way.
+    kolmo::platform::ignoreFileSizeSignal();
     kolmo::platform::StderrDialogs dialogs;
     kolmo::platform::ScopedDialogs scoped(dialogs);
     try {

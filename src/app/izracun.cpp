@@ -66,8 +66,8 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
             izpis_tme(out.report, vhi, rez, geoid);
         }
         out.ok = true;
-    } catch (const std::exception&) {
-        dialogs().errorBox("Preveri podatke!", "Napaka v pretvorbi");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Preveri podatke!", "Napaka v pretvorbi");
     }
 }
 
@@ -293,8 +293,8 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
             ravninska(s, in, out);
         out.ok = true;
         out.enablePrikazi = s.t_tr.izr == 1;
-    } catch (const std::exception&) {
-        d.errorBox("Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");
     }
     return out;
 }

@@ -2,18 +2,14 @@
 
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/numtext.h"
 #include "platform/textread.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kolmo {
@@ -46,49 +42,10 @@ void appendFixed(std::string& out, double v, int decimals)
     out.append(buf.data(), end);
 }
 
-bool failBox(std::string_view message)
+bool failBox(std::string_view message, std::string_view details = {})
 {
-    platform::dialogs().errorBox(message, kParTitle);
+    platform::dialogs().errorBox(message, kParTitle, details);
     return false;
-}
-
-// Closes a descriptor on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool readAll(int fd, off_t size, std::string& text)
-{
-    text.resize(static_cast<std::size_t>(size));
-    off_t done = 0;
-    while (done < size) {
-        const ssize_t r = ::pread(fd, text.data() + done, static_cast<std::size_t>(size - done), done);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        done += r;
-    }
-    return true;
 }
 
 } // namespace
@@ -213,38 +170,26 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
     std::string record(1, '\n');
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
-
-    Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        return failBox(kNotSaved);
-    // Cooperating savers wait here: the check of the file's end and the append
-    // below happen as one step.
-    while (::flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR)
-            return failBox(kNotSaved);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failBox(kNotSaved);
-    std::string text;
-    if (!readAll(fd.get(), st.st_size, text))
-        return failBox(kNotSaved);
-    // A record appended after a broken one would be read out of its group.
-    if (platform::splitFields(text).size() % static_cast<std::size_t>(PAR.size() + 2) != 0)
-        return failBox(kDamaged);
-
-    ssize_t written;
-    do
-        written = ::write(fd.get(), record.data(), record.size());
-    while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(record.size())) {
-        // Take back a piece of the record rather than leave half a line.
-        if (written > 0 && ::ftruncate(fd.get(), st.st_size) != 0) {
-            // Nothing more to do; the box below tells the user.
-        }
-        return failBox(kNotSaved);
+    const std::size_t n = static_cast<std::size_t>(PAR.size() + 2);
+    try {
+        platform::appendLocked(file, record, [&](platform::LineReader& current) {
+            std::vector<std::string> fields;
+            try {
+                fields = platform::readFields(current);
+            } catch (const FileError& e) {
+                throw ParDbError(std::string(kDamaged), e.what());
+            }
+            // A record appended after a broken one would be read out of its group.
+            if (fields.size() % n != 0)
+                throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
+                                                            " fields, not a whole number of records of " +
+                                                            std::to_string(n));
+        });
+    } catch (const ParDbError& e) {
+        return failBox(e.what(), e.details());
+    } catch (const FileError& e) {
+        return failBox(kNotSaved, e.what());
     }
-    if (!fd.close())
-        return failBox(kNotSaved);
     return true;
 }
 

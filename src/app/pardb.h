@@ -90,12 +90,12 @@ std::string parRecord(const std::string& tip_par, const std::string& nameCp1250,
 std::optional<std::string> checkParSet(const std::string& tip_par, const std::string& name, const Vec& PAR);
 
 // Appends one record to the database of PAR's size, creating the file when it
-// is missing.  The record goes out in one write under an exclusive advisory
-// lock, so that concurrent savers leave every record whole; a write that does
-// not land whole is taken back.  A file whose fields do not end on a whole
-// record is left alone, as a new record would not line up.  On any failure the
-// error box (title "Napaka") says that the parameters were not saved and the
-// function returns false.
+// is missing, through platform::appendLocked: the record goes out in one write
+// under an exclusive advisory lock, so that concurrent savers leave every
+// record whole; a write that does not land whole is taken back.  A file whose
+// fields do not end on a whole record is left alone, as a new record would not
+// line up.  On any failure the error box (title "Napaka") says that the
+// parameters were not saved, its details why, and the function returns false.
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR);
 

@@ -155,8 +155,8 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
     }
     try {
         convert(*vhi, s, izhod, pot_prg);
-    } catch (const std::exception&) {
-        error("Napaka pri pri pretvorbi koordinat!");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napaka pri pri pretvorbi koordinat!", "Napaka");
         return false;
     }
     return true;
