@@ -63,7 +63,7 @@ int run(const ConvertOptions& o)
             return 1;
         }
     }
-    return pretvori(vhi, s, o.out, o.dataDir) ? 0 : 1;
+    return pretvori(vhi, s, o.out, o.dataDir, {o.in}) ? 0 : 1;
 }
 
 } // namespace

@@ -220,6 +220,12 @@ int run(const TransformOptions& o)
             in.tip3 = in.tip2 == 1 ? 1 : 2;
     }
 
+    for (const std::string* file : {&o.start, &o.end, &o.varnik})
+        if (!file->empty())
+            in.inputs.emplace_back(*file);
+    if (tip <= 3 && (!o.paramsName.empty() || !o.saveParams.empty()))
+        in.inputs.push_back(parFilePath(s.pot_prg, tip == 1 ? 7 : tip == 2 ? 4 : 6));
+
     if (!o.varnik.empty()) {
         if (!o.start.empty() || !o.end.empty())
             throw UsageError("--varnik replaces --start and --end");

@@ -10,6 +10,7 @@
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "plots/prik_izr.h"
 #include "reports/izpis2d_a.h"
 #include "reports/izpis2d_b.h"
@@ -142,6 +143,16 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
     }
 }
 
+// The input that `output` would overwrite, if any.
+std::optional<std::filesystem::path> inputOverwritten(const std::filesystem::path& output,
+                                                      const std::vector<std::filesystem::path>& inputs)
+{
+    for (const auto& input : inputs)
+        if (platform::sameFile(output, input))
+            return input;
+    return std::nullopt;
+}
+
 std::string duplicateMessage(const Names& names)
 {
     std::string text;
@@ -241,6 +252,10 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
     }
     if (in.izhod.empty()) {
         d.errorBox("Izberi izhodno datoteko!", "Napaka");
+        return out;
+    }
+    if (const auto input = inputOverwritten(in.workDir / in.izhod, in.inputs)) {
+        d.errorBox(platform::kOutputIsInput, "Napaka", (in.workDir / in.izhod).string() + " is the input " + input->string());
         return out;
     }
     s.t_tr.geoid = in.geoid;

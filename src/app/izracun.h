@@ -6,7 +6,9 @@
 // results report into the working folder and stores PAR, rez, prik and the
 // prepared point sets in AppState.  Every failure shows its Slovene error box
 // through the platform's dialogs and ends the computation; AppState keeps what
-// was assigned before the failure.
+// was assigned before the failure.  A report that is one of the inputs (the
+// same file, links followed) is refused before anything is computed:
+// "Izhodna datoteka je enaka vhodni!" titled "Napaka", the two paths as details.
 #pragma once
 
 #include "app/appstate.h"
@@ -14,6 +16,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kolmo {
 
@@ -26,6 +29,10 @@ struct MainInputs {
     int geoid = 1;                    // "Višinski sistem"
     int helm = 1;                     // "Helmertova transformacija"
     int tip1 = 1, tip2 = 3, tip3 = 3; // start, end and "Transf. koordinate" list values
+    // Every file the computation reads (start and end point files, the Varnik
+    // project file, the parameter database the parameters come from or go to):
+    // the report may be none of them.
+    std::vector<std::filesystem::path> inputs;
 };
 
 // What a computation produced besides AppState, for summaries.

@@ -47,6 +47,8 @@ void errorBoxFor(const std::exception& e, std::string_view message, std::string_
 
 // The text of the out-of-memory box.
 inline constexpr std::string_view kOutOfMemory = "Premalo pomnilnika!";
+// The box of an action whose output file is one of its input files.
+inline constexpr std::string_view kOutputIsInput = "Izhodna datoteka je enaka vhodni!";
 
 struct Box {
     enum Kind { Error, Message } kind;

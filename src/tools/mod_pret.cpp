@@ -6,6 +6,7 @@
 #include "input/prebsi.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "reports/report_file.h"
 #include "tools/fixed_text.h"
 
@@ -138,7 +139,7 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file)
 }
 
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg)
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs)
 {
     platform::BusyBracket busy;
     if (!vhi || vhi->koo.rows() == 0) {
@@ -153,6 +154,12 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
         error("Izberi izhodno datoteko!");
         return false;
     }
+    for (const auto& input : inputs)
+        if (platform::sameFile(izhod, input)) {
+            platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
+                                         izhod + " is the input " + input.string());
+            return false;
+        }
     try {
         convert(*vhi, s, izhod, pot_prg);
     } catch (const std::exception& e) {

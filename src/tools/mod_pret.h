@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kolmo {
 
@@ -34,11 +35,14 @@ struct PretvoriSettings {
 bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file);
 
 // P R E T V O R I: converts vhi and writes the result file `izhod` (Windows-1250,
-// bare line feeds, replacing an existing file).  Plane input coordinates above
-// 5 000 000 lose their zone digit in vhi itself.  Geoid heights come from the
-// models in the program folder pot_prg.  Every failure shows its error box
-// (titled "Napaka") and returns false; nothing is written then.
+// bare line feeds, replacing an existing file in one step).  Plane input
+// coordinates above 5 000 000 lose their zone digit in vhi itself.  Geoid
+// heights come from the models in the program folder pot_prg.  Every failure
+// shows its error box (titled "Napaka", the cause as details) and returns
+// false; nothing is written then.  A result file that is one of `inputs` (the
+// input file the points came from) is refused before anything is converted:
+// "Izhodna datoteka je enaka vhodni!".
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg);
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs = {});
 
 } // namespace kolmo
