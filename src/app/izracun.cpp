@@ -153,35 +153,64 @@ std::optional<std::filesystem::path> inputOverwritten(const std::filesystem::pat
     return std::nullopt;
 }
 
-std::string duplicateMessage(const Names& names)
+// "par" after a number in Slovene: 1 par, 2 para, 3 and 4 pari, 5 parov (by
+// the last two digits: 101 par, 102 para, 111 parov).
+std::string pairsText(std::uint64_t n)
+{
+    const auto last = n % 100;
+    const char* word = last == 1 ? "par" : last == 2 ? "para" : (last == 3 || last == 4) ? "pari" : "parov";
+    return std::to_string(n) + " " + word;
+}
+
+// The box lists the first names one per line; the pairs beyond them are
+// counted on a last line, so that a file of one name repeated 100 000 times
+// gives a box of 101 lines, not one of 5 000 million.
+std::string duplicateMessage(const Duplicates& dup)
 {
     std::string text;
-    for (const auto& n : names) {
+    for (const auto& n : dup.names) {
         if (!text.empty())
             text += '\n';
         text += platform::fromCp1250(n);
     }
+    if (dup.pairs > dup.names.size())
+        text += "\n... in še " + pairsText(dup.pairs - dup.names.size());
     return text;
+}
+
+std::string duplicateDetails(const Duplicates& dup, const PointSet& p)
+{
+    return std::to_string(dup.pairs) + " pair(s) of points with the same name or the same first two coordinates among " +
+           std::to_string(p.ime.size()) + " points";
 }
 
 } // namespace
 
-Names duplicatePoints(const PointSet& p)
+Duplicates duplicatePoints(const PointSet& p, std::size_t limit)
 {
-    // Points are grouped by name and by the pair of their first two
-    // coordinates; only groups with more than one member can hold a
-    // duplicate.  The pairs (i, j) are then produced in the order of the
-    // nested loops (i ascending, then j ascending) without comparing every pair.
+    // Points are grouped by name, by the pair of their first two coordinates
+    // and by both.  Point i forms a pair with every earlier point of its name
+    // group or of its position group; those in both groups count once:
+    //   pairs(i) = earlier(name) + earlier(position) - earlier(name and position).
+    // The names are listed in the order of the nested loops (i ascending, then
+    // j ascending) from the earlier members of the two groups, until `limit`
+    // names are out; from then on the pairs are only counted.
     struct PositionHash {
         std::size_t operator()(const std::pair<double, double>& v) const
         {
             return std::hash<double>()(v.first) * 1000003u ^ std::hash<double>()(v.second);
         }
     };
+    struct GroupPairHash {
+        std::size_t operator()(const std::pair<std::uint32_t, std::uint32_t>& v) const
+        {
+            return (static_cast<std::size_t>(v.first) << 32) ^ v.second;
+        }
+    };
     const std::size_t n = p.ime.size();
     const bool twoColumns = p.koo.cols() >= 2 && static_cast<std::size_t>(p.koo.rows()) >= n;
-    std::vector<std::uint32_t> nameGroup(n), posGroup(n);
-    std::vector<std::uint32_t> nameCount, posCount;
+    std::vector<std::uint32_t> nameGroup(n), posGroup(n), bothGroup(n);
+    std::vector<std::uint32_t> nameCount, posCount, bothCount;
     {
         std::unordered_map<std::string_view, std::uint32_t> names;
         names.reserve(n);
@@ -196,6 +225,7 @@ Names duplicatePoints(const PointSet& p)
     if (twoColumns) {
         std::unordered_map<std::pair<double, double>, std::uint32_t, PositionHash> positions;
         positions.reserve(n);
+        std::unordered_map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t, GroupPairHash> both;
         for (std::size_t i = 0; i < n; ++i) {
             const auto r = static_cast<Eigen::Index>(i);
             // +0.0 folds -0 into 0: the two compare equal as numbers.
@@ -205,29 +235,59 @@ Names duplicatePoints(const PointSet& p)
                 posCount.push_back(0);
             posGroup[i] = it->second;
             ++posCount[it->second];
+            // Only points that share their name with another can be in a
+            // group of both of more than one.
+            if (nameCount[nameGroup[i]] > 1) {
+                const auto [b, new_] = both.emplace(std::pair{nameGroup[i], posGroup[i]},
+                                                    static_cast<std::uint32_t>(bothCount.size()));
+                if (new_)
+                    bothCount.push_back(0);
+                bothGroup[i] = b->second;
+                ++bothCount[b->second];
+            } else {
+                bothGroup[i] = UINT32_MAX;
+            }
         }
     }
-    const auto shared = [](const std::vector<std::uint32_t>& count) {
-        return std::any_of(count.begin(), count.end(), [](std::uint32_t c) { return c > 1; });
-    };
-    Names out;
-    const bool byName = shared(nameCount), byPosition = twoColumns && shared(posCount);
-    if (!byName && !byPosition)
+
+    Duplicates out;
+    {
+        // Every group's members seen so far, counted as the loop goes.
+        std::vector<std::uint32_t> seenName(nameCount.size()), seenPos(posCount.size()), seenBoth(bothCount.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            out.pairs += seenName[nameGroup[i]]++;
+            if (twoColumns) {
+                out.pairs += seenPos[posGroup[i]]++;
+                if (bothGroup[i] != UINT32_MAX)
+                    out.pairs -= seenBoth[bothGroup[i]]++;
+            }
+        }
+    }
+    if (out.pairs == 0 || limit == 0)
         return out;
 
-    // Earlier members of every group that has more than one.
+    // Earlier members of every group that has more than one, until the list is full.
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> nameMembers, posMembers;
-    std::vector<std::size_t> earlier;
     const std::vector<std::size_t> none;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n && out.names.size() < limit; ++i) {
         const bool inName = nameCount[nameGroup[i]] > 1;
         const bool inPos = twoColumns && posCount[posGroup[i]] > 1;
         const auto& a = inName ? nameMembers[nameGroup[i]] : none;
         const auto& b = inPos ? posMembers[posGroup[i]] : none;
-        earlier.clear();
-        std::set_union(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(earlier));
-        for (std::size_t j : earlier)
-            out.push_back(p.ime[j]);
+        // The union of the two ascending lists, as far as the list has room.
+        auto ia = a.begin(), ib = b.begin();
+        while ((ia != a.end() || ib != b.end()) && out.names.size() < limit) {
+            std::size_t j;
+            if (ib == b.end() || (ia != a.end() && *ia < *ib))
+                j = *ia++;
+            else if (ia == a.end() || *ib < *ia)
+                j = *ib++;
+            else {
+                j = *ia++;
+                ++ib;
+            }
+            out.names.push_back(p.ime[j]);
+        }
         if (inName)
             nameMembers[nameGroup[i]].push_back(i);
         if (inPos)
@@ -265,13 +325,13 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
         return out;
     }
 
-    if (const Names dup = duplicatePoints(*s.vhi); !dup.empty()) {
-        d.errorBox(duplicateMessage(dup), "Podvojene tocke v zac.dat.");
+    if (const Duplicates dup = duplicatePoints(*s.vhi); dup.pairs > 0) {
+        d.errorBox(duplicateMessage(dup), "Podvojene tocke v zac.dat.", duplicateDetails(dup, *s.vhi));
         return out;
     }
     if (s.t_tr.izr != 2) {
-        if (const Names dup = duplicatePoints(*s.vhv); !dup.empty()) {
-            d.errorBox(duplicateMessage(dup), "Podvojene tocke v kon.dat.");
+        if (const Duplicates dup = duplicatePoints(*s.vhv); dup.pairs > 0) {
+            d.errorBox(duplicateMessage(dup), "Podvojene tocke v kon.dat.", duplicateDetails(dup, *s.vhv));
             return out;
         }
     }

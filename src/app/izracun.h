@@ -13,6 +13,7 @@
 
 #include "app/appstate.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -46,9 +47,16 @@ struct IzracunResult {
 
 IzracunResult izracun(AppState& s, const MainInputs& in);
 
-// Names of duplicate points: for every pair i > j (i ascending, then j
-// ascending) whose names are equal or whose first two coordinates are equal,
-// the name of point j.  Runs in time proportional to the points plus the pairs.
-Names duplicatePoints(const PointSet& p);
+// Duplicate points: the pairs i > j whose names are equal or whose first two
+// coordinates are equal.  `names` holds the name of point j for the first
+// `limit` pairs in the order of the check (i ascending, then j ascending),
+// `pairs` the number of all pairs.  Runs in time and memory proportional to
+// the points, however many pairs there are.  The error box lists the names one
+// per line and, when there are more pairs, ends with "... in še <k> parov".
+struct Duplicates {
+    Names names;
+    std::uint64_t pairs = 0;
+};
+Duplicates duplicatePoints(const PointSet& p, std::size_t limit = 100);
 
 } // namespace kolmo
