@@ -120,8 +120,7 @@ void addConvertCommand(CLI::App& app, int& status)
     opts->dataDir = defaultDataDir();
     cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: data beside kolmo-cli)")
         ->capture_default_str();
-    cmd->footer("Exit status: 0 success, 1 conversion error (message on stderr as \"<title>: <message>\"), "
-                "2 usage error.");
+    cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] {
         if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")
             throw CLI::ValidationError("--angles", "an angle notation applies to ellipsoidal input only");

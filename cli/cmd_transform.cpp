@@ -173,6 +173,10 @@ void printSummary(const AppState& s, const IzracunResult& r)
             }
         if (flagged == 0)
             std::printf("No coordinate flagged as a gross error.\n");
+        else
+            platform::dialogs().warning("Med koordinatami veznih točk so grobi pogreški!",
+                                        std::to_string(flagged) + " coordinate(s) of common points flagged by the tau "
+                                                                  "test (listed on standard output and in the report)");
     }
     if (r.est2d) {
         std::printf("m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
@@ -370,6 +374,7 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--data-dir", o->dataDir,
                     "Program folder with the data files (geoid models, parameter database); default: data/ "
                     "beside kolmo-cli");
+    cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {
             status = run(*o);

@@ -1,13 +1,20 @@
 // kolmo-cli subcommands.  Each adds itself to the application and returns the
 // exit status through `status` when it runs: 0 success, 1 when the program
 // would show an error box (the message went to stderr as "<title>: <message>"),
-// 2 for a usage error.
+// 2 for a usage error.  main() makes it 1 whenever an error box was shown and
+// 3 when the run succeeded with warnings (see kExitStatusHelp).
 #pragma once
 
 #include <CLI/CLI.hpp>
 #include <filesystem>
 
 namespace kolmo::cli {
+
+// The exit statuses, for every --help.
+inline constexpr const char* kExitStatusHelp =
+    "Exit status: 0 done; 1 error (\"<title>: <message>\" on stderr, the cause on the next line); "
+    "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
+    "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights).";
 
 // Program folder with the data files: <folder of kolmo-cli>/data.
 std::filesystem::path defaultDataDir();

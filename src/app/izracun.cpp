@@ -22,6 +22,7 @@
 #include "reports/izpis_tme.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 #include <unordered_map>
@@ -30,6 +31,19 @@ namespace kolmo {
 namespace {
 
 using platform::dialogs;
+
+// Names of the points whose value in column `col` of `m` is NaN: the geoid
+// height of points outside the model.
+Names namesWithoutHeight(const Names& names, const Mat& m, Eigen::Index col)
+{
+    Names out;
+    if (m.cols() <= col)
+        return out;
+    for (Eigen::Index i = 0; i < m.rows() && i < static_cast<Eigen::Index>(names.size()); ++i)
+        if (std::isnan(m(i, col)))
+            out.push_back(names[static_cast<std::size_t>(i)]);
+    return out;
+}
 
 // Conversions D96/fi_la <-> D96/TM with geoid heights (types 4 and 5).
 void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& out)
@@ -67,6 +81,7 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
             izpis_tme(out.report, vhi, rez, geoid);
         }
         out.ok = true;
+        warnOutsideGeoidModel(namesWithoutHeight(vhi.ime, rez.koo, 3), geoid);
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Preveri podatke!", "Napaka v pretvorbi");
     }
@@ -109,6 +124,10 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
         izpis3d_b(out.report, in.data, *s.vhi, *s.vhv, s.t_tr, s.PAR, *out.est3d);
         break;
     }
+    // Heights above sea level of the transformed points come from the geoid
+    // (N in column 4 of gk).
+    if (s.t_tr.izr != 3 && s.rez->gk.cols() >= 4)
+        warnOutsideGeoidModel(namesWithoutHeight(s.vhi->ime, s.rez->gk, 3), s.t_tr.geoid);
 }
 
 void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)

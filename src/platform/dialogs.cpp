@@ -19,6 +19,16 @@ Dialogs* current = &silent;
 
 } // namespace
 
+void Dialogs::warning(std::string_view text, std::string_view details)
+{
+    std::string shown(text);
+    if (!details.empty()) {
+        shown += '\n';
+        shown += details;
+    }
+    messageBox(shown, "Opozorilo");
+}
+
 Dialogs& dialogs() { return *current; }
 
 Dialogs* setDialogs(Dialogs* d)
@@ -26,6 +36,19 @@ Dialogs* setDialogs(Dialogs* d)
     Dialogs* previous = current;
     current = d ? d : &silent;
     return previous == &silent ? nullptr : previous;
+}
+
+std::string listForMessage(const std::vector<std::string>& items, std::size_t shown)
+{
+    std::string out;
+    for (std::size_t k = 0; k < items.size() && k < shown; ++k) {
+        if (k)
+            out += ", ";
+        out += items[k];
+    }
+    if (items.size() > shown)
+        out += " and " + std::to_string(items.size() - shown) + " more";
+    return out;
 }
 
 void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title, std::string_view context)
@@ -54,6 +77,11 @@ void RecordingDialogs::messageBox(std::string_view text, std::string_view title)
     boxes.push_back({Box::Message, std::string(text), std::string(title), {}});
 }
 
+void RecordingDialogs::warning(std::string_view text, std::string_view details)
+{
+    boxes.push_back({Box::Warning, std::string(text), "Opozorilo", std::string(details)});
+}
+
 void RecordingDialogs::setBusy(bool busy)
 {
     busyDepth += busy ? 1 : -1;
@@ -75,6 +103,14 @@ void StderrDialogs::messageBox(std::string_view text, std::string_view title)
     if (!title.empty())
         std::cerr << title << ": ";
     std::cerr << text << '\n';
+}
+
+void StderrDialogs::warning(std::string_view text, std::string_view details)
+{
+    ++warnings;
+    std::cerr << "Opozorilo: " << text << '\n';
+    if (!details.empty())
+        std::cerr << "  " << details << '\n';
 }
 
 void StderrDialogs::console(std::string_view text) { std::cerr << text; }

@@ -10,6 +10,7 @@
 #include "reports/report_file.h"
 #include "tools/fixed_text.h"
 
+#include <cmath>
 #include <exception>
 
 namespace kolmo {
@@ -98,6 +99,7 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     }
 
     Mat out = ek;
+    const bool geoidHeights = (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) || (s.tip_rez >= 3 && s.vis == 1);
     if (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) {
         // Height above sea level with the plane coordinates -> ellipsoidal height.
         for (Eigen::Index i = 0; i < n; ++i)
@@ -117,6 +119,14 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     }
 
     resultText(vhi, out, s).save(izhod);
+
+    if (geoidHeights) {
+        Names outside;
+        for (Eigen::Index i = 0; i < n; ++i)
+            if (std::isnan(out(i, 2)))
+                outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
+        warnOutsideGeoidModel(outside, s.geoid);
+    }
 }
 
 } // namespace
