@@ -14,6 +14,7 @@
 #include "input/prebpro3d1.h"
 #include "input/prebsi.h"
 #include "input/uredi.h"
+#include "input/value_checks.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -117,12 +118,14 @@ bool readPointFile(const char* role, const std::string& file, const std::string&
                    int tip, const std::string& typeText, std::optional<PointSet>& target)
 {
     PointSet p;
+    ReadNotes notes;
     try {
-        p = prebsi(file);
+        p = prebsi(file, &notes);
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke", role);
         return false;
     }
+    const std::string source = std::string(role) + " " + file;
     if (!columns.empty() || !angles.empty()) {
         const auto kind = (tip == 2 || tip == 3) ? UrediKind::Uredi2d : UrediKind::Uredi;
         std::optional<std::vector<int>> fields;
@@ -130,11 +133,20 @@ bool readPointFile(const char* role, const std::string& file, const std::string&
             fields = parseColumns(columns, "--columns");
         try {
             p.koo = arrange(kind, typeText, p.koo, fields, angleCode(angles.empty() ? "dec" : angles));
-        } catch (const std::exception&) {
-            platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka");
+        } catch (const ArrangeError& e) {
+            platform::dialogs().errorBox(e.what(), "Napaka", pointWhere(source, p, notes, e.row) + ": " + e.reason);
+            return false;
+        } catch (const std::exception& e) {
+            platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka", source);
             return false;
         }
     }
+    if (const auto bad = impossibleValue(p, tip, typeText == "1")) {
+        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke",
+                                     pointWhere(source, p, notes, bad->row) + ": " + bad->what);
+        return false;
+    }
+    warnShortRows(notes.linesShorterThan(notes.width), notes.width, source);
     target = std::move(p);
     return true;
 }
@@ -192,6 +204,18 @@ int run(const TransformOptions& o)
     s.t_tr.tip = typeCode(o.type);
     s.t_tr.izr = o.mode == "full" ? 1 : o.mode == "coords" ? 2 : 3;
     s.t_tr.vis = o.heights;
+
+    // The coordinate type of a point file cannot be told from its numbers;
+    // a guess (the window's first list entry) reads plane coordinates as
+    // latitudes and ends in a failed iteration far from the cause.
+    if (s.t_tr.tip <= 3 && o.varnik.empty()) {
+        if (!o.start.empty() && o.startType.empty())
+            throw UsageError("--start needs --start-type (fila, tm or gk): the coordinates of the start file");
+        if (!o.end.empty() && o.endType.empty())
+            throw UsageError("--end needs --end-type (fila, tm or gk): the coordinates of the end file");
+        if (s.t_tr.tip == 1 && s.t_tr.izr == 2 && o.endType.empty())
+            throw UsageError("mode coords needs --end-type (fila, tm or gk): the datum to transform into");
+    }
 
     MainInputs in;
     in.redXY = o.order == "xy" ? 1 : 2;
@@ -330,7 +354,7 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--start", o->start, "Point file of the start datum");
     cmd->add_option("--start-type", o->startType,
                     "Coordinates of the start file: fila (D96 latitude/longitude), tm (D96/TM), gk (D48/GK); "
-                    "the plane types take tm or gk")
+                    "the plane types take tm or gk. Needed with --start (3r7, 2r4, 2r6)")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));
     cmd->add_option("--start-columns", o->startColumns,
                     "Field number for each column of the start file, e.g. 2,1,3 (1-3 coordinates, 4-6 standard "
@@ -340,7 +364,7 @@ void addTransformCommand(CLI::App& app, int& status)
         ->check(CLI::IsMember({"dec", "dms", "rad"}));
     cmd->add_option("--end", o->end, "Point file of the end datum (not needed in mode coords)");
     cmd->add_option("--end-type", o->endType, "Coordinates of the end datum: fila, tm or gk (also sets the target "
-                                              "ellipsoid in mode coords)")
+                                              "ellipsoid in mode coords). Needed with --end, and for 3r7 in mode coords")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));
     cmd->add_option("--end-columns", o->endColumns, "Field number for each column of the end file");
     cmd->add_option("--end-angles", o->endAngles, "Notation of latitude/longitude in the end file: dec, dms, rad")

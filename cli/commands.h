@@ -5,8 +5,11 @@
 // 3 when the run succeeded with warnings (see kExitStatusHelp).
 #pragma once
 
+#include "input/prebsi.h"
+
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <string>
 
 namespace kolmo::cli {
 
@@ -18,6 +21,10 @@ inline constexpr const char* kExitStatusHelp =
 
 // Program folder with the data files: <folder of kolmo-cli>/data.
 std::filesystem::path defaultDataDir();
+
+// "start file a.pod, line 7 (point T5)" for messages about row `row` (from 0)
+// of a point file read with `notes`; just `source` for row -1.
+std::string pointWhere(const std::string& source, const PointSet& p, const ReadNotes& notes, Eigen::Index row);
 
 void addConvertCommand(CLI::App& app, int& status);
 void addGeoidCommand(CLI::App& app, int& status);

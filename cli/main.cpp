@@ -1,6 +1,7 @@
 // kolmo-cli: Kolmo's computations in batch form, without windows.
 #include "commands.h"
 
+#include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 
@@ -12,6 +13,14 @@ std::filesystem::path defaultDataDir()
 {
     const auto folder = platform::executableFolder();
     return (folder.empty() ? std::filesystem::current_path() : folder) / "data";
+}
+
+std::string pointWhere(const std::string& source, const PointSet& p, const ReadNotes& notes, Eigen::Index row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= notes.lines.size() || static_cast<std::size_t>(row) >= p.ime.size())
+        return source;
+    return source + ", line " + std::to_string(notes.lines[static_cast<std::size_t>(row)]) + " (point " +
+           platform::fromCp1250(p.ime[static_cast<std::size_t>(row)]) + ")";
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "engine/tran3d_7.h"
 #include "geodesy/elipgk.h"
 #include "geodesy/interg.h"
+#include "input/value_checks.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -45,6 +46,25 @@ Names namesWithoutHeight(const Names& names, const Mat& m, Eigen::Index col)
     return out;
 }
 
+void checkParameters(const Vec& PAR, Eigen::Index n)
+{
+    if (PAR.size() != n)
+        throw ComputationError("the current parameters do not belong to this transformation (" +
+                               std::to_string(PAR.size()) + " values, " + std::to_string(n) + " needed)");
+    if (const auto why = impossibleScale(PAR))
+        throw ComputationError(*why);
+}
+
+// Refuses a point set that holds a value no survey can have.
+void checkValues(const PointSet& p, int transformationType, const char* which)
+{
+    if (const auto bad = impossibleValue(p, transformationType, p.tip == 1)) {
+        const auto row = static_cast<std::size_t>(bad->row);
+        throw ComputationError(std::string(which) + ", point " + platform::fromCp1250(p.ime.at(row)) + " (row " +
+                               std::to_string(row + 1) + "): " + bad->what);
+    }
+}
+
 // Conversions D96/fi_la <-> D96/TM with geoid heights (types 4 and 5).
 void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& out)
 {
@@ -52,7 +72,9 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
         const PointSet& vhi = *s.vhi;
         const Eigen::Index n1 = vhi.koo.rows();
         if (vhi.koo.cols() < 3)
-            throw ComputationError("the conversion needs three columns");
+            throw ComputationError("the conversion needs three columns, the points have " +
+                                   std::to_string(vhi.koo.cols()));
+        checkValues(vhi, s.t_tr.tip, "start points");
         if (!s.rez)
             s.rez.emplace();
         Rez& rez = *s.rez;
@@ -87,14 +109,11 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
     }
 }
 
-void checkParameterCount(const Vec& PAR, Eigen::Index n)
-{
-    if (PAR.size() != n)
-        throw ComputationError("the current parameters do not belong to this transformation");
-}
-
 void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
 {
+    checkValues(*s.vhi, 1, "start points");
+    if (s.t_tr.izr != 2)
+        checkValues(*s.vhv, 1, "end points");
     PointSet vhi = *s.vhi;
     PointSet vhv = *s.vhv;
     TTr t_tr = s.t_tr;
@@ -108,7 +127,7 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
         s.PAR = out.est3d->PAR;
     }
     if (s.t_tr.izr != 3) {
-        checkParameterCount(s.PAR, 7);
+        checkParameters(s.PAR, 7);
         s.rez = tran3d_7(*s.vhi, *s.vhv, *s.rez, s.PAR, s.t_tr, s.pot_prg);
     }
     out.report = in.workDir / in.izhod;
@@ -132,6 +151,9 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
 
 void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
 {
+    checkValues(*s.vhi, s.t_tr.tip, "start points");
+    if (s.t_tr.izr != 2)
+        checkValues(*s.vhv, s.t_tr.tip, "end points");
     PointSet vhi = *s.vhi;
     PointSet vhv = *s.vhv;
     t_priprava2d(vhi, vhv, s.t_tr);
@@ -144,7 +166,7 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
         s.PAR = out.est2d->PAR;
     }
     if (s.t_tr.izr != 3) {
-        checkParameterCount(s.PAR, npar);
+        checkParameters(s.PAR, npar);
         s.rez = tran2d_p(*s.vhi, s.PAR, npar);
     }
     out.report = in.workDir / in.izhod;

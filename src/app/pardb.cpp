@@ -1,5 +1,6 @@
 #include "app/pardb.h"
 
+#include "input/value_checks.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -159,6 +160,8 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
     for (Eigen::Index i = 0; i < PAR.size(); ++i)
         if (!std::isfinite(PAR(i)))
             return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
+    if (impossibleScale(PAR))
+        return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
     return std::nullopt;
 }
 
@@ -166,7 +169,7 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
                   const std::string& name, const Vec& PAR)
 {
     if (const auto why = checkParSet(tip_par, name, PAR))
-        return failBox(*why);
+        return failBox(*why, impossibleScale(PAR).value_or(""));
     std::string record(1, '\n');
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));

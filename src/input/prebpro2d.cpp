@@ -11,6 +11,7 @@ void addPoint(varnik::PointSetBuilder& set, const platform::TextLines& lines, st
 {
     // X s_X Y s_Y -> (X, Y, s_X, s_Y)
     auto p = varnik::splitPointLine(lines, k, 4);
+    varnik::checkStandardDeviations(lines, k, p, {1, 3});
     const auto& v = p.values;
     set.add(std::move(p.name), {v[0], v[2], v[1], v[3]});
 }

@@ -8,7 +8,8 @@
 //   rest               ignored
 //
 // Point line: the name, then X s_X Y s_Y, stored as (X, Y, s_X, s_Y).  `tip`
-// is left unset.  Lines, markers, names and numbers as in prebpro3d1.h; a fault
+// is left unset; a negative standard deviation is refused.  Lines, markers,
+// names and numbers as in prebpro3d1.h; a fault
 // anywhere throws FileError and nothing is returned.
 #pragma once
 

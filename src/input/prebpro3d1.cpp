@@ -38,13 +38,18 @@ void addPoint(varnik::PointSetBuilder& set, int tip, const platform::TextLines& 
         // fi d m s s_fi  la d m s s_la  h s_h
         auto p = varnik::splitPointLine(lines, k, 10);
         const auto& v = p.values;
+        varnik::checkMinutesSeconds(lines, k, p, 1, "latitude");
+        varnik::checkMinutesSeconds(lines, k, p, 5, "longitude");
+        varnik::checkStandardDeviations(lines, k, p, {3, 7, 9});
         const double fi = v[0] + v[1] / 60.0 + v[2] / 3600.0;
         const double la = v[4] + v[5] / 60.0 + v[6] / 3600.0;
+        varnik::checkLatitude(lines, k, p, fi);
         set.add(std::move(p.name), {fi, la, v[8], v[3], v[7], v[9]});
     } else {
         // y s_y x s_x H s_H: the easting comes first
         auto p = varnik::splitPointLine(lines, k, 6);
         const auto& v = p.values;
+        varnik::checkStandardDeviations(lines, k, p, {1, 3, 5});
         set.add(std::move(p.name), {v[2], v[0], v[4], v[3], v[1], v[5]});
     }
 }

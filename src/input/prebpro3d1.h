@@ -23,7 +23,9 @@
 // la deg min sec s_la, h s_h) stored as (fi, la, h, s_fi, s_la, s_h) in decimal
 // degrees; for types 2 and 3 six numbers (y s_y x s_x H s_H) stored as
 // (x, y, H, s_x, s_y, s_H).  Numbers take a decimal point only; fields after
-// the layout are ignored.  Every "%" in a name becomes "_".
+// the layout are ignored.  Every "%" in a name becomes "_".  Values no survey
+// can hold are refused: minutes or seconds outside 0 to 60, a latitude beyond
+// the poles, a negative standard deviation.
 //
 // All or nothing: any fault throws FileError, whose text names the file and the
 // line, and nothing is returned.  A type

@@ -1,5 +1,6 @@
 #include "input/prebsi.h"
 
+#include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
 #include "platform/textread.h"
@@ -42,8 +43,10 @@ std::string shownToken(std::string_view token)
     throw FileError(reader.where(reader.lineNumber()) + ": " + what);
 }
 
-PointSet readPoints(platform::LineReader& reader)
+PointSet readPoints(platform::LineReader& reader, ReadNotes* notes)
 {
+    if (notes)
+        *notes = ReadNotes{};
     PointSet ps;
     // Six slots per row; the matrix is built once its width is known.
     std::vector<double> values;
@@ -75,10 +78,16 @@ PointSet readPoints(platform::LineReader& reader)
         width = std::max(width, count);
         values.insert(values.end(), row.begin(), row.end());
         ps.ime.push_back(std::move(name));
+        if (notes) {
+            notes->lines.push_back(reader.lineNumber());
+            notes->counts.push_back(static_cast<unsigned char>(count));
+        }
     }
     if (ps.ime.empty())
         throw FileError((reader.source().empty() ? std::string() : reader.source() + ": ") + "no point in the file");
 
+    if (notes)
+        notes->width = width;
     const auto n = static_cast<Eigen::Index>(ps.ime.size());
     // Row-major slots, six per row; the first `width` of each make the matrix.
     const Eigen::Map<const Eigen::Matrix<double, Eigen::Dynamic, kMaxNumbers, Eigen::RowMajor>> all(
@@ -95,16 +104,39 @@ PointSet readPoints(platform::LineReader& reader)
 
 } // namespace
 
-PointSet prebsiText(std::string_view text)
+std::vector<std::size_t> ReadNotes::linesShorterThan(Eigen::Index n) const
 {
-    auto reader = platform::LineReader::ofText(text);
-    return readPoints(reader);
+    std::vector<std::size_t> out;
+    for (std::size_t k = 0; k < counts.size() && k < lines.size(); ++k)
+        if (counts[k] < n)
+            out.push_back(lines[k]);
+    return out;
 }
 
-PointSet prebsi(const std::filesystem::path& dat)
+void warnShortRows(const std::vector<std::size_t>& lines, Eigen::Index needed, const std::string& source)
+{
+    if (lines.empty())
+        return;
+    std::vector<std::string> numbers;
+    for (std::size_t line : lines)
+        numbers.push_back(std::to_string(line));
+    platform::dialogs().warning("Nekaterim vrsticam manjkajo števila; dopolnjena so z 0!",
+                                source + ": " + (lines.size() == 1 ? "line " : "lines ") +
+                                    platform::listForMessage(numbers) + (lines.size() == 1 ? " holds" : " hold") +
+                                    " fewer than " +
+                                    std::to_string(needed) + " numbers; the missing ones are 0");
+}
+
+PointSet prebsiText(std::string_view text, ReadNotes* notes)
+{
+    auto reader = platform::LineReader::ofText(text);
+    return readPoints(reader, notes);
+}
+
+PointSet prebsi(const std::filesystem::path& dat, ReadNotes* notes)
 {
     platform::LineReader reader(dat);
-    return readPoints(reader);
+    return readPoints(reader, notes);
 }
 
 } // namespace kolmo

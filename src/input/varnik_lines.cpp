@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 namespace kolmo::varnik {
 
@@ -66,6 +68,48 @@ PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::s
         out.values.push_back(*v);
     }
     return out;
+}
+
+namespace {
+
+std::string text(double v)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+[[noreturn]] void impossible(const platform::TextLines& lines, std::size_t k, const PointLine& p, const std::string& what)
+{
+    throw FileError(lines.where(k) + ": point '" + p.name + "': " + what);
+}
+
+} // namespace
+
+void checkMinutesSeconds(const platform::TextLines& lines, std::size_t k, const PointLine& p, std::size_t minutes,
+                         const char* angle)
+{
+    // Minutes 99 would move a point by 180 km: an angle has 0 to 59 minutes
+    // and 0 to under 60 seconds.
+    const double min = p.values[minutes], sec = p.values[minutes + 1];
+    if (!(min >= 0 && min < 60))
+        impossible(lines, k, p, std::string(angle) + " minutes " + text(min) + " are outside 0 to 60");
+    if (!(sec >= 0 && sec < 60))
+        impossible(lines, k, p, std::string(angle) + " seconds " + text(sec) + " are outside 0 to 60");
+}
+
+void checkLatitude(const platform::TextLines& lines, std::size_t k, const PointLine& p, double fi)
+{
+    if (!(std::abs(fi) <= 90.0))
+        impossible(lines, k, p, "latitude " + text(fi) + " deg is outside -90 to 90 deg");
+}
+
+void checkStandardDeviations(const platform::TextLines& lines, std::size_t k, const PointLine& p,
+                             std::initializer_list<std::size_t> positions)
+{
+    for (std::size_t j : positions)
+        if (p.values[j] < 0)
+            impossible(lines, k, p, "standard deviation " + text(p.values[j]) + " is negative");
 }
 
 void PointSetBuilder::add(std::string name, const std::vector<double>& row)

@@ -5,6 +5,7 @@
 #include "platform/textread.h"
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,15 @@ struct PointLine {
     std::vector<double> values;
 };
 PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::size_t count);
+
+// Refuses a value no survey can hold in the point line `k` of `lines`:
+// minutes or seconds outside 0 to 60, a latitude beyond the poles, a negative
+// standard deviation.  FileError names the line, the point and the value.
+void checkMinutesSeconds(const platform::TextLines& lines, std::size_t k, const PointLine& p, std::size_t minutes,
+                         const char* angle);
+void checkLatitude(const platform::TextLines& lines, std::size_t k, const PointLine& p, double fi);
+void checkStandardDeviations(const platform::TextLines& lines, std::size_t k, const PointLine& p,
+                             std::initializer_list<std::size_t> positions);
 
 // Appends rows to a PointSet without reallocating per row.
 class PointSetBuilder {

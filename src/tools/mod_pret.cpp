@@ -4,12 +4,14 @@
 #include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
 #include "input/prebsi.h"
+#include "input/value_checks.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "reports/report_file.h"
 #include "tools/fixed_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -79,6 +81,11 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     if (s.tip_vh < 1 || s.tip_vh > 3 || s.tip_rez < 1 || s.tip_rez > 4 || s.vis < 1 || s.vis > 3)
         throw Error("unknown choice code");
 
+    if (s.tip_vh == 1)
+        if (const auto bad = impossibleValue(koo, true, -1, 0))
+            throw Error("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
+                        std::to_string(bad->row + 1) + "): " + bad->what);
+
     // Plane coordinates written with the zone digit 5 in front.
     if (s.tip_vh == 3)
         for (Eigen::Index i = 0; i < n; ++i)
@@ -131,21 +138,33 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
 
 } // namespace
 
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file)
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes)
 {
     platform::BusyBracket busy;
+    ReadNotes read;
     try {
-        PointSet read = prebsi(file);
-        if (read.koo.cols() < 3)
-            throw FileError(file.string() + ": " + std::to_string(read.koo.cols()) +
+        PointSet points = prebsi(file, &read);
+        if (points.koo.cols() < 3)
+            throw FileError(file.string() + ": " + std::to_string(points.koo.cols()) +
                             " number(s) per point, three coordinates needed");
-        read.koo = read.koo.leftCols(3).eval();
-        vhi = std::move(read);
-        return true;
+        points.koo = points.koo.leftCols(3).eval();
+        if (read.width == 2)
+            points.koo.col(2).setZero();
+        vhi = std::move(points);
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return false;
     }
+    if (read.width == 2)
+        platform::dialogs().warning("Datoteka ima le dve števili na točko; tretja koordinata je 0!",
+                                    file.string() + ": two numbers per point; the third coordinate (the height) "
+                                                    "is taken as 0, not as the unit standard deviation that "
+                                                    "reading adds to plane point sets");
+    warnShortRows(read.linesShorterThan(std::min<Eigen::Index>(read.width, 3)), std::min<Eigen::Index>(read.width, 3),
+                  file.string());
+    if (notes)
+        *notes = std::move(read);
+    return true;
 }
 
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,

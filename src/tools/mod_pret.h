@@ -12,6 +12,7 @@
 //   geoid    1 "SVS2010 (Koper)", 2 "SVS2000 (Trst)"
 #pragma once
 
+#include "input/prebsi.h"
 #include "platform/pointset.h"
 
 #include <filesystem>
@@ -31,8 +32,14 @@ struct PretvoriSettings {
 
 // VhDat: reads the input file into vhi with its coordinates cut to the first
 // three columns.  On failure shows "Napacna oblika podatkov!" titled "Napaka
-// pri branju datoteke", leaves vhi as it was and returns false.
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file);
+// pri branju datoteke" (the cause as details), leaves vhi as it was and
+// returns false.  Rows with fewer than three numbers, filled with 0, are
+// named in a warning.  A file of two numbers per point has no third
+// coordinate: the reading adds unit standard deviations as its columns 3 and
+// 4, and the first of them would be taken as a height of 1 m; the third
+// coordinate is 0 instead, with a warning.  `notes` receives what the reading
+// noticed (the line of each point).
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes = nullptr);
 
 // P R E T V O R I: converts vhi and writes the result file `izhod` (Windows-1250,
 // bare line feeds, replacing an existing file in one step).  Plane input

@@ -45,12 +45,12 @@ TEST_F(CliTransform, UsageErrorsAndMessages)
                          (dir / "x.str").string()})
                   .status,
               2);
-    EXPECT_EQ(transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--params-values", "1,2,3", "--report",
-                         (dir / "x.str").string()})
+    EXPECT_EQ(transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--start-type", "gk", "--end-type", "tm",
+                         "--params-values", "1,2,3", "--report", (dir / "x.str").string()})
                   .status,
               2);
 
-    auto r = transform({"--start", "no/such.pod", "--report", (dir / "x.str").string()});
+    auto r = transform({"--start", "no/such.pod", "--start-type", "gk", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(boxLines(r.err), "Napaka pri branju datoteke: Napacna oblika podatkov!\n");
     EXPECT_EQ(detailLines(r.err), "start file: File not found. (no/such.pod: No such file or directory)\n");
@@ -67,7 +67,7 @@ TEST_F(CliTransform, UsageErrorsAndMessages)
     EXPECT_EQ(boxLines(r.err), "Napaka: Ne najdem datoteke s parametri!\n");
     EXPECT_EQ(detailLines(r.err), (data / "t7.par").string() + ": no such file\n");
 
-    r = transform({"--start", "local/d48_gk.pod", "--report", (dir / "x.str").string()});
+    r = transform({"--start", "local/d48_gk.pod", "--start-type", "gk", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(boxLines(r.err), "Napaka: Ni podatkov v koncnem datumu!\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "x.str"));
