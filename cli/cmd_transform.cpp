@@ -311,7 +311,14 @@ int run(const TransformOptions& o)
                 return 1;
             }
             if (!set) {
-                platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov");
+                // The names there are, so that a misspelt one is seen at once.
+                const ParSets sets = readParSets(s.pot_prg, npar, direction);
+                const std::string where = parFilePath(s.pot_prg, npar).string() + " (direction " + direction + ")";
+                platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov",
+                                             sets.names.empty()
+                                                 ? "no set of this direction in " + where
+                                                 : "no set '" + o.paramsName + "' in " + where + "; its sets: " +
+                                                       platform::listForMessage(sets.names, 50));
                 return 1;
             }
             s.PAR = *set;

@@ -17,6 +17,7 @@ namespace kolmo {
 namespace {
 
 constexpr std::string_view kNotSaved = "Parametri niso shranjeni! Datoteke s parametri ni mogoče zapisati.";
+constexpr std::string_view kNameTaken = "Parametri s tem imenom že obstajajo!";
 constexpr std::string_view kDamaged =
     "Parametri niso shranjeni! Zapisi v datoteki s parametri niso celi, zato nov zapis ne bi bil berljiv.";
 
@@ -174,6 +175,11 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
     const std::size_t n = static_cast<std::size_t>(PAR.size() + 2);
+    // The name as the reading rule will see it: in the code page, blanks
+    // around it dropped.
+    const std::string cp = platform::toCp1250(name);
+    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
+    const std::string storedName = cp.substr(first, last - first + 1);
     try {
         platform::appendLocked(file, record, [&](platform::LineReader& current) {
             std::vector<std::string> fields;
@@ -187,6 +193,12 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
                 throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
                                                             " fields, not a whole number of records of " +
                                                             std::to_string(n));
+            // Sets are found by name (the first of a name wins): a second set
+            // of the same name and direction could never be selected.
+            for (std::size_t g = 0; g < fields.size(); g += n)
+                if (fields[g] == tip_par && fields[g + 1] == storedName)
+                    throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
+                                                                  "' of direction " + tip_par);
         });
     } catch (const ParDbError& e) {
         return failBox(e.what(), e.details());

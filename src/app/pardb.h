@@ -95,8 +95,11 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
 // under an exclusive advisory lock, so that concurrent savers leave every
 // record whole; a write that does not land whole is taken back.  A file whose
 // fields do not end on a whole record is left alone, as a new record would not
-// line up.  On any failure the error box (title "Napaka") says that the
-// parameters were not saved, its details why, and the function returns false.
+// line up.  A name that a set of the same direction already has is refused
+// ("Parametri s tem imenom že obstajajo!"): sets are chosen by name, and the
+// new one could never be.  On any failure the error box (title "Napaka") says
+// why the parameters were not saved, its details what was found, and the
+// function returns false.
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR);
 

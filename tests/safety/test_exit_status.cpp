@@ -108,3 +108,27 @@ TEST_F(ExitStatus, HelpVersionAndUnknownCommands)
     EXPECT_EQ(r.err, "kolmo-cli: unknown command 'remove'\nRun with --help for the commands.\n");
     EXPECT_EQ(run(cliPath(), {}).status, 2);
 }
+
+// A point file's coordinate type cannot be told from its numbers.  Fault
+// pinned down: without --start-type plane coordinates were read as latitudes
+// (the window's first list entry) and the run ended in "Iteracija ne
+// konvergira!".
+TEST_F(ExitStatus, PointFilesNeedTheirCoordinateTypes)
+{
+    const std::string start = (examplesDir() / "local" / "d48_gk.pod").string();
+    const std::string end = (examplesDir() / "local" / "d96_tm.pod").string();
+    auto r = run(cliPath(), {"transform", "--start", start, "--end", end, "--end-type", "tm", "--report", "r.str"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kolmo-cli transform: --start needs --start-type (fila, tm or gk): the coordinates of the start file\n");
+    r = run(cliPath(), {"transform", "--start", start, "--start-type", "gk", "--end", end, "--report", "r.str"}, dir);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "kolmo-cli transform: --end needs --end-type (fila, tm or gk): the coordinates of the end file\n");
+    r = run(cliPath(), {"transform", "--mode", "coords", "--start", start, "--start-type", "gk", "--params-values",
+                        "476.08,125.947,417.81,-4.610862,-2.388137,11.942335,9.896638", "--report", "r.str"},
+            dir);
+    EXPECT_EQ(r.status, 2) << "the datum to transform into";
+    EXPECT_FALSE(fs::exists(dir / "r.str"));
+    // Files that carry their types, and the conversions of one type, need none.
+    r = run(cliPath(), {"transform", "--varnik", (examplesDir() / "projekt_3r.in").string(), "--report", "r.str"}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+}
