@@ -19,7 +19,8 @@ bool izberi_par(AppState& s, const std::string& par_tip, int npar, IzberiParWind
         return false;
     }
     if (sets.names.empty()) {
-        platform::dialogs().errorBox("V datoteki s parametri ni parametrov izbrane smeri!", kParTitle);
+        platform::dialogs().errorBox("V datoteki s parametri ni parametrov izbrane smeri!", kParTitle,
+                                     parFilePath(s.pot_prg, npar).string() + " holds no set of direction " + par_tip);
         return false;
     }
     s.datap = std::move(sets.datap);

@@ -397,7 +397,9 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
 
     const Eigen::Index minCols = s.t_tr.tip == 1 ? 3 : 2;
     if (s.vhi->koo.cols() < minCols || (s.vhv->koo.cols() < minCols && s.t_tr.izr != 2)) {
-        d.errorBox("Pripravi podatke v ustrezni obliki!", "Napaka v dim. matrike");
+        d.errorBox("Pripravi podatke v ustrezni obliki!", "Napaka v dim. matrike",
+                   "start points " + std::to_string(s.vhi->koo.cols()) + " column(s), end points " +
+                       std::to_string(s.vhv->koo.cols()) + ", at least " + std::to_string(minCols) + " needed");
         return out;
     }
     s.prik.reset();

@@ -25,7 +25,8 @@ bool enoughColumns(const Mat& A)
 {
     if (A.cols() >= 3)
         return true;
-    platform::dialogs().errorBox("Premalo stevilo stolpcev v podatkih!", "Napaka");
+    platform::dialogs().errorBox("Premalo stevilo stolpcev v podatkih!", "Napaka",
+                                 std::to_string(A.cols()) + " column(s), three coordinates needed");
     return false;
 }
 
