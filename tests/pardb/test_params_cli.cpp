@@ -163,7 +163,6 @@ TEST_F(ParamsCli, NamesStayUniquePerDirection)
 
     // Estimating and saving under a taken name: the computation is done, the
     // saving refused.
-    fs::copy_file(test::dataDir() / "HREF_SVS2010.mat", dir_ / "HREF_SVS2010.mat");
     const std::string ex = quoted(test::examplesDir() / "local");
     const std::string full = "transform --type 2r4 --start " + ex + "/d48_gk_2d.pod --start-type gk --end " + ex +
                              "/d96_tm_2d.pod --end-type tm --out-type tm --report " + quoted(dir_ / "r.str") +

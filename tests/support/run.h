@@ -19,7 +19,7 @@ struct RunOptions {
     bool ignoreFileSizeSignal = false;    // SIGXFSZ ignored: an oversized write fails with EFBIG
     long long memoryLimit = -1;           // RLIMIT_AS in bytes; -1 leaves it
     int cpuSeconds = -1;                  // RLIMIT_CPU: a run that hangs is ended; -1 leaves it
-    std::vector<std::string> environment; // "NAME=value" set in the child's environment
+    std::vector<std::string> environment = {}; // "NAME=value" set in the child's environment
 };
 
 // Runs `program` with `args` in folder `cwd`, collecting stdout and stderr.
