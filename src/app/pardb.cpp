@@ -69,7 +69,13 @@ std::filesystem::path parFilePath(const std::filesystem::path& pot_prg, int npar
 
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip)
 {
-    return parseParFields(platform::splitFields(text), npar, par_tip);
+    std::vector<std::string> fields;
+    try {
+        fields = platform::splitFields(text);
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());  // no text: a NUL byte, an endless line
+    }
+    return parseParFields(fields, npar, par_tip);
 }
 
 ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip)

@@ -63,8 +63,8 @@ struct ParSets {
 
 // The reading rule applied to a file's text: the groups whose direction code
 // equals `par_tip` exactly.  Throws ParDbError(kParFileBad) for a direction code
-// of another length than `par_tip` or, in a group of that direction, a
-// parameter that is no number.
+// of another length than `par_tip`, in a group of that direction a parameter
+// that is no number, or a text that is none (a NUL byte, a line over 1 MiB).
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip);
 // The same rule applied to the fields already split.
 ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip);

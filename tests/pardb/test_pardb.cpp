@@ -113,6 +113,8 @@ TEST_F(ParDb, ReadingRuleFaults)
     EXPECT_EQ(parseParSets("\n2,a,1,2,3,4,5", 4, "2").names, Names{"a"});           // left-over field ignored
     EXPECT_EQ(parseParSets("\n1,a,1,2,3,oops\n2,b,1,2,3,4", 4, "2").names, Names{"b"});
     EXPECT_EQ(parseParSets("", 4, "2").names.size(), 0u);
+    // No text at all (found by fuzzing): the database's own error, not the reader's.
+    EXPECT_THROW(parseParSets(std::string_view("\n2,a,1,2\0,3,4", 13), 4, "2"), ParDbError);
     // Blanks around fields are dropped, CR LF accepted, six decimals read as written.
     const auto p = parseParSets("\r\n 2 , Ime z presledki ,1.000010,0.000026,497.056890,-378.232018\r\n", 4, "2");
     EXPECT_EQ(p.names, Names{"Ime z presledki"});
