@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "input/uredi.h"
+#include "input/value_checks.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "tools/mod_pret.h"
@@ -49,7 +50,8 @@ int run(const ConvertOptions& o)
     s.geoid = kHeightSystems.at(o.heightSystem);
 
     std::optional<PointSet> vhi;
-    if (!vhDat(vhi, o.in))
+    ReadNotes notes;
+    if (!vhDat(vhi, o.in, &notes))
         return 1;
     if (!o.columns.empty() || !o.angles.empty()) {
         const int kot = o.angles.empty() ? 1 : kAngles.at(o.angles);
@@ -58,12 +60,18 @@ int run(const ConvertOptions& o)
             fields = o.columns;
         try {
             vhi->koo = arrange(Uredi2, std::to_string(s.tip_vh), vhi->koo, fields, kot);
-        } catch (const Error&) {
-            platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka");
+        } catch (const ArrangeError& e) {
+            platform::dialogs().errorBox(e.what(), "Napaka", pointWhere(o.in, *vhi, notes, e.row) + ": " + e.reason);
             return 1;
         }
     }
-    return pretvori(vhi, s, o.out, o.dataDir) ? 0 : 1;
+    if (s.tip_vh == 1)
+        if (const auto bad = impossibleValue(vhi->koo, true, -1, 0)) {
+            platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke",
+                                         pointWhere(o.in, *vhi, notes, bad->row) + ": " + bad->what);
+            return 1;
+        }
+    return pretvori(vhi, s, o.out, o.dataDir, {o.in}) ? 0 : 1;
 }
 
 } // namespace
@@ -120,8 +128,7 @@ void addConvertCommand(CLI::App& app, int& status)
     opts->dataDir = defaultDataDir();
     cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: data beside kolmo-cli)")
         ->capture_default_str();
-    cmd->footer("Exit status: 0 success, 1 conversion error (message on stderr as \"<title>: <message>\"), "
-                "2 usage error.");
+    cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] {
         if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")
             throw CLI::ValidationError("--angles", "an angle notation applies to ellipsoidal input only");

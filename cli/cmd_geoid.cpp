@@ -45,8 +45,8 @@ void addGeoidCommand(CLI::App& app, int& status)
                     "(taken as plane coordinates when C1 > 50 or C2 > 20); a decimal comma is accepted")
         ->expected(2)
         ->required();
-    cmd->footer("Model limits: latitude 45.25 to 46.99992, longitude 13.25 to 16.75 (both systems).\n"
-                "Errors go to stderr as \"<title>: <message>\" with exit status 1.");
+    cmd->footer(std::string("Model limits: latitude 45.25 to 46.99992, longitude 13.25 to 16.75 (both systems).\n") +
+                kExitStatusHelp);
     cmd->callback([o, &status] {
         tools::IntgInput in;
         in.fi = o->coords.at(0);

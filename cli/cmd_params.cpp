@@ -43,7 +43,7 @@ int runList(const ParamsOptions& o)
     try {
         sets = readParSets(dataDir(o), o.npar, o.direction);
     } catch (const ParDbError& e) {
-        platform::dialogs().errorBox(e.what(), kParTitle);
+        platform::dialogs().errorBox(e.what(), kParTitle, e.details());
         return 1;
     }
     const auto& names = labels(o.npar);
@@ -92,15 +92,18 @@ void addParamsCommand(CLI::App& app, int& status)
 {
     auto* cmd = app.add_subcommand("params", "List or add named parameter sets of the parameter database");
     cmd->require_subcommand(1);
+    cmd->footer(kExitStatusHelp);
     auto opts = std::make_shared<ParamsOptions>();
 
     auto* list = cmd->add_subcommand("list", "Print the sets of one direction, one per line: "
                                              "\"<name>: <label>=<value> ...\"");
     addCommonOptions(list, *opts);
+    list->footer(kExitStatusHelp);
     list->callback([&status, opts] { status = runList(*opts); });
 
     auto* add = cmd->add_subcommand("add", "Append a set to the database (as the saving window does)");
     addCommonOptions(add, *opts);
+    add->footer(kExitStatusHelp);
     add->add_option("--name", opts->name, "Name of the set (no commas or line breaks)")->required();
     add->add_option("values", opts->values,
                     "The npar parameter values in the order of the model: dx dy dz [m] alfa beta gama [\"] dm [ppm]; "

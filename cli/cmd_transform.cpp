@@ -14,6 +14,7 @@
 #include "input/prebpro3d1.h"
 #include "input/prebsi.h"
 #include "input/uredi.h"
+#include "input/value_checks.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -120,16 +121,18 @@ Vec parseValues(const std::string& text)
 
 // Reads a point file as the main window's "Datoteka" buttons do, then applies
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
-bool readPointFile(const std::string& file, const std::string& columns, const std::string& angles, int tip,
-                   const std::string& typeText, std::optional<PointSet>& target)
+bool readPointFile(const char* role, const std::string& file, const std::string& columns, const std::string& angles,
+                   int tip, const std::string& typeText, std::optional<PointSet>& target)
 {
     PointSet p;
+    ReadNotes notes;
     try {
-        p = prebsi(file);
-    } catch (const std::exception&) {
-        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke");
+        p = prebsi(file, &notes);
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke", role);
         return false;
     }
+    const std::string source = std::string(role) + " " + file;
     if (!columns.empty() || !angles.empty()) {
         const auto kind = (tip == 2 || tip == 3) ? UrediKind::Uredi2d : UrediKind::Uredi;
         std::optional<std::vector<int>> fields;
@@ -137,11 +140,20 @@ bool readPointFile(const std::string& file, const std::string& columns, const st
             fields = parseColumns(columns, "--columns");
         try {
             p.koo = arrange(kind, typeText, p.koo, fields, angleCode(angles.empty() ? "dec" : angles));
-        } catch (const std::exception&) {
-            platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka");
+        } catch (const ArrangeError& e) {
+            platform::dialogs().errorBox(e.what(), "Napaka", pointWhere(source, p, notes, e.row) + ": " + e.reason);
+            return false;
+        } catch (const std::exception& e) {
+            platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka", source);
             return false;
         }
     }
+    if (const auto bad = impossibleValue(p, tip, typeText == "1")) {
+        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke",
+                                     pointWhere(source, p, notes, bad->row) + ": " + bad->what);
+        return false;
+    }
+    warnShortRows(notes.linesShorterThan(notes.width), notes.width, source);
     target = std::move(p);
     return true;
 }
@@ -229,6 +241,10 @@ void printSummary(const AppState& s, const IzracunResult& r)
             }
         if (flagged == 0)
             std::printf("No coordinate flagged as a gross error.\n");
+        else
+            platform::dialogs().warning("Med koordinatami veznih točk so grobi pogreški!",
+                                        std::to_string(flagged) + " coordinate(s) of common points flagged by the tau "
+                                                                  "test (listed on standard output and in the report)");
     }
     if (r.est2d) {
         std::printf("m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
@@ -256,6 +272,18 @@ int run(const TransformOptions& o)
     s.t_tr.tip = typeCode(o.type);
     s.t_tr.izr = o.mode == "full" ? 1 : o.mode == "coords" ? 2 : 3;
     s.t_tr.vis = o.heights;
+
+    // The coordinate type of a point file cannot be told from its numbers;
+    // a guess (the window's first list entry) reads plane coordinates as
+    // latitudes and ends in a failed iteration far from the cause.
+    if (s.t_tr.tip <= 3 && o.varnik.empty()) {
+        if (!o.start.empty() && o.startType.empty())
+            throw UsageError("--start needs --start-type (fila, tm or gk): the coordinates of the start file");
+        if (!o.end.empty() && o.endType.empty())
+            throw UsageError("--end needs --end-type (fila, tm or gk): the coordinates of the end file");
+        if (s.t_tr.tip == 1 && s.t_tr.izr == 2 && o.endType.empty())
+            throw UsageError("mode coords needs --end-type (fila, tm or gk): the datum to transform into");
+    }
 
     MainInputs in;
     in.redXY = o.order == "xy" ? 1 : 2;
@@ -288,6 +316,12 @@ int run(const TransformOptions& o)
             in.tip3 = in.tip2 == 1 ? 1 : 2;
     }
 
+    for (const std::string* file : {&o.start, &o.end, &o.varnik})
+        if (!file->empty())
+            in.inputs.emplace_back(*file);
+    if (tip <= 3 && (!o.paramsName.empty() || !o.saveParams.empty()))
+        in.inputs.push_back(parFilePath(s.pot_prg, tip == 1 ? 7 : tip == 2 ? 4 : 6));
+
     if (!o.varnik.empty()) {
         if (!o.start.empty() || !o.end.empty())
             throw UsageError("--varnik replaces --start and --end");
@@ -307,19 +341,19 @@ int run(const TransformOptions& o)
                 s.vhi = std::move(v.vhi);
                 s.vhv = std::move(v.vhv);
             }
-        } catch (const std::exception&) {
-            platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka pri branju datoteke");
+        } catch (const std::exception& e) {
+            platform::errorBoxFor(e, "Napaka v zapisu datoteke!", "Napaka pri branju datoteke", "Varnik project file");
             return 1;
         }
         in.data.a = in.data.b = platform::toCp1250(label);
     } else {
         if (!o.start.empty()) {
-            if (!readPointFile(o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
+            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
         if (!o.end.empty()) {
-            if (!readPointFile(o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
+            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
                 return 1;
             in.data.b = std::filesystem::path(o.end).filename().string();
         }
@@ -341,11 +375,18 @@ int run(const TransformOptions& o)
             try {
                 set = findParSet(s.pot_prg, npar, direction, o.paramsName);
             } catch (const ParDbError& e) {
-                platform::dialogs().errorBox(e.what(), kParTitle);
+                platform::dialogs().errorBox(e.what(), kParTitle, e.details());
                 return 1;
             }
             if (!set) {
-                platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov");
+                // The names there are, so that a misspelt one is seen at once.
+                const ParSets sets = readParSets(s.pot_prg, npar, direction);
+                const std::string where = parFilePath(s.pot_prg, npar).string() + " (direction " + direction + ")";
+                platform::dialogs().errorBox("Izberi parametre!", "Ni parametrov",
+                                             sets.names.empty()
+                                                 ? "no set of this direction in " + where
+                                                 : "no set '" + o.paramsName + "' in " + where + "; its sets: " +
+                                                       platform::listForMessage(sets.names, 50));
                 return 1;
             }
             s.PAR = *set;
@@ -390,7 +431,7 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--start", o->start, "Point file of the start datum");
     cmd->add_option("--start-type", o->startType,
                     "Coordinates of the start file: fila (D96 latitude/longitude), tm (D96/TM), gk (D48/GK); "
-                    "the plane types take tm or gk")
+                    "the plane types take tm or gk. Needed with --start (3r7, 2r4, 2r6)")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));
     cmd->add_option("--start-columns", o->startColumns,
                     "Field number for each column of the start file, e.g. 2,1,3 (1-3 coordinates, 4-6 standard "
@@ -400,7 +441,7 @@ void addTransformCommand(CLI::App& app, int& status)
         ->check(CLI::IsMember({"dec", "dms", "rad"}));
     cmd->add_option("--end", o->end, "Point file of the end datum (not needed in mode coords)");
     cmd->add_option("--end-type", o->endType, "Coordinates of the end datum: fila, tm or gk (also sets the target "
-                                              "ellipsoid in mode coords)")
+                                              "ellipsoid in mode coords). Needed with --end, and for 3r7 in mode coords")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));
     cmd->add_option("--end-columns", o->endColumns, "Field number for each column of the end file");
     cmd->add_option("--end-angles", o->endAngles, "Notation of latitude/longitude in the end file: dec, dms, rad")
@@ -440,6 +481,7 @@ void addTransformCommand(CLI::App& app, int& status)
                     "replacing files of the same names");
     cmd->add_option("--plot-formats", o->plotFormats,
                     "Formats of --plots, comma-separated: png, tiff, jpeg, eps, emf, svg, pdf (default: all)");
+    cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {
             status = run(*o);

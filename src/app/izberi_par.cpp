@@ -15,11 +15,12 @@ bool izberi_par(AppState& s, const std::string& par_tip, int npar, IzberiParWind
     try {
         sets = readParSets(s.pot_prg, npar, par_tip);
     } catch (const ParDbError& e) {
-        platform::dialogs().errorBox(e.what(), kParTitle);
+        platform::dialogs().errorBox(e.what(), kParTitle, e.details());
         return false;
     }
     if (sets.names.empty()) {
-        platform::dialogs().errorBox("V datoteki s parametri ni parametrov izbrane smeri!", kParTitle);
+        platform::dialogs().errorBox("V datoteki s parametri ni parametrov izbrane smeri!", kParTitle,
+                                     parFilePath(s.pot_prg, npar).string() + " holds no set of direction " + par_tip);
         return false;
     }
     s.datap = std::move(sets.datap);

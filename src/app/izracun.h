@@ -6,14 +6,18 @@
 // results report into the working folder and stores PAR, rez, prik and the
 // prepared point sets in AppState.  Every failure shows its Slovene error box
 // through the platform's dialogs and ends the computation; AppState keeps what
-// was assigned before the failure.
+// was assigned before the failure.  A report that is one of the inputs (the
+// same file, links followed) is refused before anything is computed:
+// "Izhodna datoteka je enaka vhodni!" titled "Napaka", the two paths as details.
 #pragma once
 
 #include "app/appstate.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kolmo {
 
@@ -26,6 +30,10 @@ struct MainInputs {
     int geoid = 1;                    // "Višinski sistem"
     int helm = 1;                     // "Helmertova transformacija"
     int tip1 = 1, tip2 = 3, tip3 = 3; // start, end and "Transf. koordinate" list values
+    // Every file the computation reads (start and end point files, the Varnik
+    // project file, the parameter database the parameters come from or go to):
+    // the report may be none of them.
+    std::vector<std::filesystem::path> inputs;
 };
 
 // What a computation produced besides AppState, for summaries.
@@ -39,9 +47,16 @@ struct IzracunResult {
 
 IzracunResult izracun(AppState& s, const MainInputs& in);
 
-// Names of duplicate points: for every pair i > j (i ascending, then j
-// ascending) whose names are equal or whose first two coordinates are equal,
-// the name of point j.  Runs in time proportional to the points plus the pairs.
-Names duplicatePoints(const PointSet& p);
+// Duplicate points: the pairs i > j whose names are equal or whose first two
+// coordinates are equal.  `names` holds the name of point j for the first
+// `limit` pairs in the order of the check (i ascending, then j ascending),
+// `pairs` the number of all pairs.  Runs in time and memory proportional to
+// the points, however many pairs there are.  The error box lists the names one
+// per line and, when there are more pairs, ends with "... in še <k> parov".
+struct Duplicates {
+    Names names;
+    std::uint64_t pairs = 0;
+};
+Duplicates duplicatePoints(const PointSet& p, std::size_t limit = 100);
 
 } // namespace kolmo

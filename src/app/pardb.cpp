@@ -1,25 +1,23 @@
 #include "app/pardb.h"
 
+#include "input/value_checks.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 #include "platform/numtext.h"
 #include "platform/textread.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kolmo {
 namespace {
 
 constexpr std::string_view kNotSaved = "Parametri niso shranjeni! Datoteke s parametri ni mogoče zapisati.";
+constexpr std::string_view kNameTaken = "Parametri s tem imenom že obstajajo!";
 constexpr std::string_view kDamaged =
     "Parametri niso shranjeni! Zapisi v datoteki s parametri niso celi, zato nov zapis ne bi bil berljiv.";
 
@@ -46,49 +44,10 @@ void appendFixed(std::string& out, double v, int decimals)
     out.append(buf.data(), end);
 }
 
-bool failBox(std::string_view message)
+bool failBox(std::string_view message, std::string_view details = {})
 {
-    platform::dialogs().errorBox(message, kParTitle);
+    platform::dialogs().errorBox(message, kParTitle, details);
     return false;
-}
-
-// Closes a descriptor on every way out.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded.
-    bool close()
-    {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool readAll(int fd, off_t size, std::string& text)
-{
-    text.resize(static_cast<std::size_t>(size));
-    off_t done = 0;
-    while (done < size) {
-        const ssize_t r = ::pread(fd, text.data() + done, static_cast<std::size_t>(size - done), done);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r <= 0)
-            return false;
-        done += r;
-    }
-    return true;
 }
 
 } // namespace
@@ -110,23 +69,37 @@ std::filesystem::path parFilePath(const std::filesystem::path& pot_prg, int npar
 
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip)
 {
+    std::vector<std::string> fields;
+    try {
+        fields = platform::splitFields(text);
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());  // no text: a NUL byte, an endless line
+    }
+    return parseParFields(fields, npar, par_tip);
+}
+
+ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip)
+{
     if (npar < 1)
         throw std::invalid_argument("parameter count must be positive");
-    const auto fields = platform::splitFields(text);
     const std::size_t n = static_cast<std::size_t>(npar) + 2;
     const std::size_t groups = fields.size() / n;  // left-over fields are ignored
     ParSets out;
     std::vector<double> values;
     for (std::size_t g = 0; g < groups; ++g) {
         const auto* f = &fields[g * n];
+        const std::string record = "record " + std::to_string(g + 1);
         if (f[0].size() != par_tip.size())
-            throw ParDbError(std::string(kParFileBad));
+            throw ParDbError(std::string(kParFileBad), record + ": direction code '" + f[0].substr(0, 20) +
+                                                           "' is not 1 or 2 (a comma in a name shifts every later record)");
         if (f[0] != par_tip)
             continue;
         for (std::size_t j = 2; j < n; ++j) {
             const auto v = platform::parseNumber(f[j]);
             if (!v)
-                throw ParDbError(std::string(kParFileBad));
+                throw ParDbError(std::string(kParFileBad), record + " ('" + f[1].substr(0, 40) + "'): parameter " +
+                                                               std::to_string(j - 1) + " '" + f[j].substr(0, 20) +
+                                                               "' is not a number");
             values.push_back(*v);
         }
         out.names.push_back(platform::fromCp1250(f[1]));
@@ -144,14 +117,18 @@ ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::s
     const auto file = parFilePath(pot_prg, npar);
     std::error_code ec;
     if (parFileName(npar).empty() || !std::filesystem::is_regular_file(file, ec))
-        throw ParDbError(std::string(kParFileMissing));
-    std::string text;
+        throw ParDbError(std::string(kParFileMissing), file.string() + ": no such file");
+    std::vector<std::string> fields;
     try {
-        text = platform::readFile(file);
-    } catch (const FileError&) {
-        throw ParDbError(std::string(kParFileBad));  // there, but not readable
+        fields = platform::readFields(file);
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());  // there, but not readable as text
     }
-    return parseParSets(text, npar, par_tip);
+    try {
+        return parseParFields(fields, npar, par_tip);
+    } catch (const ParDbError& e) {
+        throw ParDbError(e.what(), file.string() + ": " + e.details());
+    }
 }
 
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
@@ -190,6 +167,8 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
     for (Eigen::Index i = 0; i < PAR.size(); ++i)
         if (!std::isfinite(PAR(i)))
             return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
+    if (impossibleScale(PAR))
+        return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
     return std::nullopt;
 }
 
@@ -197,42 +176,41 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
                   const std::string& name, const Vec& PAR)
 {
     if (const auto why = checkParSet(tip_par, name, PAR))
-        return failBox(*why);
+        return failBox(*why, impossibleScale(PAR).value_or(""));
     std::string record(1, '\n');
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
-
-    Fd fd(::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0)
-        return failBox(kNotSaved);
-    // Cooperating savers wait here: the check of the file's end and the append
-    // below happen as one step.
-    while (::flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR)
-            return failBox(kNotSaved);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failBox(kNotSaved);
-    std::string text;
-    if (!readAll(fd.get(), st.st_size, text))
-        return failBox(kNotSaved);
-    // A record appended after a broken one would be read out of its group.
-    if (platform::splitFields(text).size() % static_cast<std::size_t>(PAR.size() + 2) != 0)
-        return failBox(kDamaged);
-
-    ssize_t written;
-    do
-        written = ::write(fd.get(), record.data(), record.size());
-    while (written < 0 && errno == EINTR);
-    if (written != static_cast<ssize_t>(record.size())) {
-        // Take back a piece of the record rather than leave half a line.
-        if (written > 0 && ::ftruncate(fd.get(), st.st_size) != 0) {
-            // Nothing more to do; the box below tells the user.
-        }
-        return failBox(kNotSaved);
+    const std::size_t n = static_cast<std::size_t>(PAR.size() + 2);
+    // The name as the reading rule will see it: in the code page, blanks
+    // around it dropped.
+    const std::string cp = platform::toCp1250(name);
+    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
+    const std::string storedName = cp.substr(first, last - first + 1);
+    try {
+        platform::appendLocked(file, record, [&](platform::LineReader& current) {
+            std::vector<std::string> fields;
+            try {
+                fields = platform::readFields(current);
+            } catch (const FileError& e) {
+                throw ParDbError(std::string(kDamaged), e.what());
+            }
+            // A record appended after a broken one would be read out of its group.
+            if (fields.size() % n != 0)
+                throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
+                                                            " fields, not a whole number of records of " +
+                                                            std::to_string(n));
+            // Sets are found by name (the first of a name wins): a second set
+            // of the same name and direction could never be selected.
+            for (std::size_t g = 0; g < fields.size(); g += n)
+                if (fields[g] == tip_par && fields[g + 1] == storedName)
+                    throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
+                                                                  "' of direction " + tip_par);
+        });
+    } catch (const ParDbError& e) {
+        return failBox(e.what(), e.details());
+    } catch (const FileError& e) {
+        return failBox(kNotSaved, e.what());
     }
-    if (!fd.close())
-        return failBox(kNotSaved);
     return true;
 }
 

@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kolmo {
 
@@ -34,10 +35,18 @@ inline constexpr std::string_view kParFileBad = "Napaka v datoteki s parametri!"
 inline constexpr std::string_view kParTitle = "Napaka";
 
 // A database file that is missing or breaks the reading rule.  what() is the
-// Slovene message of the error box; its title is kParTitle.
+// Slovene message of the error box; its title is kParTitle; details() says
+// what was found where, for the box's details.
 class ParDbError : public FileError {
 public:
-    using FileError::FileError;
+    explicit ParDbError(const std::string& message, std::string details = {})
+        : FileError(message), details_(std::move(details))
+    {
+    }
+    const std::string& details() const { return details_; }
+
+private:
+    std::string details_;
 };
 
 // "t7.par", "t4.par" or "t6.par"; empty for any other count.
@@ -54,9 +63,11 @@ struct ParSets {
 
 // The reading rule applied to a file's text: the groups whose direction code
 // equals `par_tip` exactly.  Throws ParDbError(kParFileBad) for a direction code
-// of another length than `par_tip` or, in a group of that direction, a
-// parameter that is no number.
+// of another length than `par_tip`, in a group of that direction a parameter
+// that is no number, or a text that is none (a NUL byte, a line over 1 MiB).
 ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip);
+// The same rule applied to the fields already split.
+ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip);
 
 // Reads the database of `npar` parameters.  Throws ParDbError(kParFileMissing)
 // when the file does not exist and ParDbError(kParFileBad) as above.
@@ -75,15 +86,19 @@ std::string parRecord(const std::string& tip_par, const std::string& nameCp1250,
 // Why a set cannot be stored, as the text of the error box; nullopt when it can.
 // Refused: a name that is empty or blank, or holds a comma or a line break (it
 // would shift every later record out of its group), a direction code other
-// than "1" or "2", a count other than 4, 6 or 7, values that are not finite.
+// than "1" or "2", a count other than 4, 6 or 7, values that are not finite,
+// a scale change of -10^6 ppm or less (the network would shrink to a point).
 std::optional<std::string> checkParSet(const std::string& tip_par, const std::string& name, const Vec& PAR);
 
 // Appends one record to the database of PAR's size, creating the file when it
-// is missing.  The record goes out in one write under an exclusive advisory
-// lock, so that concurrent savers leave every record whole; a write that does
-// not land whole is taken back.  A file whose fields do not end on a whole
-// record is left alone, as a new record would not line up.  On any failure the
-// error box (title "Napaka") says that the parameters were not saved and the
+// is missing, through platform::appendLocked: the record goes out in one write
+// under an exclusive advisory lock, so that concurrent savers leave every
+// record whole; a write that does not land whole is taken back.  A file whose
+// fields do not end on a whole record is left alone, as a new record would not
+// line up.  A name that a set of the same direction already has is refused
+// ("Parametri s tem imenom že obstajajo!"): sets are chosen by name, and the
+// new one could never be.  On any failure the error box (title "Napaka") says
+// why the parameters were not saved, its details what was found, and the
 // function returns false.
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR);

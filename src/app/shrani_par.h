@@ -25,8 +25,9 @@ struct ShraniParWindow {
 bool shrani_par(AppState& s, const std::string& par_tip, ShraniParWindow& w);
 
 // "shrani": appends PAR under the name in `w.ime` to the database and closes
-// the window.  When the name is refused or the file cannot be written the error
-// box says why, nothing is stored and the window stays open (returns false).
+// the window.  When the name is refused (among others a name that a set of the
+// same direction already has) or the file cannot be written the error box
+// says why, nothing is stored and the window stays open (returns false).
 bool shrani_par_shrani(AppState& s, ShraniParWindow& w);
 
 // The saving window itself.  "Shrani" runs "shrani_par('shrani')" with the

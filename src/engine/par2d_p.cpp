@@ -143,8 +143,10 @@ Par2dResult estimate(Vezne vezne)
         x0 += delta;
         ++iter;
         if (iter > kMaxIterations) {
-            platform::dialogs().errorBox("Iteracija ne konvergira!", "Napaka v izračunu parametrov");
-            throw ComputationError("par2d_p: no convergence in 30 iterations");
+            const std::string why = "no convergence in " + std::to_string(kMaxIterations) + " iterations with " +
+                                    std::to_string(n) + " common points (points of the same name that do not match?)";
+            platform::dialogs().errorBox("Iteracija ne konvergira!", "Napaka v izračunu parametrov", why);
+            throw ComputationError("par2d_p: " + why);
         }
         maxd = delta.cwiseAbs().maxCoeff();
     }
@@ -188,11 +190,12 @@ Par2dResult par2d_p(const PointSet& vhi, const PointSet& vhv, int nPar)
     Vezne vezne = commonPoints2d(vhi, vhv);
     const Eigen::Index n = vezne.i.rows();
     if (n == 0)
-        throw ComputationError("par2d_p: no common point");
+        throw ComputationError("par2d_p: no common point (no name in both datums)");
     if (vezne.i.cols() < 2 || vezne.v.cols() < 2)
         throw ComputationError("par2d_p: common points need two coordinates");
     if (2 * n - nPar <= 0)
-        throw ComputationError("par2d_p: too few common points for the model");
+        throw ComputationError("par2d_p: " + std::to_string(n) + " common point(s), the " + std::to_string(nPar) +
+                               "-parameter model needs at least " + std::to_string(nPar / 2 + 1));
     if (!vezne.i.allFinite() || !vezne.v.allFinite())
         throw ComputationError("par2d_p: non-finite coordinates of common points");
     return nPar == 4 ? estimate<4>(std::move(vezne)) : estimate<6>(std::move(vezne));

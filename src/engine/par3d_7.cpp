@@ -191,7 +191,7 @@ Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
     const auto pairs = commonPoints(vhi.ime, vhv.ime);
     const Eigen::Index n = static_cast<Eigen::Index>(pairs.size());
     if (n < 3)
-        throw ComputationError("par3d_7: fewer than three common points");
+        throw ComputationError("par3d_7: " + std::to_string(n) + " common point(s) (same name in both datums), at least 3 needed");
 
     Par3dResult res;
     Vezne& vezne = res.vezne;
@@ -233,8 +233,10 @@ Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
         x0 += delta;
         ++iter;
         if (iter > kMaxCorrections) {
-            platform::dialogs().errorBox("Iteracija ne konvergira!", "Napaka v izračunu parametrov");
-            throw ComputationError("par3d_7: no convergence in 30 iterations");
+            const std::string why = "no convergence in " + std::to_string(kMaxCorrections) + " iterations with " +
+                                    std::to_string(n) + " common points (points of the same name that do not match?)";
+            platform::dialogs().errorBox("Iteracija ne konvergira!", "Napaka v izračunu parametrov", why);
+            throw ComputationError("par3d_7: " + why);
         }
         maxd = delta.cwiseAbs().maxCoeff();
     }

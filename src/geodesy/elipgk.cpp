@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 namespace kolmo {
@@ -53,7 +54,14 @@ void checkShape(const Mat& A, Eigen::Index n)
         throw std::invalid_argument("elipgk/gkelip: matrix too small for the requested points");
 }
 
-void zoneError() { platform::dialogs().errorBox("Izven obmocja 5.cone GK!", "Napaka"); }
+// The zone's box; the details name the point (its row, from 1) and the value.
+void zoneError(Eigen::Index row, const char* what, double value, const char* unit, const char* limits)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, "point %ld of the list: %s %.6f %s is outside the zone, %s",
+                  static_cast<long>(row + 1), what, value, unit, limits);
+    platform::dialogs().errorBox("Izven obmocja 5.cone GK!", "Napaka", text);
+}
 
 // Plane (already without false origin and scale) -> geodetic, radians.
 std::pair<double, double> inverse(const MeridianArc& M, double xp, double yp)
@@ -89,7 +97,7 @@ Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
         if (!(A(i, 1) >= 13.25 && A(i, 1) <= 16.75)) {
-            zoneError();
+            zoneError(i, "longitude", A(i, 1), "deg", "13.25 to 16.75 deg E");
             return B.topRows(i).eval();
         }
         const double fi = A(i, 0) * kPi / 180.0;
@@ -120,7 +128,7 @@ Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
         if (!(A(i, 1) >= 362000.0 && A(i, 1) <= 638000.0)) {
-            zoneError();
+            zoneError(i, "easting", A(i, 1), "m", "362000 to 638000 m");
             return B.topRows(i).eval();
         }
         const double k = mod == 1 ? kScale : 1.0;

@@ -11,9 +11,14 @@
 // kartelip:  closed form with the auxiliary angle theta (Bowring, one pass):
 //            theta = atan(Z a / (p b)),
 //            fi = atan((Z + e'^2 b sin^3 theta) / (p - e^2 a cos^3 theta)),
-//            h = p / cos fi - N;  longitudes in [0, 360).
+//            h = p / cos fi - N (within 0.6 deg of a pole the equivalent
+//            h = p cos fi + Z sin fi - a^2 / N, which keeps its accuracy up to
+//            the axis); longitudes in [0, 360).  On the polar axis (p = 0)
+//            fi = +-90 deg and h = |Z| - b.
 //            Accuracy: better than 0.1 mm in height and 1e-9 deg for points
-//            near the Earth's surface.
+//            near the Earth's surface, the poles included.
+//            The centre of the Earth (0, 0, 0) has no latitude or height:
+//            ComputationError naming the row.
 // A matrix of fewer than three columns shows the error box "Premalo stevilo
 // stolpcev v podatkih!" titled "Napaka" and returns an empty matrix.
 #pragma once

@@ -1,6 +1,8 @@
 #include "geodesy/interg.h"
 
+#include "platform/cp1250.h"
 #include "platform/datafile.h"
+#include "platform/dialogs.h"
 #include "platform/errors.h"
 
 #include <array>
@@ -152,6 +154,19 @@ void clearGeoidModelCache()
     cache().vrp.clear();
     cache().amg.clear();
     g_generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void warnOutsideGeoidModel(const std::vector<std::string>& names, int geoid)
+{
+    if (names.empty())
+        return;
+    std::vector<std::string> shown;
+    for (const auto& n : names)
+        shown.push_back(platform::fromCp1250(n));
+    platform::dialogs().warning("Višine točk zunaj modela geoida niso določene!",
+                                std::string("no geoid height in ") +
+                                    (geoid == 1 ? "SVS2010 (model VRP2016)" : "SVS2000 (model AMG2000)") + " at " +
+                                    std::to_string(names.size()) + " point(s): " + platform::listForMessage(shown));
 }
 
 double interg(double fi, double la, int geoid, const fs::path& pot_prg)

@@ -19,10 +19,16 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace kolmo {
 
 double interg(double fi, double la, int geoid, const std::filesystem::path& pot_prg);
+
+// The warning of a computation whose points in part lie outside the geoid
+// model: their heights are NaN.  `names` (Windows-1250) are those points.
+void warnOutsideGeoidModel(const std::vector<std::string>& names, int geoid);
 
 // VRP2016 heights interpolated linearly on the grid (interp2 'linear'), NaN
 // outside the grid: the border line over the model plot.

@@ -8,11 +8,13 @@
 //   rest               ignored
 //
 // Point line: the name, then X s_X Y s_Y, stored as (X, Y, s_X, s_Y).  `tip`
-// is left unset.  Lines, markers, names and numbers as in prebpro3d1.h; a fault
+// is left unset; a negative standard deviation is refused.  Lines, markers,
+// names and numbers as in prebpro3d1.h; a fault
 // anywhere throws FileError and nothing is returned.
 #pragma once
 
 #include "platform/pointset.h"
+#include "platform/textread.h"
 
 #include <filesystem>
 #include <string>
@@ -27,6 +29,6 @@ struct Varnik2d {
 
 Varnik2d prebpro2d(const std::filesystem::path& dat);
 Varnik2d prebpro2dText(std::string_view text);
-Varnik2d prebpro2dLines(const std::vector<std::string>& lines);
+Varnik2d prebpro2dLines(const platform::TextLines& lines);
 
 } // namespace kolmo

@@ -23,14 +23,18 @@
 // la deg min sec s_la, h s_h) stored as (fi, la, h, s_fi, s_la, s_h) in decimal
 // degrees; for types 2 and 3 six numbers (y s_y x s_x H s_H) stored as
 // (x, y, H, s_x, s_y, s_H).  Numbers take a decimal point only; fields after
-// the layout are ignored.  Every "%" in a name becomes "_".
+// the layout are ignored.  Every "%" in a name becomes "_".  Values no survey
+// can hold are refused: minutes or seconds outside 0 to 60, a latitude beyond
+// the poles, a negative standard deviation.
 //
-// All or nothing: any fault throws FileError and nothing is returned.  A type
+// All or nothing: any fault throws FileError, whose text names the file and the
+// line, and nothing is returned.  A type
 // header that matches no row first shows the error box "Napacen tip koordinat!"
 // titled "Napaka"; the caller then shows its own "Napaka v zapisu datoteke!".
 #pragma once
 
 #include "platform/pointset.h"
+#include "platform/textread.h"
 
 #include <filesystem>
 #include <string>
@@ -48,7 +52,7 @@ Varnik3d prebpro3d1(const std::filesystem::path& dat);
 // The same, for the file's text already in memory.
 Varnik3d prebpro3d1Text(std::string_view text);
 // The same, for the lines the text reader delivered.
-Varnik3d prebpro3d1Lines(const std::vector<std::string>& lines);
+Varnik3d prebpro3d1Lines(const platform::TextLines& lines);
 
 // Name of the results report for a project file: the part of the file name
 // before its first "." followed by ".str" ("mreza.pod" -> "mreza.str",

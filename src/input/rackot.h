@@ -5,7 +5,8 @@
 //                          their decimals: 46.123456 is 46 deg 12' 34.56"
 //   kot = 3  "radiani"     radians
 // Both angles of the pair are converted alike.  Throws std::invalid_argument
-// for any other notation code.
+// for any other notation code, and in "ddd.mmssss" for minutes or seconds of
+// 60 or more (the text names the value).
 #pragma once
 
 #include <utility>

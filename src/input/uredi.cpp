@@ -126,16 +126,29 @@ UrediWindow urediOpen(UrediKind kind, const std::string& dat, const std::string&
     return w;
 }
 
-bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, const std::vector<int>& S, int kot)
+bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, const std::vector<int>& S, int kot,
+              std::string* why, Eigen::Index* failedRow)
 {
+    const auto refuse = [&](std::string reason, Eigen::Index row = -1) {
+        if (why)
+            *why = std::move(reason);
+        if (failedRow)
+            *failedRow = row;
+        return false;
+    };
     const Eigen::Index ns = C.cols();
     const Eigen::Index placed = placedColumns(kind, C);
     const auto nFields = static_cast<int>(selectorCount(kind));
-    if (C.rows() == 0 || placed > ns || static_cast<Eigen::Index>(S.size()) < placed)
-        return false;
+    if (C.rows() == 0)
+        return refuse("no points to arrange");
+    if (placed > ns)
+        return refuse(std::to_string(ns) + " column(s) in the file, " + std::to_string(placed) + " needed");
+    if (static_cast<Eigen::Index>(S.size()) < placed)
+        return refuse("a field for each of the " + std::to_string(placed) + " columns is needed");
     for (Eigen::Index i = 0; i < placed; ++i)
         if (S[static_cast<std::size_t>(i)] < 1 || S[static_cast<std::size_t>(i)] > nFields)
-            return false;
+            return refuse("field " + std::to_string(S[static_cast<std::size_t>(i)]) + " of column " +
+                          std::to_string(i + 1) + " is not one of 1 to " + std::to_string(nFields));
 
     // C1 keeps the fields of an earlier UVELJAVI on the same matrix.
     if (C1.rows() != C.rows())
@@ -154,7 +167,7 @@ bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, con
     } else if (kind == Uredi && ns == 4) {
         // Plane x, y, s_n, s_e: no height column.
         if (C1.cols() < 3)
-            return false;
+            return refuse("a four-column plane file needs its fields in the first columns");
         const Eigen::Index right = C1.cols() - 3;
         Mat narrowed(C1.rows(), C1.cols() - 1);
         narrowed << C1.leftCols(2), C1.rightCols(right);
@@ -166,14 +179,14 @@ bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, con
     const bool convertAngles = (kind == Uredi && tip == "1" && kot > 1) || (kind == Uredi2 && kot > 1);
     if (convertAngles) {
         if (C1.cols() < 2)
-            return false;
+            return refuse("an angle notation needs two angles per point");
         for (Eigen::Index r = 0; r < C1.rows(); ++r) {
             try {
                 const auto [a, b] = rackot(C1(r, 0), C1(r, 1), kot);
                 C1(r, 0) = a;
                 C1(r, 1) = b;
-            } catch (const std::invalid_argument&) {
-                return false;
+            } catch (const std::invalid_argument& e) {
+                return refuse(e.what(), r);
             }
         }
     }
@@ -183,22 +196,24 @@ bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, con
 Mat arrange(UrediKind kind, const std::string& tip, const Mat& koo, const std::optional<std::vector<int>>& fields,
             int kot)
 {
-    const char* failure = "Napaka pri urejanju podatkov!";
     UrediWindow w;
     try {
         w = urediOpen(kind, "", tip, koo);
-    } catch (const Error&) {
-        throw Error(failure);
+    } catch (const Error& e) {
+        throw ArrangeError(e.what(), -1);
     }
     std::vector<int> S = w.preset;
     if (fields) {
         if (fields->size() > S.size())
-            throw Error(failure);
+            throw ArrangeError(std::to_string(fields->size()) + " fields given, at most " + std::to_string(S.size()),
+                               -1);
         std::copy(fields->begin(), fields->end(), S.begin());
     }
     Mat C1;
-    if (!uveljavi(kind, tip, koo, C1, S, kot))
-        throw Error(failure);
+    std::string why;
+    Eigen::Index row = -1;
+    if (!uveljavi(kind, tip, koo, C1, S, kot, &why, &row))
+        throw ArrangeError(why, row);
     return C1;
 }
 

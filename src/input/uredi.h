@@ -14,6 +14,7 @@
 // angles; the caller writes C1 back into the point set when it succeeds.
 #pragma once
 
+#include "platform/errors.h"
 #include "platform/pointset.h"
 
 #include <optional>
@@ -53,12 +54,28 @@ UrediWindow urediOpen(UrediKind kind, const std::string& dat, const std::string&
 // the arrangement cannot be made (a selection out of range, too few columns
 // for the completion, or an angle conversion that fails); rows converted
 // before the failure stay converted in C1.
-bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, const std::vector<int>& S, int kot);
+// When `why` is given it receives the reason of a failure, and `failedRow` the
+// row (from 0) of an angle that could not be converted (-1 otherwise).
+bool uveljavi(UrediKind kind, const std::string& tip, const Mat& C, Mat& C1, const std::vector<int>& S, int kot,
+              std::string* why = nullptr, Eigen::Index* failedRow = nullptr);
+
+// The failure of arrange(): what() is the box text "Napaka pri urejanju
+// podatkov!"; `reason` says what went wrong and `row` (from 0) names the row
+// of an angle that could not be converted (-1 when no row is to blame).
+class ArrangeError : public Error {
+public:
+    ArrangeError(std::string reason_, Eigen::Index row_)
+        : Error("Napaka pri urejanju podatkov!"), reason(std::move(reason_)), row(row_)
+    {
+    }
+    std::string reason;
+    Eigen::Index row;
+};
 
 // Open and UVELJAVI in one step (kolmo-cli): `fields` gives the field number
 // of each file column from the first (selectors not named keep their presets;
 // all presets when absent), `kot` the angle notation.  Returns the arranged
-// matrix; throws kolmo::Error("Napaka pri urejanju podatkov!") on failure.
+// matrix; throws ArrangeError (what(): "Napaka pri urejanju podatkov!") on failure.
 Mat arrange(UrediKind kind, const std::string& tip, const Mat& koo, const std::optional<std::vector<int>>& fields,
             int kot);
 

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 namespace kolmo::varnik {
 
@@ -21,15 +23,18 @@ bool beginsWith(std::string_view line, std::string_view marker)
     return true;
 }
 
-const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k)
+const std::string& lineAt(const platform::TextLines& lines, std::size_t k)
 {
-    if (k >= lines.size())
-        throw FileError("Varnik project file ends early (line " + std::to_string(k + 1) + " missing)");
-    return lines[k];
+    if (k >= lines.lines.size())
+        throw FileError((lines.source.empty() ? std::string() : lines.source + ": ") + "the file ends after " +
+                        std::to_string(lines.lines.size()) +
+                        " lines of text, before an end marker (*I, *R, *T) or a type header");
+    return lines.lines[k];
 }
 
-PointLine splitPointLine(std::string_view line, std::size_t count)
+PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::size_t count)
 {
+    const std::string_view line = lines.lines.at(k);
     constexpr std::string_view blanks = " \t";
     PointLine out;
     std::size_t pos = 0;
@@ -47,20 +52,64 @@ PointLine splitPointLine(std::string_view line, std::size_t count)
     };
     const auto name = next();
     if (name.empty())
-        throw FileError("Varnik project file: point line without a name");
+        throw FileError(lines.where(k) + ": a point line without a name");
     out.name.assign(name);
     std::replace(out.name.begin(), out.name.end(), '%', '_');
     out.values.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const auto token = next();
         if (token.empty())
-            throw FileError("Varnik project file: too few numbers for point " + out.name);
+            throw FileError(lines.where(k) + ": point '" + out.name + "' has " + std::to_string(i) + " numbers, " +
+                            std::to_string(count) + " needed");
         const auto v = platform::parseNumber(token);
         if (!v)
-            throw FileError("Varnik project file: not a number in the line of point " + out.name);
+            throw FileError(lines.where(k) + ": '" + std::string(token.substr(0, 40)) + "' of point '" + out.name +
+                            "' is not a number");
         out.values.push_back(*v);
     }
     return out;
+}
+
+namespace {
+
+std::string text(double v)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.10g", v);
+    return buf;
+}
+
+[[noreturn]] void impossible(const platform::TextLines& lines, std::size_t k, const PointLine& p, const std::string& what)
+{
+    throw FileError(lines.where(k) + ": point '" + p.name + "': " + what);
+}
+
+} // namespace
+
+void checkMinutesSeconds(const platform::TextLines& lines, std::size_t k, const PointLine& p, std::size_t minutes,
+                         const char* angle)
+{
+    // Minutes 99 would move a point by 180 km: an angle has 0 to 59 minutes
+    // and 0 to under 60 seconds.
+    const double min = p.values[minutes], sec = p.values[minutes + 1];
+    if (!(min >= 0 && min < 60))
+        impossible(lines, k, p, std::string(angle) + " minutes " + text(min) + " are outside 0 to 60");
+    if (!(sec >= 0 && sec < 60))
+        impossible(lines, k, p, std::string(angle) + " seconds " + text(sec) + " are outside 0 to 60");
+}
+
+void checkLatitude(const platform::TextLines& lines, std::size_t k, const PointLine& p, double fi)
+{
+    if (!(std::abs(fi) <= 90.0))
+        impossible(lines, k, p, "latitude " + text(fi) + " deg is outside -90 to 90 deg");
+}
+
+void checkStandardDeviations(const platform::TextLines& lines, std::size_t k, const PointLine& p,
+                             std::initializer_list<std::size_t> positions)
+{
+    for (std::size_t j : positions)
+        if (p.values[j] < 0)
+            impossible(lines, k, p, "standard deviation " + text(p.values[j]) + " is negative");
 }
 
 void PointSetBuilder::add(std::string name, const std::vector<double>& row)

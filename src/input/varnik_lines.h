@@ -2,8 +2,10 @@
 #pragma once
 
 #include "platform/pointset.h"
+#include "platform/textread.h"
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,15 +16,24 @@ namespace kolmo::varnik {
 bool beginsWith(std::string_view line, std::string_view marker);
 
 // Line `k` (0-based) of `lines`; throws FileError when the file has ended.
-const std::string& lineAt(const std::vector<std::string>& lines, std::size_t k);
+const std::string& lineAt(const platform::TextLines& lines, std::size_t k);
 
 // A point line: the name ("%" -> "_") and the first `count` numbers after it.
-// Throws FileError for fewer fields or a field that is no number.
+// Throws FileError naming the line for fewer fields or a field that is no number.
 struct PointLine {
     std::string name;
     std::vector<double> values;
 };
-PointLine splitPointLine(std::string_view line, std::size_t count);
+PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::size_t count);
+
+// Refuses a value no survey can hold in the point line `k` of `lines`:
+// minutes or seconds outside 0 to 60, a latitude beyond the poles, a negative
+// standard deviation.  FileError names the line, the point and the value.
+void checkMinutesSeconds(const platform::TextLines& lines, std::size_t k, const PointLine& p, std::size_t minutes,
+                         const char* angle);
+void checkLatitude(const platform::TextLines& lines, std::size_t k, const PointLine& p, double fi);
+void checkStandardDeviations(const platform::TextLines& lines, std::size_t k, const PointLine& p,
+                             std::initializer_list<std::size_t> positions);
 
 // Appends rows to a PointSet without reallocating per row.
 class PointSetBuilder {

@@ -1,5 +1,7 @@
 #include "platform/datafile.h"
 
+#include "platform/files.h"
+
 #include "platform/errors.h"
 
 #include <matio.h>
@@ -411,16 +413,20 @@ void saveDataFile(const fs::path& file, const DataRecord& record, bool compress)
     std::lock_guard lock(g_matioMutex);
     Mat_LogInitFunc("kolmo", matioLog);
     g_matioMessage.clear();
-    MatFile mat(Mat_CreateVer(file.string().c_str(), nullptr, MAT_FT_MAT5));
-    if (!mat)
-        fail(file, "the file cannot be created");
-    for (const auto& f : record.fields) {
-        size_t dims[2] = {static_cast<size_t>(f.value.rows()), static_cast<size_t>(f.value.cols())};
-        MatVar v(Mat_VarCreate(f.name.c_str(), MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims,
-                               const_cast<double*>(f.value.data()), MAT_F_DONT_COPY_DATA));
-        if (!v || Mat_VarWrite(mat.get(), v.get(), compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
-            fail(file, "variable '" + f.name + "' cannot be written");
-    }
+    // matio writes into a file of its own naming; the finished file then
+    // replaces the old one in one step.
+    writeFileAtomicVia(file, [&](const fs::path& temporary) {
+        MatFile mat(Mat_CreateVer(temporary.string().c_str(), nullptr, MAT_FT_MAT5));
+        if (!mat)
+            fail(file, "the file cannot be created");
+        for (const auto& f : record.fields) {
+            size_t dims[2] = {static_cast<size_t>(f.value.rows()), static_cast<size_t>(f.value.cols())};
+            MatVar v(Mat_VarCreate(f.name.c_str(), MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims,
+                                   const_cast<double*>(f.value.data()), MAT_F_DONT_COPY_DATA));
+            if (!v || Mat_VarWrite(mat.get(), v.get(), compress ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE) != 0)
+                fail(file, "variable '" + f.name + "' cannot be written");
+        }
+    });
 }
 
 Mat struct2array(const DataRecord& record)

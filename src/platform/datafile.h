@@ -41,7 +41,8 @@ DataRecord loadDataFile(const std::filesystem::path& file);
 DataRecord loadDataFile(const std::filesystem::path& file, const std::vector<std::string>& names);
 
 // Writes `record` as a MATLAB v5 MAT-file (uncompressed unless `compress`),
-// replacing `file`.  Used by the data generator and the tests.
+// replacing `file` in one step (platform/files.h).  Used by the data generator
+// and the tests.
 void saveDataFile(const std::filesystem::path& file, const DataRecord& record, bool compress = false);
 
 // Joins the values of all fields side by side, in their stored order.  The

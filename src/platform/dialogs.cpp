@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 
 #include <iostream>
+#include <new>
 
 namespace kolmo::platform {
 namespace {
@@ -18,6 +19,16 @@ Dialogs* current = &silent;
 
 } // namespace
 
+void Dialogs::warning(std::string_view text, std::string_view details)
+{
+    std::string shown(text);
+    if (!details.empty()) {
+        shown += '\n';
+        shown += details;
+    }
+    messageBox(shown, "Opozorilo");
+}
+
 Dialogs& dialogs() { return *current; }
 
 Dialogs* setDialogs(Dialogs* d)
@@ -25,6 +36,35 @@ Dialogs* setDialogs(Dialogs* d)
     Dialogs* previous = current;
     current = d ? d : &silent;
     return previous == &silent ? nullptr : previous;
+}
+
+std::string listForMessage(const std::vector<std::string>& items, std::size_t shown)
+{
+    std::string out;
+    for (std::size_t k = 0; k < items.size() && k < shown; ++k) {
+        if (k)
+            out += ", ";
+        out += items[k];
+    }
+    if (items.size() > shown)
+        out += " and " + std::to_string(items.size() - shown) + " more";
+    return out;
+}
+
+void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title, std::string_view context)
+{
+    std::string details(context);
+    if (!details.empty())
+        details += ": ";
+    if (dynamic_cast<const std::bad_alloc*>(&e)) {
+        details += "out of memory (";
+        details += e.what();
+        details += ")";
+        dialogs().errorBox(kOutOfMemory, title, details);
+        return;
+    }
+    details += e.what();
+    dialogs().errorBox(message, title, details);
 }
 
 void RecordingDialogs::errorBox(std::string_view message, std::string_view title, std::string_view details)
@@ -35,6 +75,11 @@ void RecordingDialogs::errorBox(std::string_view message, std::string_view title
 void RecordingDialogs::messageBox(std::string_view text, std::string_view title)
 {
     boxes.push_back({Box::Message, std::string(text), std::string(title), {}});
+}
+
+void RecordingDialogs::warning(std::string_view text, std::string_view details)
+{
+    boxes.push_back({Box::Warning, std::string(text), "Opozorilo", std::string(details)});
 }
 
 void RecordingDialogs::setBusy(bool busy)
@@ -58,6 +103,14 @@ void StderrDialogs::messageBox(std::string_view text, std::string_view title)
     if (!title.empty())
         std::cerr << title << ": ";
     std::cerr << text << '\n';
+}
+
+void StderrDialogs::warning(std::string_view text, std::string_view details)
+{
+    ++warnings;
+    std::cerr << "Opozorilo: " << text << '\n';
+    if (!details.empty())
+        std::cerr << "  " << details << '\n';
 }
 
 void StderrDialogs::console(std::string_view text) { std::cerr << text; }

@@ -14,6 +14,7 @@
 // box for inspection.  Texts are UTF-8.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,12 @@ public:
     virtual void errorBox(std::string_view message, std::string_view title, std::string_view details) = 0;
     void errorBox(std::string_view message, std::string_view title) { errorBox(message, title, {}); }
     virtual void messageBox(std::string_view text, std::string_view title) = 0;
+    // A note that does not stop the action: its result is there, but part of
+    // it deserves a look (heights outside the geoid model, rows completed with
+    // 0, a file without heights).  Shown as a message box titled "Opozorilo"
+    // unless the service has its own way; kolmo-cli prints "Opozorilo: <text>"
+    // with the details on a second line and ends with exit status 3.
+    virtual void warning(std::string_view text, std::string_view details);
     virtual void setBusy(bool busy) = 0;
     // Console output of the numerical runtime (warnings that are not errors).
     virtual void console(std::string_view text) = 0;
@@ -36,8 +43,24 @@ Dialogs& dialogs();
 // Installs `d` (not owned; nullptr restores the silent service).  Returns the previous one.
 Dialogs* setDialogs(Dialogs* d);
 
+// The error box of an action that caught `e`: `message` and `title`, with
+// e.what() as the details (after `context` and ": " when a context is given,
+// such as "start file").  Running out of memory is told as such, whatever the
+// action was doing: the box says "Premalo pomnilnika!" under the same title,
+// for a file that could not be taken in is not a file in the wrong format.
+void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title,
+                 std::string_view context = {});
+
+// Items for a message: "a, b, c" or, beyond `shown` items, "a, b, c and 7 more".
+std::string listForMessage(const std::vector<std::string>& items, std::size_t shown = 20);
+
+// The text of the out-of-memory box.
+inline constexpr std::string_view kOutOfMemory = "Premalo pomnilnika!";
+// The box of an action whose output file is one of its input files.
+inline constexpr std::string_view kOutputIsInput = "Izhodna datoteka je enaka vhodni!";
+
 struct Box {
-    enum Kind { Error, Message } kind;
+    enum Kind { Error, Message, Warning } kind;
     std::string text;
     std::string title;
     std::string details = {};
@@ -52,6 +75,7 @@ public:
     using Dialogs::errorBox;
     void errorBox(std::string_view message, std::string_view title, std::string_view details) override;
     void messageBox(std::string_view text, std::string_view title) override;
+    void warning(std::string_view text, std::string_view details) override;
     void setBusy(bool busy) override;
     void console(std::string_view text) override;
 
@@ -62,15 +86,18 @@ public:
 };
 
 // Prints error boxes as "<title>: <message>", with the details on a second
-// line, and message boxes as text on stderr.
+// line, warnings as "Opozorilo: <text>" likewise, and message boxes as text on
+// stderr; counts the errors and the warnings (kolmo-cli's exit status).
 class StderrDialogs : public Dialogs {
 public:
     using Dialogs::errorBox;
     void errorBox(std::string_view message, std::string_view title, std::string_view details) override;
     void messageBox(std::string_view text, std::string_view title) override;
+    void warning(std::string_view text, std::string_view details) override;
     void setBusy(bool) override {}
     void console(std::string_view text) override;
     int errors = 0;
+    int warnings = 0;
 };
 
 // Installs a service for the lifetime of the guard (tests, kolmo-cli).

@@ -1,9 +1,8 @@
 #include "reports/report_file.h"
 
 #include "platform/cp1250.h"
-#include "platform/errors.h"
+#include "platform/files.h"
 
-#include <fstream>
 #include <mutex>
 #include <unordered_map>
 
@@ -21,15 +20,6 @@ const std::string& ReportFile::cp1250Format(const char* utf8Format)
     return it->second;
 }
 
-void ReportFile::save(const std::filesystem::path& path) const
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw FileError("cannot open " + path.string() + " for writing");
-    out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    out.close();
-    if (!out)
-        throw FileError("cannot write " + path.string());
-}
+void ReportFile::save(const std::filesystem::path& path) const { platform::writeFileAtomic(path, text_); }
 
 } // namespace kolmo

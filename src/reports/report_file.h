@@ -5,7 +5,9 @@
 // (point names, file names, set names) is only ever an argument for a "%s",
 // never a format, and is written as the bytes it came with.  "\n" is a bare
 // line feed.  The text is collected in memory and written by save() in one
-// piece, so a failed computation leaves no half-written report.
+// step (platform::writeFileAtomic): a failed computation writes nothing, and a
+// failed write (a full disk, a file-size limit) leaves the previous file of
+// that name as it was.
 #pragma once
 
 #include <cstdio>
@@ -32,7 +34,8 @@ public:
 
     const std::string& text() const { return text_; }
 
-    // Writes the collected text to `path` (replacing it).  Throws FileError.
+    // Writes the collected text to `path`, replacing it in one step.  Throws
+    // FileError naming the file and the operating system's reason.
     void save(const std::filesystem::path& path) const;
 
 private:

@@ -64,8 +64,9 @@ std::optional<IntgResult> mod_intg_izracunaj(const IntgInput& in, const std::fil
 
     try {
         r.Ng = interg(r.fi, r.la, in.geoid, pot_prg);
-    } catch (const std::exception&) {
-        return refuse("Napaka v izracunu. Preveri podatke!");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napaka v izracunu. Preveri podatke!", kTitle);
+        return std::nullopt;
     }
     // Inside the limits but outside the model's data (AMG2000 covers only the
     // hull of its points): there is no geoid height to show.

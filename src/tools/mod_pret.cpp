@@ -4,11 +4,15 @@
 #include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
 #include "input/prebsi.h"
+#include "input/value_checks.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "reports/report_file.h"
 #include "tools/fixed_text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace kolmo {
@@ -77,6 +81,11 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     if (s.tip_vh < 1 || s.tip_vh > 3 || s.tip_rez < 1 || s.tip_rez > 4 || s.vis < 1 || s.vis > 3)
         throw Error("unknown choice code");
 
+    if (s.tip_vh == 1)
+        if (const auto bad = impossibleValue(koo, true, -1, 0))
+            throw Error("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
+                        std::to_string(bad->row + 1) + "): " + bad->what);
+
     // Plane coordinates written with the zone digit 5 in front.
     if (s.tip_vh == 3)
         for (Eigen::Index i = 0; i < n; ++i)
@@ -97,6 +106,7 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     }
 
     Mat out = ek;
+    const bool geoidHeights = (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) || (s.tip_rez >= 3 && s.vis == 1);
     if (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) {
         // Height above sea level with the plane coordinates -> ellipsoidal height.
         for (Eigen::Index i = 0; i < n; ++i)
@@ -116,28 +126,49 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     }
 
     resultText(vhi, out, s).save(izhod);
+
+    if (geoidHeights) {
+        Names outside;
+        for (Eigen::Index i = 0; i < n; ++i)
+            if (std::isnan(out(i, 2)))
+                outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
+        warnOutsideGeoidModel(outside, s.geoid);
+    }
 }
 
 } // namespace
 
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file)
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes)
 {
     platform::BusyBracket busy;
+    ReadNotes read;
     try {
-        PointSet read = prebsi(file);
-        if (read.koo.cols() < 3)
-            throw FileError("fewer than three coordinates per point");
-        read.koo = read.koo.leftCols(3).eval();
-        vhi = std::move(read);
-        return true;
-    } catch (const std::exception&) {
-        error("Napacna oblika podatkov!", "Napaka pri branju datoteke");
+        PointSet points = prebsi(file, &read);
+        if (points.koo.cols() < 3)
+            throw FileError(file.string() + ": " + std::to_string(points.koo.cols()) +
+                            " number(s) per point, three coordinates needed");
+        points.koo = points.koo.leftCols(3).eval();
+        if (read.width == 2)
+            points.koo.col(2).setZero();
+        vhi = std::move(points);
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return false;
     }
+    if (read.width == 2)
+        platform::dialogs().warning("Datoteka ima le dve števili na točko; tretja koordinata je 0!",
+                                    file.string() + ": two numbers per point; the third coordinate (the height) "
+                                                    "is taken as 0, not as the unit standard deviation that "
+                                                    "reading adds to plane point sets");
+    warnShortRows(read.linesShorterThan(std::min<Eigen::Index>(read.width, 3)), std::min<Eigen::Index>(read.width, 3),
+                  file.string());
+    if (notes)
+        *notes = std::move(read);
+    return true;
 }
 
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg)
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs)
 {
     platform::BusyBracket busy;
     if (!vhi || vhi->koo.rows() == 0) {
@@ -152,10 +183,16 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
         error("Izberi izhodno datoteko!");
         return false;
     }
+    for (const auto& input : inputs)
+        if (platform::sameFile(izhod, input)) {
+            platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
+                                         izhod + " is the input " + input.string());
+            return false;
+        }
     try {
         convert(*vhi, s, izhod, pot_prg);
-    } catch (const std::exception&) {
-        error("Napaka pri pri pretvorbi koordinat!");
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Napaka pri pri pretvorbi koordinat!", "Napaka");
         return false;
     }
     return true;

@@ -12,11 +12,13 @@
 //   geoid    1 "SVS2010 (Koper)", 2 "SVS2000 (Trst)"
 #pragma once
 
+#include "input/prebsi.h"
 #include "platform/pointset.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kolmo {
 
@@ -30,15 +32,24 @@ struct PretvoriSettings {
 
 // VhDat: reads the input file into vhi with its coordinates cut to the first
 // three columns.  On failure shows "Napacna oblika podatkov!" titled "Napaka
-// pri branju datoteke", leaves vhi as it was and returns false.
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file);
+// pri branju datoteke" (the cause as details), leaves vhi as it was and
+// returns false.  Rows with fewer than three numbers, filled with 0, are
+// named in a warning.  A file of two numbers per point has no third
+// coordinate: the reading adds unit standard deviations as its columns 3 and
+// 4, and the first of them would be taken as a height of 1 m; the third
+// coordinate is 0 instead, with a warning.  `notes` receives what the reading
+// noticed (the line of each point).
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes = nullptr);
 
 // P R E T V O R I: converts vhi and writes the result file `izhod` (Windows-1250,
-// bare line feeds, replacing an existing file).  Plane input coordinates above
-// 5 000 000 lose their zone digit in vhi itself.  Geoid heights come from the
-// models in the program folder pot_prg.  Every failure shows its error box
-// (titled "Napaka") and returns false; nothing is written then.
+// bare line feeds, replacing an existing file in one step).  Plane input
+// coordinates above 5 000 000 lose their zone digit in vhi itself.  Geoid
+// heights come from the models in the program folder pot_prg.  Every failure
+// shows its error box (titled "Napaka", the cause as details) and returns
+// false; nothing is written then.  A result file that is one of `inputs` (the
+// input file the points came from) is refused before anything is converted:
+// "Izhodna datoteka je enaka vhodni!".
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg);
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs = {});
 
 } // namespace kolmo

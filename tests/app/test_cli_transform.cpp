@@ -45,29 +45,31 @@ TEST_F(CliTransform, UsageErrorsAndMessages)
                          (dir / "x.str").string()})
                   .status,
               2);
-    EXPECT_EQ(transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--params-values", "1,2,3", "--report",
-                         (dir / "x.str").string()})
+    EXPECT_EQ(transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--start-type", "gk", "--end-type", "tm",
+                         "--params-values", "1,2,3", "--report", (dir / "x.str").string()})
                   .status,
               2);
 
-    auto r = transform({"--start", "no/such.pod", "--report", (dir / "x.str").string()});
+    auto r = transform({"--start", "no/such.pod", "--start-type", "gk", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka pri branju datoteke: Napacna oblika podatkov!\n");
+    EXPECT_EQ(boxLines(r.err), "Napaka pri branju datoteke: Napacna oblika podatkov!\n");
+    EXPECT_EQ(detailLines(r.err), "start file: File not found. (no/such.pod: No such file or directory)\n");
 
     r = transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--start-type", "gk", "--end-type", "tm",
                    "--params", "No such set", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Ni parametrov: Izberi parametre!\n");
+    EXPECT_EQ(boxLines(r.err), "Ni parametrov: Izberi parametre!\n");
 
     std::filesystem::remove(data / "t7.par");
     r = transform({"--mode", "coords", "--start", "local/d48_gk.pod", "--start-type", "gk", "--end-type", "tm",
                    "--params", "No such set", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(boxLines(r.err), "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(detailLines(r.err), (data / "t7.par").string() + ": no such file\n");
 
-    r = transform({"--start", "local/d48_gk.pod", "--report", (dir / "x.str").string()});
+    r = transform({"--start", "local/d48_gk.pod", "--start-type", "gk", "--report", (dir / "x.str").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Ni podatkov v koncnem datumu!\n");
+    EXPECT_EQ(boxLines(r.err), "Napaka: Ni podatkov v koncnem datumu!\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "x.str"));
 }
 
@@ -109,8 +111,9 @@ TEST_F(CliTransform, VarnikProjectAndConversions)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readText(dir / "v.str").find("Datoteka s podatki v za\xe8" "etnem datumu: projekt_3r.in (Varnik)"),
               std::string::npos);
-    EXPECT_EQ(transform({"--varnik", "local/d48_gk.pod", "--report", (dir / "v.str").string()}).err,
-              "Napaka: Napacen tip koordinat!\nNapaka pri branju datoteke: Napaka v zapisu datoteke!\n");
+    r = transform({"--varnik", "local/d48_gk.pod", "--report", (dir / "v.str").string()});
+    EXPECT_EQ(boxLines(r.err), "Napaka: Napacen tip koordinat!\nNapaka pri branju datoteke: Napaka v zapisu datoteke!\n");
+    EXPECT_EQ(detailLines(r.err).rfind("local/d48_gk.pod, line 2: the type header 'LJ02 ", 0), 0u) << r.err;
     r = transform({"--type", "tm-fila", "--start", "local/d96_tm_H.pod", "--report", (dir / "c.str").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readText(dir / "c.str").find("Pretvorba koordinat iz D96/TM v D96/fi_la"), std::string::npos);

@@ -51,7 +51,10 @@ void runCases(const std::filesystem::path& readme, const std::filesystem::path& 
                 args[k + 1] = (out / c.report).string();
         }
         const auto r = run(cliPath(), args, cwd);
-        ASSERT_EQ(r.status, 0) << r.err;
+        // Done, or done with the one warning a network may deserve: common
+        // points flagged by the tau test (listed in the report as well).
+        const bool flagged = boxLines(r.err) == "Opozorilo: Med koordinatami veznih točk so grobi pogreški!\n";
+        ASSERT_TRUE(r.status == 0 || (r.status == 3 && flagged)) << r.status << " " << r.err;
         const auto diff = compareReports(readText(expectedDir / c.report), readText(out / c.report));
         EXPECT_TRUE(diff.empty()) << diff;
     }

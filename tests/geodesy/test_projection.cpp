@@ -3,6 +3,7 @@
 #include "geodesy/elipkart.h"
 #include "geodesy/parelip.h"
 #include "platform/dialogs.h"
+#include "platform/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -241,4 +242,51 @@ TEST(Projection, TmelipEqualsGkelipOnGrs80AndKeepsTheLastRow)
     const auto [fo, lo] = tmelip(row({100000, 700000}));
     EXPECT_GT(lo, 17.0);
     EXPECT_GT(fo, 45.0);
+}
+
+// Cartesian -> ellipsoidal on and near the polar axis.  Fault pinned down:
+// (0, 0, 6356752.314) came out as latitude -90 with h = -6 399 593 m, a point
+// 1 mm from the axis had h wrong by 1.4 m, and (0, 0, 0) gave NaN.
+TEST(CartesianToEllipsoidal, PolarAxis)
+{
+    for (int elip : {1, 2, 3}) {
+        SCOPED_TRACE(elip);
+        const Ellipsoid el = parelip(elip);
+        Mat pole(2, 3);
+        pole << 0, 0, el.b + 12.5, 0, 0, -el.b;
+        const Mat e = kartelip(pole, 2, elip);
+        EXPECT_EQ(e(0, 0), 90.0);
+        EXPECT_NEAR(e(0, 2), 12.5, 1e-9);
+        EXPECT_EQ(e(1, 0), -90.0);
+        EXPECT_NEAR(e(1, 2), 0.0, 1e-9);
+    }
+    Mat given(1, 3);
+    given << 0, 0, 6356752.314;
+    EXPECT_NEAR(kartelip(given, 1, 2)(0, 2), 0.0, 1e-3) << "GRS-80 b = 6356752.31414 m";
+
+    // Points close to the pole, 1 mm, 1 m and 1 km from the axis, in all four
+    // quadrants, heights from -100 m to 10 km: made by elipkart from known
+    // latitude, longitude and height, which kartelip must give back (0.1 mm in
+    // height, 1e-9 deg in latitude, about 0.1 mm on the ground).
+    for (const double offAxis : {0.001, 1.0, 1000.0})
+        for (const double h : {-100.0, 0.0, 10000.0})
+            for (const double la : {0.0, 100.0, 200.0, 300.0}) {
+                Mat point(1, 3);
+                point << 90.0 - offAxis / 6.4e6 * 180.0 / kPi, la, h;
+                const Mat k = elipkart(point, 1, 2);
+                const Mat e = kartelip(k, 1, 2);
+                EXPECT_NEAR(e(0, 0), point(0, 0), 1e-9) << offAxis << " m off the axis, h " << h << ", la " << la;
+                EXPECT_NEAR(e(0, 2), h, 1e-4) << offAxis << " m off the axis, h " << h << ", la " << la;
+                EXPECT_LT((elipkart(e, 1, 2) - k).norm(), 1e-4);
+            }
+
+    Mat centre(2, 3);
+    centre << 4287289.3120, 1148775.7089, 4565463.3427, 0, 0, 0;
+    try {
+        kartelip(centre, 2, 2);
+        ADD_FAILURE() << "the centre of the Earth was converted";
+    } catch (const ComputationError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cartesian point 2 is the centre of the Earth (0, 0, 0): it has no latitude and no height");
+    }
 }

@@ -1,6 +1,7 @@
 // The geoid tool's "Izracunaj" and kolmo-cli geoid: the order of the checks,
 // the messages, the plane-coordinate detection, the limits, the heights.
 #include "geoid_fixtures.h"
+#include "support/run.h"
 
 #include "geodesy/elipgk.h"
 #include "geodesy/interg.h"
@@ -187,7 +188,10 @@ TEST(CliGeoid, ErrorsAndUsage)
     EXPECT_EQ(r.err, "Napaka: Zunaj meja modela geoida\n");
     r = cli("--data-dir /nonexistent/kolmo 46 15");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Napaka v izracunu. Preveri podatke!\n");
+    EXPECT_EQ(kolmo::test::boxLines(r.err), "Napaka: Napaka v izracunu. Preveri podatke!\n");
+    EXPECT_EQ(kolmo::test::detailLines(r.err),
+              "/nonexistent/kolmo/HREF_SVS2010.mat: the file does not exist or cannot be opened\n")
+        << "the damaged or missing data file is named";
     EXPECT_EQ(cli(dd + "46").status, 2);
     EXPECT_EQ(cli(dd + "--height-system svs1900 46 15").status, 2);
     EXPECT_EQ(cli(dd + "--h abc 46 15").status, 2);

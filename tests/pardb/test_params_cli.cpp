@@ -2,6 +2,7 @@
 #include "app/pardb.h"
 #include "platform/textread.h"
 #include "support/paths.h"
+#include "support/run.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +92,8 @@ TEST_F(ParamsCli, ErrorsAndUsage)
 {
     auto r = run("params list --npar 6 --direction 2");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(test::boxLines(r.err), "Napaka: Ne najdem datoteke s parametri!\n");
+    EXPECT_EQ(test::detailLines(r.err), (dir_ / "t6.par").string() + ": no such file\n");
 
     r = run("params add --npar 4 --direction 2 --name 'a,b' 1 2 3 4");
     EXPECT_EQ(r.status, 1);
@@ -139,4 +141,43 @@ TEST_F(ParamsCli, ConcurrentAddersLeaveEveryRecordWhole)
         seen.insert(sets.names[k]);
     }
     EXPECT_EQ(seen.size(), 2u * kRounds);
+}
+
+// A set is chosen by its name, the first of a name wins: a second set of the
+// same name and direction could never be selected.  Fault pinned down:
+// "params add" and "--save-params" appended it anyway, and an unknown name in
+// "--params" said only "Izberi parametre!".
+TEST_F(ParamsCli, NamesStayUniquePerDirection)
+{
+    auto r = run("params add --npar 4 --direction 2 --name Dup 1 0 1 1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = run("params add --npar 4 --direction 2 --name Dup 1 0 2 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::boxLines(r.err), "Napaka: Parametri s tem imenom že obstajajo!\n");
+    EXPECT_EQ(test::detailLines(r.err), (dir_ / "t4.par").string() + " already holds a set 'Dup' of direction 2\n");
+    r = run("params add --npar 4 --direction 1 --name Dup 1 0 -1 -1");
+    EXPECT_EQ(r.status, 0) << "the other direction is another list";
+    EXPECT_EQ(platform::readFile(dir_ / "t4.par"),
+              "\n2,Dup,1.000000000000,0.000000000000,1.000000,1.000000"
+              "\n1,Dup,1.000000000000,0.000000000000,-1.000000,-1.000000");
+
+    // Estimating and saving under a taken name: the computation is done, the
+    // saving refused.
+    const std::string ex = quoted(test::examplesDir() / "local");
+    const std::string full = "transform --type 2r4 --start " + ex + "/d48_gk_2d.pod --start-type gk --end " + ex +
+                             "/d96_tm_2d.pod --end-type tm --out-type tm --report " + quoted(dir_ / "r.str") +
+                             " --save-params Dup";
+    r = run(full);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::boxLines(r.err), "Napaka: Parametri s tem imenom že obstajajo!\n");
+    EXPECT_TRUE(fs::exists(dir_ / "r.str"));
+
+    // An unknown name lists the sets of the direction.
+    run("params add --npar 4 --direction 2 --name 'Ljubljana 2' 1 0 3 3");
+    r = run("transform --type 2r4 --mode coords --start " + ex + "/d48_gk_2d.pod --start-type gk --report " +
+            quoted(dir_ / "c.str") + " --params Ljubljana");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(test::boxLines(r.err), "Ni parametrov: Izberi parametre!\n");
+    EXPECT_EQ(test::detailLines(r.err), "no set 'Ljubljana' in " + (dir_ / "t4.par").string() +
+                                            " (direction 2); its sets: Dup, Ljubljana 2\n");
 }

@@ -113,6 +113,8 @@ TEST_F(ParDb, ReadingRuleFaults)
     EXPECT_EQ(parseParSets("\n2,a,1,2,3,4,5", 4, "2").names, Names{"a"});           // left-over field ignored
     EXPECT_EQ(parseParSets("\n1,a,1,2,3,oops\n2,b,1,2,3,4", 4, "2").names, Names{"b"});
     EXPECT_EQ(parseParSets("", 4, "2").names.size(), 0u);
+    // No text at all (found by fuzzing): the database's own error, not the reader's.
+    EXPECT_THROW(parseParSets(std::string_view("\n2,a,1,2\0,3,4", 13), 4, "2"), ParDbError);
     // Blanks around fields are dropped, CR LF accepted, six decimals read as written.
     const auto p = parseParSets("\r\n 2 , Ime z presledki ,1.000010,0.000026,497.056890,-378.232018\r\n", 4, "2");
     EXPECT_EQ(p.names, Names{"Ime z presledki"});
@@ -155,15 +157,26 @@ TEST_F(ParDb, SavingWindowCreatesAndAppends)
     w.ime = "Moja mreža";
     ASSERT_TRUE(shrani_par_shrani(s, w));
     EXPECT_FALSE(w.open);
-    ASSERT_TRUE(shrani_par(s, "1", w));
+    // The same name for the other direction is another set.
+    ASSERT_TRUE(shrani_par(s, "2", w));
     w.ime = "Moja mreža";
     ASSERT_TRUE(shrani_par_shrani(s, w));
+    EXPECT_TRUE(rec.boxes.empty());
+    // For the same direction it could never be selected (sets are found by
+    // name, the first wins): refused, blanks around it or not.
+    ASSERT_TRUE(shrani_par(s, "1", w));
+    w.ime = " Moja mreža\t";
+    EXPECT_FALSE(shrani_par_shrani(s, w));
+    EXPECT_TRUE(w.open);
+    ASSERT_EQ(rec.boxes.size(), 1u);
+    EXPECT_EQ(rec.boxes[0], errorBox("Parametri s tem imenom že obstajajo!"));
+    EXPECT_EQ(rec.boxes[0].details, (dir_ / "t7.par").string() + " already holds a set ' Moja mreža\t' of direction 1");
     // Created with an empty first line, no line feed at the end, the name in
     // Windows-1250 (ž = 0x9E).
     const std::string rec7 = "1,Moja mre\x9e" "a,476.080000,125.947000,417.810000,-4.610862,-2.388137,11.942335,9.896638";
-    EXPECT_EQ(read("t7.par"), "\n" + rec7 + "\n" + rec7);
-    EXPECT_EQ(readParSets(dir_, 7, "1").names, (Names{"Moja mreža", "Moja mreža"}));
-    EXPECT_TRUE(rec.boxes.empty());
+    EXPECT_EQ(read("t7.par"), "\n" + rec7 + "\n2" + rec7.substr(1));
+    EXPECT_EQ(readParSets(dir_, 7, "1").names, (Names{"Moja mreža"}));
+    rec.boxes.clear();
 
     ShraniParWindow w2;
     s.PAR = vec({1, 2, 3, 4, 5, 6});

@@ -201,3 +201,38 @@ TEST(Varnik, ResultName)
     EXPECT_EQ(varnikResultName("projekt"), "projekt.str");
     EXPECT_EQ(varnikResultName("/home/x.y/projekt_3r.in"), "projekt_3r.str");
 }
+
+// Values no survey holds end the reading with the line, the point and the
+// value named.  Fault pinned down: minutes 99 were read as 99/60 deg, and a
+// project file of the local network gave dx = -1 103 460 m.
+TEST(Varnik, ImpossibleValuesAreRefusedNamingLineAndValue)
+{
+    const auto whatOf = [](const std::string& text) {
+        try {
+            if (text.find("D96/TM") != std::string::npos)
+                prebpro2dText(text);
+            else
+                prebpro3d1Text(text);
+        } catch (const FileError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(read)");
+    };
+    const std::string ok = "T1 46 2 3.5 0.01 14 30 0 0.01 350.2 0.02";
+    for (const auto& [line, what] : std::vector<std::pair<std::string, std::string>>{
+             {"T1 46 99 3.5 0.01 14 30 0 0.01 350.2 0.02", "latitude minutes 99 are outside 0 to 60"},
+             {"T1 46 2 60 0.01 14 30 0 0.01 350.2 0.02", "latitude seconds 60 are outside 0 to 60"},
+             {"T1 46 2 3.5 0.01 14 -1 0 0.01 350.2 0.02", "longitude minutes -1 are outside 0 to 60"},
+             {"T1 46 2 3.5 0.01 14 30 61.5 0.01 350.2 0.02", "longitude seconds 61.5 are outside 0 to 60"},
+             {"T1 96 2 3.5 0.01 14 30 0 0.01 350.2 0.02", "latitude 96.03430556 deg is outside -90 to 90 deg"},
+             {"T1 46 2 3.5 0.01 14 30 0 -0.01 350.2 0.02", "standard deviation -0.01 is negative"},
+             {"T1 46 2 3.5 0.01 14 30 0 0.01 350.2 -0.02", "standard deviation -0.02 is negative"}}) {
+        EXPECT_EQ(whatOf(replaced(kSpatial, ok, line)), "line 5: point 'T1': " + what) << line;
+    }
+    EXPECT_EQ(whatOf(replaced(kSpatial, "T2 500100.0 0.005 95000.0 0.005", "T2 500100.0 0.005 95000.0 -0.005")),
+              "line 10: point 'T2': standard deviation -0.005 is negative");
+    EXPECT_EQ(whatOf(replaced(kPlane, "P2 94336.3736 0.013 455002.8605 0.013", "P2 94336.3736 0.013 455002.8605 -1")),
+              "line 7: point 'P2': standard deviation -1 is negative");
+    // The edges themselves are angles.
+    EXPECT_EQ(whatOf(replaced(kSpatial, ok, "T1 90 0 0 0 14 59 59.999 0 350.2 0")), "(read)");
+}

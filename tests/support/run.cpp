@@ -1,11 +1,15 @@
 #include "support/run.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,11 +24,28 @@ std::string readText(const std::filesystem::path& file)
 RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
               const std::filesystem::path& cwd)
 {
+    return run(program, args, cwd, RunOptions{});
+}
+
+std::filesystem::path freshFolder(const std::string& name)
+{
+    static std::atomic<int> counter{0};
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("kolmo_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+RunResult run(const std::filesystem::path& program, const std::vector<std::string>& args,
+              const std::filesystem::path& cwd, const RunOptions& options)
+{
     const auto dir = std::filesystem::temp_directory_path();
     const auto tag = std::to_string(::getpid()) + "_" + std::to_string(std::rand());
     const auto outFile = dir / ("kolmo_out_" + tag);
     const auto errFile = dir / ("kolmo_err_" + tag);
     RunResult r;
+    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         if (!cwd.empty() && ::chdir(cwd.c_str()) != 0)
@@ -33,6 +54,22 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
         const int fe = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(fo, 1);
         ::dup2(fe, 2);
+        if (options.ignoreFileSizeSignal)
+            ::signal(SIGXFSZ, SIG_IGN);
+        if (options.fileSizeLimit >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.fileSizeLimit), static_cast<rlim_t>(options.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        }
+        if (options.memoryLimit >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.memoryLimit), static_cast<rlim_t>(options.memoryLimit)};
+            ::setrlimit(RLIMIT_AS, &lim);
+        }
+        if (options.cpuSeconds >= 0) {
+            const rlimit lim{static_cast<rlim_t>(options.cpuSeconds), static_cast<rlim_t>(options.cpuSeconds)};
+            ::setrlimit(RLIMIT_CPU, &lim);
+        }
+        for (const auto& var : options.environment)
+            ::putenv(const_cast<char*>(var.c_str()));
         std::vector<char*> argv;
         std::string prog = program.string();
         argv.push_back(prog.data());
@@ -45,6 +82,7 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     }
     int st = 0;
     ::waitpid(pid, &st, 0);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.out = readText(outFile);
     r.err = readText(errFile);
@@ -52,6 +90,23 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     std::filesystem::remove(errFile);
     return r;
 }
+
+namespace {
+
+std::string linesWhere(const std::string& err, bool details)
+{
+    std::istringstream in(err);
+    std::string line, out;
+    while (std::getline(in, line))
+        if ((line.rfind("  ", 0) == 0) == details)
+            out += (details ? line.substr(2) : line) + '\n';
+    return out;
+}
+
+} // namespace
+
+std::string boxLines(const std::string& err) { return linesWhere(err, false); }
+std::string detailLines(const std::string& err) { return linesWhere(err, true); }
 
 std::vector<std::string> words(const std::string& line)
 {

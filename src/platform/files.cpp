@@ -1,0 +1,262 @@
+#include "platform/files.h"
+
+#include "platform/errors.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace kolmo::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string osReason(int err) { return std::generic_category().message(err); }
+
+[[noreturn]] void fail(const std::string& what, const fs::path& file, int err)
+{
+    throw FileError(what + " " + file.string() + ": " + osReason(err));
+}
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    // Closes now; errno is kept on failure.
+    bool close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+int openRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do
+        fd = ::open(path, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Writes all of `bytes`; errno is kept on failure.
+bool writeAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t w = ::write(fd, bytes.data(), bytes.size());
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w < 0)
+            return false;
+        if (w == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(w));
+    }
+    return true;
+}
+
+// The file a path names once symbolic links are followed, so that the link
+// stays and the file it points to is replaced.  A dangling link names the file
+// it would point to.
+fs::path resolveLinks(const fs::path& target)
+{
+    fs::path p = target;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && fs::is_symlink(p, ec); ++hops) {
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec)
+            break;
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    return p;
+}
+
+// A new temporary file beside `target`, created exclusively with the
+// permissions of a plain create; its name goes to `name`.
+int createTemporary(const fs::path& target, fs::path& name)
+{
+    static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    std::string stem(1, '.');
+    stem += target.filename().string();
+    stem += ".kolmo-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder / (stem + std::to_string(random() % 1000000000u));
+        const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Flushes the folder's entry of a renamed file; a failure here leaves the new
+// file in place, only less certain to survive a power cut, so it is not reported.
+void syncFolder(const fs::path& file)
+{
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    Fd fd(openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        (void)::fsync(fd.get());
+}
+
+// Writes straight into an existing file that is no regular file.
+void writeInPlace(const fs::path& file, std::string_view bytes)
+{
+    Fd fd(openRetrying(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (fd.get() < 0)
+        fail("cannot open", file, errno);
+    if (!writeAll(fd.get(), bytes))
+        fail("cannot write", file, errno);
+    if (!fd.close())
+        fail("cannot write", file, errno);
+}
+
+// Gives the finished temporary file the target's permissions, flushes it and
+// renames it over the target; removes it on any failure.
+void commit(int fdTemp, const fs::path& temporary, const fs::path& target, const struct stat* old)
+{
+    Fd fd(fdTemp);
+    auto undo = [&](const char* what, int err) {
+        fd.reset(-1);
+        ::unlink(temporary.c_str());
+        fail(what, target, err);
+    };
+    if (old && ::fchmod(fd.get(), old->st_mode & 07777) != 0)
+        undo("cannot set the permissions of", errno);
+    if (::fsync(fd.get()) != 0)
+        undo("cannot write", errno);
+    if (!fd.close())
+        undo("cannot write", errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        undo("cannot replace", errno);
+    syncFolder(target);
+}
+
+} // namespace
+
+void writeFileAtomic(const fs::path& target, std::string_view bytes)
+{
+    const fs::path file = resolveLinks(target);
+    struct stat old {};
+    const bool exists = ::stat(file.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        fail("cannot write", file, EISDIR);
+    if (exists && !S_ISREG(old.st_mode))
+        return writeInPlace(file, bytes);
+
+    fs::path temporary;
+    const int fd = createTemporary(file, temporary);
+    if (fd < 0)
+        fail("cannot create a file beside", file, errno);
+    if (!writeAll(fd, bytes)) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        fail("cannot write", file, err);
+    }
+    commit(fd, temporary, file, exists ? &old : nullptr);
+}
+
+void writeFileAtomicVia(const fs::path& target, const std::function<void(const fs::path& temporary)>& write)
+{
+    const fs::path file = resolveLinks(target);
+    struct stat old {};
+    const bool exists = ::stat(file.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        fail("cannot write", file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+
+    fs::path temporary;
+    const int created = createTemporary(file, temporary);
+    if (created < 0)
+        fail("cannot create a file beside", file, errno);
+    ::close(created);
+    try {
+        write(temporary);
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    const int fd = openRetrying(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        fail("cannot write", file, err);
+    }
+    commit(fd, temporary, file, exists ? &old : nullptr);
+}
+
+void appendLocked(const fs::path& file, std::string_view text, const std::function<void(LineReader& current)>& check)
+{
+    Fd fd(openRetrying(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        fail("cannot open", file, errno);
+    // Cooperating writers wait here: the check of the content and the append
+    // below happen as one step.
+    while (::flock(fd.get(), LOCK_EX) != 0)
+        if (errno != EINTR)
+            fail("cannot lock", file, errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        fail("cannot read", file, errno);
+    if (!S_ISREG(st.st_mode))
+        throw FileError(file.string() + " is not a regular file");
+    {
+        LineReader current(fd.get(), file.string());
+        check(current);
+    }
+    // Under the lock a short write may go on where it stopped; one that
+    // cannot finish is taken back rather than leave half a line (if even that
+    // fails, the message below is all there is to do).
+    if (!writeAll(fd.get(), text)) {
+        const int err = errno;
+        (void)::ftruncate(fd.get(), st.st_size);
+        fail("cannot append to", file, err);
+    }
+    if (!fd.close())
+        fail("cannot append to", file, errno);
+}
+
+bool sameFile(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    const bool same = fs::equivalent(a, b, ec);
+    return !ec && same;
+}
+
+fs::path executableFolder()
+{
+    std::error_code ec;
+    const auto exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe.parent_path();
+}
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+} // namespace kolmo::platform

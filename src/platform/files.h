@@ -1,0 +1,58 @@
+// Writing files without ever leaving a damaged one, and the other services of
+// the file system that the program needs.  This module and textread are the
+// only places that call the operating system's file functions.
+//
+// writeFileAtomic: the new content goes to a temporary file in the target's
+// folder (so that the rename stays within one file system), is flushed to the
+// disk, and is then renamed over the target in one step.  Readers see the old
+// file or the new one, never a part of either; a full disk, a file-size limit,
+// an interrupted run or a power cut leave the previous file as it was.  On any
+// failure the temporary file is removed and FileError names the file and the
+// operating system's reason.  A new file gets the permissions of a plain create
+// (0666 less the umask); a replaced file keeps its permission bits.  A target
+// that is a symbolic link is written through: the file it points to is
+// replaced and the link stays.  A target that exists but is no regular file
+// (a terminal, /dev/null, a pipe) is written directly, as there is nothing to
+// rename over.
+//
+// appendLocked: the locked append of the parameter database.  The file (made
+// when missing) is opened for appending and locked exclusively (an advisory
+// lock that cooperating writers honour); `check` reads the content as it
+// stands under the lock and throws to refuse the append; then `text` goes out
+// in one write, and a write that does not land whole is taken back.  So
+// checking and appending are one step for every writer, and no record is ever
+// torn or interleaved.  Failures of the system calls throw FileError with the
+// reason; what `check` throws passes through.
+#pragma once
+
+#include "platform/textread.h"
+
+#include <filesystem>
+#include <functional>
+#include <string_view>
+
+namespace kolmo::platform {
+
+void writeFileAtomic(const std::filesystem::path& target, std::string_view bytes);
+
+// The same for a writer that opens the file itself by name (a library): `write`
+// fills the temporary file whose name it is given.
+void writeFileAtomicVia(const std::filesystem::path& target,
+                        const std::function<void(const std::filesystem::path& temporary)>& write);
+
+void appendLocked(const std::filesystem::path& file, std::string_view text,
+                  const std::function<void(LineReader& current)>& check);
+
+// Whether `a` and `b` name the same existing file (same device and inode once
+// symbolic links are followed); false when either does not exist.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// The folder of the running program's executable ("" when unknown).
+std::filesystem::path executableFolder();
+
+// Lets a write beyond the process's file-size limit fail with an error instead
+// of ending the process (SIGXFSZ ignored), so the temporary file is removed and
+// the user told.
+void ignoreFileSizeSignal();
+
+} // namespace kolmo::platform
