@@ -4,12 +4,7 @@
 #include "plots/render/writers.h"
 
 #include "platform/errors.h"
-
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <random>
-#include <unistd.h>
+#include "platform/files.h"
 
 namespace kolmo::plot {
 
@@ -33,11 +28,6 @@ const FormatInfo& info(Format f)
     return kFormats[0];
 }
 
-[[noreturn]] void fail(const std::filesystem::path& file, const char* what, int err)
-{
-    throw FileError(file.string() + ": " + what + ": " + std::strerror(err));
-}
-
 } // namespace
 
 const char* formatName(Format f) { return info(f).name; }
@@ -56,56 +46,6 @@ std::string exportFileName(std::string_view base, Format f)
     return std::string(base) + "." + formatExtension(f);
 }
 
-void replaceFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-    // A name of our own in the target's folder, so the rename stays on one file system.
-    std::random_device rd;
-    std::filesystem::path tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        std::string name(1, '.');
-        name += file.filename().string();
-        name += '.';
-        name += std::to_string(rd() % 1000000000u);
-        name += ".tmp";
-        tmp = dir / name;
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            fail(file, "cannot create a temporary file", errno);
-    }
-    if (fd < 0)
-        fail(file, "cannot create a temporary file", EEXIST);
-    const auto abandon = [&](const char* what) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        fail(file, what, err);
-    };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            abandon("cannot write");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0)
-        abandon("cannot flush");
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        fail(file, "cannot write", err);
-    }
-    if (::rename(tmp.c_str(), file.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(tmp.c_str());
-        fail(file, "cannot replace the file", err);
-    }
-}
-
 void exportScene(const Scene& scene, const std::string& title, const std::filesystem::path& file, Format format)
 {
     std::string bytes;
@@ -118,7 +58,7 @@ void exportScene(const Scene& scene, const std::string& title, const std::filesy
     case Format::Svg: bytes = writeSvg(scene, title); break;
     case Format::Pdf: bytes = writePdf(scene, title); break;
     }
-    replaceFile(file, bytes);
+    platform::writeFileAtomic(file, bytes);
 }
 
 void exportFigure(const Figure& fig, const std::filesystem::path& file, Format format, int width, int height)

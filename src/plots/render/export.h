@@ -49,8 +49,4 @@ void exportFigure(const Figure& fig, const std::filesystem::path& file, Format f
 // The same for a scene laid out already.
 void exportScene(const Scene& scene, const std::string& title, const std::filesystem::path& file, Format format);
 
-// Replaces `file` with `bytes` through a temporary file in the same folder
-// (see above).  Throws FileError.
-void replaceFile(const std::filesystem::path& file, std::string_view bytes);
-
 } // namespace kolmo::plot
