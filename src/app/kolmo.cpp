@@ -163,11 +163,9 @@ void Kolmo::operator()(const std::optional<std::string>& action)
             reset();
         else if (a == "situacija" || a == "obod_rs" || a == "odstopanja")
             plot(a);
-    } catch (const std::bad_alloc&) {
-        platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");
     } catch (const std::exception& e) {
         // What no action foresaw still ends in a box, never in a lost window.
-        platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
 }
 
@@ -381,10 +379,8 @@ void Kolmo::pvarnik()
             s_.vhi = std::move(v.vhi);
             s_.vhv = std::move(v.vhv);
         }
-    } catch (const std::bad_alloc&) {
-        throw;
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka pri branju datoteke", e.what());
+        platform::errorBoxFor(e, "Napaka v zapisu datoteke!", "Napaka pri branju datoteke");
         return;
     }
     uredi_->closeFor("1");
@@ -421,11 +417,8 @@ void Kolmo::vhDat(int datum)
     PointSet p;
     try {
         p = prebsi(f->path());
-    } catch (const std::bad_alloc&) {
-        throw;
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke",
-                                     f->name + ": " + e.what());
+        platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return;
     }
     uredi_->closeFor(datum == 1 ? "1" : "2");
@@ -467,10 +460,8 @@ void Kolmo::urediDatum(int datum)
         const UrediKind kind = s_.t_tr.tip == 2 || s_.t_tr.tip == 3 ? Uredi2d : Uredi;
         uredi_->open(kind, dat, tip, pd);
         ui_.control(handle(datum == 1 ? slot::Ured1 : slot::Ured2)).enabled = false;
-    } catch (const std::bad_alloc&) {
-        throw;
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka");
     }
 }
 
@@ -558,10 +549,8 @@ void Kolmo::priIz()
     }
     try {
         openTextViewer(ui_, file);
-    } catch (const std::bad_alloc&) {
-        throw;
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Napaka pri odpiranju urejevalnika besedil!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Napaka pri odpiranju urejevalnika besedil!", "Napaka");
     }
 }
 
@@ -578,6 +567,9 @@ void Kolmo::izracun()
     in.tip1 = value(slot::Tip1);
     in.tip2 = value(slot::Tip2);
     in.tip3 = value(slot::Tip3);
+    for (int k : {slot::VhDat1, slot::VhDat2})
+        if (const std::string& file = ui_.control(handle(k)).userData; !file.empty())
+            in.inputs.emplace_back(file);
     const IzracunResult r = kolmo::izracun(s_, in);
     if (r.ok && r.enablePrikazi)
         ui_.menu(handle(slot::PrikMenu2)).enabled = true;
@@ -623,10 +615,8 @@ void Kolmo::plot(const std::string& which)
         prik_->open(which == "situacija" ? prik_mre(*s_.prik)
                     : which == "obod_rs" ? prik_obod(*s_.prik, loadMeja(s_.pot_prg))
                                          : prik_odst(*s_.prik));
-    } catch (const std::bad_alloc&) {
-        throw;
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz", e.what());
+        platform::errorBoxFor(e, "Ne morem prikazati mreze tock!", "Premalo podatkov za prikaz");
     }
 }
 

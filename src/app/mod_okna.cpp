@@ -118,6 +118,8 @@ void ModPretOkno::action(const std::optional<std::string>& name)
             h(VhDat).text = f->name;
             if (!vhDat(s_.vhi, f->path()))
                 return;
+            // The file the points came from, which the result must not replace.
+            h(VhDat).userData = f->path().string();
             uredi_.closeFor("1");
             h(Tip).value = 1;
             h(Tip).visible = true;
@@ -125,10 +127,8 @@ void ModPretOkno::action(const std::optional<std::string>& name)
         } else if (*name == "uredi") {
             try {
                 uredi_.open(Uredi2, h(VhDat).text, std::to_string(h(Tip).value), "1");
-            } catch (const std::bad_alloc&) {
-                throw;
             } catch (const std::exception& e) {
-                platform::dialogs().errorBox("Napaka pri urejanju podatkov!", "Napaka", e.what());
+                platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka");
             }
         } else if (*name == "IzDat") {
             const auto f = ui_.saveFileDialog({{"*.str", "Rezultati (*.str)"},
@@ -145,12 +145,13 @@ void ModPretOkno::action(const std::optional<std::string>& name)
             st.tip_rez = h(Rez).value;
             st.vis = h(Vis).value;
             st.geoid = h(VisSis).value;
-            pretvori(s_.vhi, st, h(IzDat).userData, s_.pot_prg);
+            std::vector<std::filesystem::path> inputs;
+            if (!h(VhDat).userData.empty())
+                inputs.emplace_back(h(VhDat).userData);
+            pretvori(s_.vhi, st, h(IzDat).userData, s_.pot_prg, inputs);
         }
-    } catch (const std::bad_alloc&) {
-        platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
 }
 
@@ -227,10 +228,8 @@ void ModIntgOkno::action(const std::optional<std::string>& name)
             platform::BusyBracket busy;
             plots_.open(*name == "PrikaziT" ? prikaziT(s_.pot_prg) : prikaziK(s_.pot_prg));
         }
-    } catch (const std::bad_alloc&) {
-        platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
 }
 

@@ -63,10 +63,8 @@ void PrikOkna::action(const std::optional<std::string>& name)
     const std::filesystem::path file = plot::exportFileName(g->figure.exportName, *format);
     try {
         plot::exportFigure(g->figure, std::filesystem::current_path() / file, *format);
-    } catch (const std::bad_alloc&) {
-        platform::dialogs().errorBox("Premalo pomnilnika!", "Napaka");
     } catch (const std::exception& e) {
-        platform::dialogs().errorBox("Slike ni mogoce zapisati!", "Napaka pri izvozu", e.what());
+        platform::errorBoxFor(e, "Slike ni mogoce zapisati!", "Napaka pri izvozu");
     }
 }
 

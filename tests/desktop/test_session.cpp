@@ -179,6 +179,13 @@ TEST_F(Session, AResultsFolderThatCannotBeWrittenLosesNothing)
     act("izracun");
     EXPECT_EQ(lastBox(), error("Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu"));
     ASSERT_TRUE(s.vhi && s.vhv);
+    // The start file itself as the results file: refused, the file kept.
+    const std::string startFile = read(work / "d48_gk.pod");
+    answerSave(work / "d48_gk.pod");
+    act("IzDat");
+    act("izracun");
+    EXPECT_EQ(lastBox(), error("Izhodna datoteka je enaka vhodni!", "Napaka"));
+    EXPECT_EQ(read(work / "d48_gk.pod"), startFile);
     // A good folder then works with the same loaded points.
     boxes.boxes.clear();
     answerSave(work / "r.str");

@@ -77,6 +77,14 @@ TEST_F(ToolWindows, ConversionToolWritesWhatKolmoCliWrites)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read(out), read(root / "cli.txt"));
 
+    // Its own input file as the result: refused, the file kept.
+    const std::string input = read(work / "d96_fila.pod");
+    answerSave(work / "d96_fila.pod");
+    press("IzDat");
+    press("pretvori");
+    EXPECT_EQ(lastBox().text, "Izhodna datoteka je enaka vhodni!");
+    EXPECT_EQ(read(work / "d96_fila.pod"), input);
+
     // "Uredi" opens the tool's own arrangement window on the same points.
     press("uredi");
     const ui::Handle u = ui.findWindow("Kolmo - Urejanje podatkov");
