@@ -7,6 +7,7 @@
 #include "platform/errors.h"
 #include "tools/mod_pret.h"
 
+#include <iostream>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@ struct ConvertOptions {
     std::vector<int> columns;
     std::string angles;
     std::filesystem::path dataDir;
+    bool csv = false;
 };
 
 // Choice names -> the tool's pop-up values.
@@ -51,8 +53,9 @@ int run(const ConvertOptions& o)
 
     std::optional<PointSet> vhi;
     ReadNotes notes;
-    if (!vhDat(vhi, o.in, &notes))
+    if (!vhDat(vhi, o.in, &notes, o.csv ? std::optional<bool>(true) : std::nullopt))
         return 1;
+    const std::string source = o.in == "-" ? std::string("standard input") : o.in;
     if (!o.columns.empty() || !o.angles.empty()) {
         const int kot = o.angles.empty() ? 1 : kAngles.at(o.angles);
         std::optional<std::vector<int>> fields;
@@ -61,17 +64,20 @@ int run(const ConvertOptions& o)
         try {
             vhi->koo = arrange(Uredi2, std::to_string(s.tip_vh), vhi->koo, fields, kot);
         } catch (const ArrangeError& e) {
-            platform::dialogs().errorBox(e.what(), "Napaka", pointWhere(o.in, *vhi, notes, e.row) + ": " + e.reason);
+            platform::dialogs().errorBox(e.what(), "Napaka", pointWhere(source, *vhi, notes, e.row) + ": " + e.reason);
             return 1;
         }
     }
     if (s.tip_vh == 1)
         if (const auto bad = impossibleValue(vhi->koo, true, -1, 0)) {
             platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka pri branju datoteke",
-                                         pointWhere(o.in, *vhi, notes, bad->row) + ": " + bad->what);
+                                         pointWhere(source, *vhi, notes, bad->row) + ": " + bad->what);
             return 1;
         }
-    return pretvori(vhi, s, o.out, o.dataDir, {o.in}) ? 0 : 1;
+    std::vector<std::filesystem::path> inputs;
+    if (o.in != "-")
+        inputs.emplace_back(o.in);
+    return pretvori(vhi, s, o.out, o.dataDir, inputs) ? 0 : 1;
 }
 
 } // namespace
@@ -86,9 +92,15 @@ void addConvertCommand(CLI::App& app, int& status)
         "heights. No datum transformation is applied.");
     cmd->add_option("--in", opts->in,
                     "Input point file: one point per line, a name followed by numbers (decimal point or "
-                    "comma); only the first three numbers are used")
+                    "comma); only the first three numbers are used. A file named *.csv (or --csv) is read as CSV; "
+                    "- reads standard input")
         ->required();
-    cmd->add_option("--out", opts->out, "Result file (replaced; Windows-1250 text, LF line ends)")->required();
+    cmd->add_option("--out", opts->out,
+                    "Result file (replaced once complete; Windows-1250 text, LF line ends); - writes standard output")
+        ->required();
+    cmd->add_flag("--csv", opts->csv,
+                  "Read the input as CSV whatever its name: comma- or semicolon-separated fields, an optional "
+                  "header line, a decimal comma with semicolons, quoted names");
     cmd->add_option("--in-type", opts->inType,
                     "Input coordinates: ell = latitude, longitude (decimal degrees), height; cart = "
                     "geocentric X, Y, Z; plane = x (northing), y (easting), height above sea level. Plane "
@@ -132,7 +144,12 @@ void addConvertCommand(CLI::App& app, int& status)
     cmd->callback([opts, &status] {
         if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")
             throw CLI::ValidationError("--angles", "an angle notation applies to ellipsoidal input only");
-        status = run(*opts);
+        try {
+            status = run(*opts);
+        } catch (const std::exception& e) {
+            std::cerr << "kolmo-cli convert: " << e.what() << '\n';
+            status = 1;
+        }
     });
 }
 

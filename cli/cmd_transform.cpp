@@ -8,7 +8,9 @@
 // lists as the window's lists do.
 #include "commands.h"
 
+#include "app/izhod_tock.h"
 #include "app/izracun.h"
+#include "app/izvoz_par.h"
 #include "app/pardb.h"
 #include "input/prebpro2d.h"
 #include "input/prebpro3d1.h"
@@ -18,6 +20,7 @@
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/numtext.h"
 #include "plots/prik_mre.h"
 #include "plots/prik_obod.h"
@@ -51,6 +54,10 @@ struct TransformOptions {
     std::string dataDir;
     std::string plots;
     std::string plotFormats;
+    std::string out;
+    int precision = -1;
+    bool csv = false;
+    std::string paramsJson;
 };
 
 // Thrown for option values that only make sense together (exit status 2).
@@ -122,17 +129,20 @@ Vec parseValues(const std::string& text)
 // Reads a point file as the main window's "Datoteka" buttons do, then applies
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
 bool readPointFile(const char* role, const std::string& file, const std::string& columns, const std::string& angles,
-                   int tip, const std::string& typeText, std::optional<PointSet>& target)
+                   int tip, const std::string& typeText, bool csv, std::optional<PointSet>& target)
 {
     PointSet p;
     ReadNotes notes;
     try {
-        p = prebsi(file, &notes);
+        PointFileOptions options;
+        if (csv)
+            options.csv = true;
+        p = prebsi(file, &notes, options);
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke", role);
         return false;
     }
-    const std::string source = std::string(role) + " " + file;
+    const std::string source = std::string(role) + " " + (file == "-" ? std::string("(standard input)") : file);
     if (!columns.empty() || !angles.empty()) {
         const auto kind = (tip == 2 || tip == 3) ? UrediKind::Uredi2d : UrediKind::Uredi;
         std::optional<std::vector<int>> fields;
@@ -178,7 +188,8 @@ std::vector<plot::Format> parseFormats(const std::string& text)
 // The three plots of a full computation in every asked format: the figures
 // first (a plot that cannot be drawn is the main window's error), then the
 // files.
-bool writePlots(const AppState& s, const std::filesystem::path& dir, const std::vector<plot::Format>& formats)
+bool writePlots(std::FILE* to, const AppState& s, const std::filesystem::path& dir,
+                const std::vector<plot::Format>& formats)
 {
     std::vector<plot::Figure> figures;
     try {
@@ -197,60 +208,83 @@ bool writePlots(const AppState& s, const std::filesystem::path& dir, const std::
             for (plot::Format format : formats) {
                 const auto file = dir / plot::exportFileName(f.exportName, format);
                 plot::exportFigure(f, file, format);
-                std::printf("Plot: %s\n", file.string().c_str());
+                std::fprintf(to, "Plot: %s\n", file.string().c_str());
             }
     } catch (const std::exception& e) {
-        std::fflush(stdout);
+        std::fflush(to);
         platform::dialogs().errorBox("Slike ni mogoce zapisati!", "Napaka pri izvozu", e.what());
         return false;
     }
     return true;
 }
 
-void printSummary(const AppState& s, const IzracunResult& r)
+// The summary goes to `to`: standard output, or standard error when the
+// points themselves go to standard output.
+void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
 {
     static const char* typeNames[] = {"", "3R: 7-parameter spatial similarity", "2R: 4-parameter plane similarity",
                                       "2R: 6-parameter plane affine", "D96/fi_la -> D96/TM conversion",
                                       "D96/TM -> D96/fi_la conversion"};
-    std::printf("%s\n", typeNames[s.t_tr.tip]);
+    std::fprintf(to, "%s\n", typeNames[s.t_tr.tip]);
     if (s.t_tr.tip == 1 && s.PAR.size() == 7) {
-        std::printf("Parameters:\n  dx %15.6f m\n  dy %15.6f m\n  dz %15.6f m\n", s.PAR(0), s.PAR(1), s.PAR(2));
-        std::printf("  alfa %13.6f arc seconds\n  beta %13.6f arc seconds\n  gama %13.6f arc seconds\n",
+        std::fprintf(to, "Parameters:\n  dx %15.6f m\n  dy %15.6f m\n  dz %15.6f m\n", s.PAR(0), s.PAR(1), s.PAR(2));
+        std::fprintf(to, "  alfa %13.6f arc seconds\n  beta %13.6f arc seconds\n  gama %13.6f arc seconds\n",
                     s.PAR(3), s.PAR(4), s.PAR(5));
-        std::printf("  scale %12.6f ppm\n", s.PAR(6));
+        std::fprintf(to, "  scale %12.6f ppm\n", s.PAR(6));
     } else if ((s.t_tr.tip == 2 || s.t_tr.tip == 3) && s.PAR.size() > 0) {
         static const char* labels = "abcdef";
-        std::printf("Parameters:\n");
+        std::fprintf(to, "Parameters:\n");
         for (Eigen::Index k = 0; k < s.PAR.size(); ++k)
-            std::printf("  %c %18.12f\n", labels[k], s.PAR(k));
+            std::fprintf(to, "  %c %18.12f\n", labels[k], s.PAR(k));
     }
     if (r.est3d) {
         const auto& e = *r.est3d;
-        std::printf("m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0], e.m0[1]);
-        std::printf("Iterations: %d\nCommon points: %zu\n", e.iter, e.vezne.ime.size());
+        std::fprintf(to, "m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0], e.m0[1]);
+        std::fprintf(to, "Iterations: %d\nCommon points: %zu\n", e.iter, e.vezne.ime.size());
         static const char axis[] = {'X', 'Y', 'Z'};
         int flagged = 0;
         for (std::size_t k = 0; k < e.vezne.ime.size(); ++k)
             for (int c = 0; c < 3; ++c) {
                 const auto idx = static_cast<Eigen::Index>(3 * k) + c;
                 if (e.v_st(idx) > 3.29 || e.tau(idx) > 1) {
-                    std::printf("Gross error (grobi pogresek): %s %c (std. residual %.3f, tau %.3f)\n",
+                    std::fprintf(to, "Gross error (grobi pogresek): %s %c (std. residual %.3f, tau %.3f)\n",
                                 platform::fromCp1250(e.vezne.ime[k]).c_str(), axis[c], e.v_st(idx), e.tau(idx));
                     ++flagged;
                 }
             }
         if (flagged == 0)
-            std::printf("No coordinate flagged as a gross error.\n");
+            std::fprintf(to, "No coordinate flagged as a gross error.\n");
         else
             platform::dialogs().warning("Med koordinatami veznih točk so grobi pogreški!",
                                         std::to_string(flagged) + " coordinate(s) of common points flagged by the tau "
                                                                   "test (listed on standard output and in the report)");
     }
     if (r.est2d) {
-        std::printf("m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
+        std::fprintf(to, "m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
                     r.est2d->vezne.ime.size());
     }
-    std::printf("Report: %s\n", r.report.string().c_str());
+    std::fprintf(to, "Report: %s\n", r.report.string().c_str());
+}
+
+// The options of the files besides the report, and "-" for the standard
+// input and output, checked before anything is read.
+void checkStreams(const TransformOptions& o)
+{
+    const bool conversion = o.type == "fila-tm" || o.type == "tm-fila";
+    if (o.start == "-" && o.end == "-")
+        throw UsageError("only one of --start and --end can be the standard input (-)");
+    if (o.varnik == "-")
+        throw UsageError("--varnik reads a file, not the standard input");
+    if (o.precision >= 0 && o.out.empty())
+        throw UsageError("--precision needs --out");
+    if (!o.out.empty() && o.mode == "params" && !conversion)
+        throw UsageError("--out needs transformed points: mode full or coords, or a conversion (fila-tm, tm-fila)");
+    if (!o.paramsJson.empty() && (conversion || o.mode == "coords"))
+        throw UsageError("--params-json needs an estimation: mode full or params of 3r7, 2r4 or 2r6");
+    if (o.out == "-" && o.paramsJson == "-")
+        throw UsageError("--out and --params-json cannot both be the standard output (-)");
+    if (o.report == "-")
+        throw UsageError("--report writes a file; the points go to the standard output with --out -");
 }
 
 int run(const TransformOptions& o)
@@ -266,6 +300,7 @@ int run(const TransformOptions& o)
                           ? std::vector<plot::Format>(std::begin(plot::kAllFormats), std::end(plot::kAllFormats))
                           : parseFormats(o.plotFormats);
     }
+    checkStreams(o);
 
     AppState s;
     s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -317,7 +352,7 @@ int run(const TransformOptions& o)
     }
 
     for (const std::string* file : {&o.start, &o.end, &o.varnik})
-        if (!file->empty())
+        if (!file->empty() && *file != "-")
             in.inputs.emplace_back(*file);
     if (tip <= 3 && (!o.paramsName.empty() || !o.saveParams.empty()))
         in.inputs.push_back(parFilePath(s.pot_prg, tip == 1 ? 7 : tip == 2 ? 4 : 6));
@@ -348,12 +383,13 @@ int run(const TransformOptions& o)
         in.data.a = in.data.b = platform::toCp1250(label);
     } else {
         if (!o.start.empty()) {
-            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), s.vhi))
+            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), o.csv,
+                               s.vhi))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
         if (!o.end.empty()) {
-            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), s.vhv))
+            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), o.csv, s.vhv))
                 return 1;
             in.data.b = std::filesystem::path(o.end).filename().string();
         }
@@ -393,9 +429,63 @@ int run(const TransformOptions& o)
         }
     }
 
+    // The files besides the report: none may be an input or the report.
+    const std::filesystem::path reportPath = in.workDir / in.izhod;
+    for (const std::string* file : {&o.out, &o.paramsJson}) {
+        if (file->empty() || *file == "-")
+            continue;
+        if (platform::sameFile(*file, reportPath) || std::filesystem::path(*file) == reportPath)
+            throw UsageError(*file + " is also the report (--report)");
+        for (const auto& input : in.inputs)
+            if (platform::sameFile(*file, input)) {
+                platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka", *file + " is the input " + input.string());
+                return 1;
+            }
+    }
+    if (!o.out.empty() && !o.paramsJson.empty() && o.out != "-" &&
+        (o.out == o.paramsJson || platform::sameFile(o.out, o.paramsJson)))
+        throw UsageError("--out and --params-json name the same file");
+
+    // The transformed points go into the file of --out as the computation
+    // hands them on; it is put in place once the computation has succeeded.
+    std::optional<IzhodTock> points;
+    if (!o.out.empty()) {
+        const bool csv = o.out != "-" && isCsvName(o.out);
+        if (!csv && s.vhi)
+            for (const auto& name : s.vhi->ime)
+                if (const auto why = IzhodTock::plainNameProblem(name); !why.empty()) {
+                    platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka",
+                                                 "--out " + o.out + ": point " + platform::fromCp1250(name) + ": " + why);
+                    return 1;
+                }
+        points.emplace(o.out == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv,
+                       o.order == "yx", o.precision < 0 ? 3 : o.precision);
+        in.tocke = &*points;
+    }
+    // Mode coords holds nothing but the start points: each point is
+    // transformed as its rows are written.
+    in.lean = true;
+
     const IzracunResult r = izracun(s, in);
     if (!r.ok)
         return 1;
+    if (points && points->started())
+        points->commit();
+    if (!o.paramsJson.empty() && (r.est3d || r.est2d)) {
+        ParExport e;
+        e.tip = tip;
+        e.tip1 = in.tip1;
+        e.tip2 = in.tip2;
+        e.tip3 = in.tip3;
+        e.t_tr = s.t_tr;
+        e.PAR = s.PAR;
+        e.est3d = r.est3d ? &*r.est3d : nullptr;
+        e.est2d = r.est2d ? &*r.est2d : nullptr;
+        platform::FileWriter json =
+            o.paramsJson == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(o.paramsJson);
+        json.write(parametersJson(e));
+        json.commit();
+    }
     if (!o.saveParams.empty()) {
         if (tip > 3 || s.PAR.size() == 0) {
             platform::dialogs().errorBox("Parametri se niso določeni/izbrani!", "Napaka");
@@ -404,8 +494,10 @@ int run(const TransformOptions& o)
         if (!appendParSet(s.pot_prg, par_tip(tip, in.tip3), o.saveParams, s.PAR))
             return 1;
     }
-    printSummary(s, r);
-    if (!o.plots.empty() && !writePlots(s, o.plots, plotFormats))
+    // Points or parameters on standard output keep it to themselves.
+    std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
+    printSummary(summary, s, r);
+    if (!o.plots.empty() && !writePlots(summary, s, o.plots, plotFormats))
         return 1;
     return 0;
 }
@@ -481,6 +573,23 @@ void addTransformCommand(CLI::App& app, int& status)
                     "replacing files of the same names");
     cmd->add_option("--plot-formats", o->plotFormats,
                     "Formats of --plots, comma-separated: png, tiff, jpeg, eps, emf, svg, pdf (default: all)");
+    cmd->add_option("--out", o->out,
+                    "Also write the transformed points to this file (the corrected coordinates where mode full makes "
+                    "them): name, the coordinates in the output type and --order, the height. A name *.csv gives "
+                    "CSV with a header line (name,x,y,H or name,fi,la,h); - writes to standard output (the summary "
+                    "then goes to standard error). The file reads back as a point file");
+    cmd->add_option("--precision", o->precision,
+                    "Decimals of --out for values in metres (default 3); degrees get six more (default 9)")
+        ->check(CLI::Range(0, 9));
+    cmd->add_flag("--csv", o->csv,
+                  "Read the point files (--start, --end) as CSV whatever their names (*.csv are read as CSV anyway): "
+                  "comma- or semicolon-separated fields, an optional header line, a decimal comma with semicolons, "
+                  "quoted names. --start - or --end - reads standard input");
+    cmd->add_option("--params-json", o->paramsJson,
+                    "After an estimation (mode full or params), write the parameters for other programs as JSON: "
+                    "model, direction, types, the parameters with units and standard deviations, the rotation "
+                    "convention, m0, iterations, common and flagged points, and a PROJ pipeline doing the same "
+                    "transformation; - writes to standard output");
     cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {

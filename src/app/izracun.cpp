@@ -1,11 +1,13 @@
 #include "app/izracun.h"
 
 #include "app/t_priprava.h"
+#include "engine/tran3d.h"
 #include "engine/par2d_p.h"
 #include "engine/par3d_7.h"
 #include "engine/tran2d_p.h"
 #include "engine/tran3d_7.h"
 #include "geodesy/elipgk.h"
+#include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
 #include "input/value_checks.h"
 #include "platform/cp1250.h"
@@ -26,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <unordered_map>
 
@@ -66,6 +69,20 @@ void checkValues(const PointSet& p, int transformationType, const char* which)
     }
 }
 
+// The points of `koo` (coordinates in columns 1 and 2, the height in column 3
+// when `heights`) to the sink, each corrected by (vx, vy) when given.
+void toSink(PointSink* sink, int type, bool heights, const Names& names, const Mat& koo, const Vec* vx = nullptr,
+            const Vec* vy = nullptr)
+{
+    if (!sink)
+        return;
+    sink->begin(type, heights);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (Eigen::Index i = 0; i < koo.rows(); ++i)
+        sink->point(names[static_cast<std::size_t>(i)], koo(i, 0) + (vx ? (*vx)(i) : 0.0),
+                    koo(i, 1) + (vy ? (*vy)(i) : 0.0), heights && koo.cols() > 2 ? koo(i, 2) : nan);
+}
+
 // Conversions D96/fi_la <-> D96/TM with geoid heights (types 4 and 5).
 void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& out)
 {
@@ -92,6 +109,9 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
             }
             out.report = in.workDir / in.izhod;
             izpis_etm(out.report, vhi, rez, in.redXY, geoid);
+            // A projection that stopped left rows of 0: no points to hand on.
+            if (tm.rows() == n1)
+                toSink(in.tocke, 2, true, vhi.ime, rez.koo);
         } else {
             const Mat fl = gkelip(vhi.koo.leftCols(2), n1, 2, 1);
             rez.koo.topLeftCorner(fl.rows(), 2) = fl;
@@ -102,6 +122,8 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
             }
             out.report = in.workDir / in.izhod;
             izpis_tme(out.report, vhi, rez, geoid);
+            if (fl.rows() == n1)
+                toSink(in.tocke, 1, true, vhi.ime, rez.koo);
         }
         out.ok = true;
         warnOutsideGeoidModel(namesWithoutHeight(vhi.ime, rez.koo, 3), geoid);
@@ -137,9 +159,15 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
         s.prik = prik_izr(*s.vhi, *s.vhv, *s.rez, out.est3d->vezne);
         s.prik->grobi = grobi3d(*out.est3d);
         izpis3d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, s.t_tr, s.PAR, *out.est3d, *s.prik, in.redXY);
+        // Plane output: the coordinates corrected by the interpolated residuals.
+        if (s.rez->tip > 1)
+            toSink(in.tocke, s.rez->tip, true, s.vhi->ime, s.rez->koo, &s.prik->vx, &s.prik->vy);
+        else
+            toSink(in.tocke, 1, true, s.vhi->ime, s.rez->koo);
         break;
     case 2:
         izpis3d_a(out.report, in.data, *s.vhi, *s.rez, s.t_tr, s.PAR, in.redXY);
+        toSink(in.tocke, s.rez->tip, true, s.vhi->ime, s.rez->koo);
         break;
     default:
         izpis3d_b(out.report, in.data, *s.vhi, *s.vhv, s.t_tr, s.PAR, *out.est3d);
@@ -177,14 +205,131 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
         s.prik = prik_izr2(*s.vhi, *s.vhv, *s.rez, out.est2d->vezne);
         s.prik->grobi = grobi2d(*out.est2d, npar);
         izpis2d_p(out.report, in.data, *s.vhi, *s.vhv, *s.rez, npar, s.t_tr, s.PAR, *out.est2d, *s.prik, in.redXY);
+        toSink(in.tocke, s.vhv->tip + 1, false, s.vhi->ime, s.rez->koo, &s.prik->vx, &s.prik->vy);
         break;
     case 2:
         izpis2d_a(out.report, in.data, *s.vhi, *s.vhv, *s.rez, npar, s.PAR, in.redXY);
+        toSink(in.tocke, s.vhv->tip + 1, false, s.vhi->ime, s.rez->koo);
         break;
     default:
         izpis2d_b(out.report, in.data, *s.vhi, *s.vhv, npar, s.t_tr, s.PAR, *out.est2d);
         break;
     }
+}
+
+// Mode "koordinat" of the spatial transformation, point by point (see
+// MainInputs::lean): the preparation of t_priprava for the start points, in
+// place and without the derived fields, then tran3d_7 for each point as its
+// row of the report is written.  The arithmetic is that of the matrix path
+// (the kernels are loops over the same one-point functions), and the checks
+// come in its order: impossible values, a start point outside the zone,
+// parameters, then a transformed point outside the zone or the geoid model's
+// data file, which fail the report half-way (its temporary file is removed).
+void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
+{
+    PointSet& vhi = *s.vhi;
+    checkValues(vhi, 1, "start points");
+    TTr& t = s.t_tr;
+    Rez& rez = *s.rez;
+    vhi.eli = vhi.tip < 3 ? 2 : 3;
+    s.vhv->eli = s.vhv->tip < 3 ? 2 : 3;
+    if (vhi.tip != 1)
+        t.vis = 3;
+    if (vhi.tip > 1 && rez.tip > 1)
+        t.vis = 4;
+    const Eigen::Index n = vhi.koo.rows();
+    if (vhi.tip > 1) {
+        stripZoneDigit(vhi.koo);
+        for (Eigen::Index i = 0; i < n; ++i)
+            if (!(vhi.koo(i, 1) >= 362000.0 && vhi.koo(i, 1) <= 638000.0)) {
+                ZoneProjection::eastingBox(i, vhi.koo(i, 1));
+                throw ComputationError("point outside the projection zone");
+            }
+    }
+    checkParameters(s.PAR, 7);
+
+    rez.eli = s.vhv->tip < 3 ? 2 : 3;
+    const ZoneProjection startPlane(vhi.eli, 1), endPlane(rez.eli, 1);
+    const CartesianConversion startCart(vhi.eli), endCart(rez.eli);
+    const Similarity similarity(s.PAR, 7);
+    const bool geoidHeights = t.vis < 3;
+    Names outside;
+    if (in.tocke)
+        in.tocke->begin(rez.tip, true);
+
+    const izpis::Vrstica3d vrstica = [&](Eigen::Index i, izpis::Tocka3d& row) {
+        double fi = vhi.koo(i, 0), la = vhi.koo(i, 1);
+        if (vhi.tip > 1)
+            startPlane.toGeodetic(vhi.koo(i, 0), vhi.koo(i, 1), fi, la);
+        const double h = t.vis == 1 ? 0.0 : vhi.koo(i, 2);
+        double X, Y, Z, x, y, z, efi, ela, eh;
+        startCart.toCartesian(fi, la, h, X, Y, Z);
+        similarity.apply(X, Y, Z, x, y, z);
+        endCart.toEllipsoidal(x, y, z, efi, ela, eh, i);
+        double gx, gy;
+        if (!endPlane.toPlane(efi, ela, gx, gy)) {
+            ZoneProjection::longitudeBox(i, ela);
+            throw ComputationError("tran3d_7: transformed point outside the projection zone");
+        }
+        double H;
+        if (geoidHeights) {
+            // N at the start point's latitude and longitude, as tran3d_7 takes it.
+            row.N = interg(fi, la, t.geoid, s.pot_prg);
+            row.imaN = true;
+            H = vhi.koo(i, 2) - row.N;
+            if (std::isnan(row.N))
+                outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
+        } else {
+            H = t.vis == 3 ? eh : vhi.koo(i, 2);
+        }
+        if (rez.tip == 1) {
+            row.koo[0] = efi;
+            row.koo[1] = ela;
+            row.koo[2] = eh;
+        } else {
+            row.koo[0] = gx;
+            row.koo[1] = gy;
+            row.koo[2] = H;
+        }
+        if (in.tocke)
+            in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], row.koo[0], row.koo[1], row.koo[2]);
+    };
+    out.report = in.workDir / in.izhod;
+    izpis3d_a(out.report, in.data, vhi, rez.tip, vrstica, t, s.PAR, in.redXY);
+    if (geoidHeights)
+        warnOutsideGeoidModel(outside, t.geoid);
+}
+
+// Mode "koordinat" of the plane transformations, point by point (see
+// MainInputs::lean): t_priprava2d on the start points in place, then tran2d_p
+// for each point as its row of the report is written.
+void ravninskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
+{
+    checkValues(*s.vhi, s.t_tr.tip, "start points");
+    // Nothing here can fail half-way, so the points are prepared where they are.
+    t_priprava2d(*s.vhi, *s.vhv, s.t_tr);
+    const int npar = s.t_tr.tip == 2 ? 4 : 6;
+    checkParameters(s.PAR, npar);
+    const PointSet& vhi = *s.vhi;
+    const Vec& P = s.PAR;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    if (in.tocke)
+        in.tocke->begin(s.vhv->tip + 1, false);
+    const izpis::Vrstica2d vrstica = [&](Eigen::Index i, double& xt, double& yt) {
+        // The formulas of tran2d_p.
+        const double x = vhi.koo(i, 0), y = vhi.koo(i, 1);
+        if (npar == 4) {
+            xt = P(0) * x - P(1) * y + P(2);
+            yt = P(1) * x + P(0) * y + P(3);
+        } else {
+            xt = P(0) * x + P(1) * y + P(2);
+            yt = P(3) * x + P(4) * y + P(5);
+        }
+        if (in.tocke)
+            in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], xt, yt, nan);
+    };
+    out.report = in.workDir / in.izhod;
+    izpis2d_a(out.report, in.data, vhi, *s.vhv, vrstica, npar, s.PAR, in.redXY);
 }
 
 // The input that `output` would overwrite, if any.
@@ -228,6 +373,49 @@ std::string duplicateDetails(const Duplicates& dup, const PointSet& p)
            std::to_string(p.ime.size()) + " points";
 }
 
+// Whether any two points share their name or their first two coordinates,
+// in time proportional to the points and with one open-addressing table of
+// point numbers (4 bytes a slot) instead of the grouping below, which is only
+// needed when there are pairs to count and list.
+bool anyDuplicate(const PointSet& p, bool twoColumns)
+{
+    const std::size_t n = p.ime.size();
+    std::size_t size = 16;
+    while (size < 2 * n)
+        size <<= 1;
+    const std::size_t mask = size - 1;
+    std::vector<std::uint32_t> table(size); // point number + 1; 0 = free
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t h = std::hash<std::string_view>()(p.ime[i]) & mask;; h = (h + 1) & mask) {
+            if (table[h] == 0) {
+                table[h] = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            if (p.ime[table[h] - 1] == p.ime[i])
+                return true;
+        }
+    }
+    if (!twoColumns)
+        return false;
+    std::fill(table.begin(), table.end(), 0u);
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto r = static_cast<Eigen::Index>(i);
+        // +0.0 folds -0 into 0: the two compare equal as numbers.
+        const double x = p.koo(r, 0) + 0.0, y = p.koo(r, 1) + 0.0;
+        const std::size_t key = std::hash<double>()(x) * 1000003u ^ std::hash<double>()(y);
+        for (std::size_t h = key & mask;; h = (h + 1) & mask) {
+            if (table[h] == 0) {
+                table[h] = static_cast<std::uint32_t>(i + 1);
+                break;
+            }
+            const auto j = static_cast<Eigen::Index>(table[h] - 1);
+            if (p.koo(j, 0) + 0.0 == x && p.koo(j, 1) + 0.0 == y)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 Duplicates duplicatePoints(const PointSet& p, std::size_t limit)
@@ -253,6 +441,8 @@ Duplicates duplicatePoints(const PointSet& p, std::size_t limit)
     };
     const std::size_t n = p.ime.size();
     const bool twoColumns = p.koo.cols() >= 2 && static_cast<std::size_t>(p.koo.rows()) >= n;
+    if (n < UINT32_MAX && !anyDuplicate(p, twoColumns))
+        return Duplicates{};
     std::vector<std::uint32_t> nameGroup(n), posGroup(n), bothGroup(n);
     std::vector<std::uint32_t> nameCount, posCount, bothCount;
     {
@@ -408,7 +598,9 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
     s.prik.reset();
 
     try {
-        if (s.t_tr.tip == 1)
+        if (in.lean && s.t_tr.izr == 2)
+            (s.t_tr.tip == 1 ? prostorskaTocke : ravninskaTocke)(s, in, out);
+        else if (s.t_tr.tip == 1)
             prostorska(s, in, out);
         else
             ravninska(s, in, out);

@@ -21,6 +21,24 @@
 
 namespace kolmo {
 
+// Receives the transformed points of a computation, for a coordinate file
+// (kolmo-cli --out): one call per start point, in their order, with the
+// values of the report's last table of points -- the coordinates corrected
+// by the interpolated residuals where the computation makes them (mode
+// "parametrov in koordinat" with plane output), otherwise the transformed
+// ones.  Coordinates in Kolmo's order: latitude and longitude in decimal
+// degrees, or x (northing) and y (easting) in metres; the height of that
+// table (NaN for a point outside the geoid model).  A computation that only
+// estimates parameters calls nothing.
+class PointSink {
+public:
+    virtual ~PointSink() = default;
+    // Before the first point: the coordinate type (1 D96/fi_la, 2 D96/TM,
+    // 3 D48/GK) and whether the points carry a height (the plane models do not).
+    virtual void begin(int coordinateType, bool heights) = 0;
+    virtual void point(const std::string& name, double a, double b, double h) = 0;
+};
+
 // The main window's controls as the computation reads them.
 struct MainInputs {
     DataLabels data;                  // texts of the start-file and end-file labels
@@ -34,6 +52,14 @@ struct MainInputs {
     // project file, the parameter database the parameters come from or go to):
     // the report may be none of them.
     std::vector<std::filesystem::path> inputs;
+    // Where the transformed points go besides the report (none: only the report).
+    PointSink* tocke = nullptr;
+    // Mode "koordinat" with the least memory (kolmo-cli): the start points are
+    // prepared in place, and each point is transformed as its row of the
+    // report is written, so that nothing but the start points is held; rez
+    // keeps its type and ellipsoid but no coordinates.  A failure may leave
+    // the start points prepared (zone digit removed).
+    bool lean = false;
 };
 
 // What a computation produced besides AppState, for summaries.

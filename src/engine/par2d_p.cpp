@@ -103,6 +103,7 @@ Par2dResult estimate(Vezne vezne)
     double maxd = 1;
     int iter = 0;
     double vQv = 0; // v^T Q^-1 v of the current iteration
+    MatP Nlast = MatP::Zero(); // normal matrix of the current iteration (centred parameters)
     while (maxd > kThreshold) {
         MatP N = MatP::Zero();
         VecP t = VecP::Zero();
@@ -138,6 +139,7 @@ Par2dResult estimate(Vezne vezne)
             throw ComputationError("par2d_p: singular normal matrix (coincident or collinear common points)");
 
         const VecP delta = centredToModel<P>(N.partialPivLu().solve(t), xm, ym);
+        Nlast = N;
         if (!delta.allFinite())
             throw ComputationError("par2d_p: non-finite parameter correction");
         x0 += delta;
@@ -154,6 +156,14 @@ Par2dResult estimate(Vezne vezne)
     Par2dResult r;
     r.PAR = x0;
     r.m0 = std::sqrt(vQv / static_cast<double>(2 * n - P));
+    // Covariance of the parameters m0^2 N^-1: N belongs to the centred
+    // parameters, which map to the model's by the linear change C of
+    // centredToModel, so Cov = m0^2 C N^-1 C^T.
+    MatP C;
+    for (int j = 0; j < P; ++j)
+        C.col(j) = centredToModel<P>(VecP::Unit(j), xm, ym);
+    const MatP cov = r.m0 * r.m0 * (C * Nlast.partialPivLu().inverse() * C.transpose());
+    r.sdPAR = cov.diagonal().cwiseSqrt();
     r.iter = iter;
     r.vezne = std::move(vezne);
     return r;

@@ -295,6 +295,17 @@ Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
     res.m0 = {std::sqrt(var1) * kUnit, std::sqrt(var2)};
     res.Zyt *= var2;
 
+    // Standard deviations of the parameters, sqrt(var2 Qdd(j, j)).  With the
+    // coordinates in 100 km and the variances in m^2, Qdd carries the factor
+    // 1e10 of those units (see above): for the translations it is in m^2 as
+    // it stands; the angles (rad) and the scale (1) lose the factor, hence
+    // the division by 1e5 before the conversion to arc seconds and ppm.
+    res.sdPAR.resize(7);
+    for (int j = 0; j < 7; ++j) {
+        const double sd = std::sqrt(var2 * Qdd(j, j));
+        res.sdPAR(j) = j < 3 ? sd : j < 6 ? sd / kUnit * kRadToSec : sd / kUnit * 1e6;
+    }
+
     // 11.-12. Standardised differences and Pope's tau test: per-coordinate
     // level alpha / 3n, tau_c = sqrt(r F / (r - 1 + F)), F = F^-1(1 - alpha/3n;
     // 1, r - 1), r = 3n - 7.  With an exact fit (var2 = 0) both the
@@ -315,7 +326,7 @@ Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
         }
 
     if (!res.PAR.allFinite() || !std::isfinite(res.m0[0]) || !std::isfinite(res.m0[1]) || !res.Zyt.allFinite() ||
-        !res.v_st.allFinite() || !res.tau.allFinite() || !vezne.t.allFinite())
+        !res.v_st.allFinite() || !res.tau.allFinite() || !vezne.t.allFinite() || !res.sdPAR.allFinite())
         throw ComputationError("par3d_7: non-finite result");
     return res;
 }

@@ -55,6 +55,11 @@ struct Par3dResult {
     Mat Zyt;
     Vec v_st;                       // 3n standardised differences
     Vec tau;                        // 3n tau-test ratios
+    // Standard deviations of the 7 parameters in the units of PAR (m, arc
+    // seconds, ppm): the diagonal of var2 N^-1, with var2 = m0[1]^2 (the
+    // variance factor the accuracy of the transformed points takes) and N the
+    // normal matrix of the last iteration.  The report does not print them.
+    Vec sdPAR;
 };
 
 // What the plane estimation returns.
@@ -63,6 +68,10 @@ struct Par2dResult {
     Vezne vezne; // i, v, ime (no t)
     double m0 = 0;
     int iter = 0;
+    // Standard deviations of the parameters in the units of PAR: the diagonal
+    // of m0^2 N^-1 with N the normal matrix of the last iteration (the report
+    // does not print them).
+    Vec sdPAR;
 };
 
 // Texts of the start-file and end-file labels (`b` empty for a Varnik project).

@@ -42,11 +42,21 @@ Mat tran3d(const Mat& X, const Vec& PAR, int nPar)
         Yt = (s * X.leftCols(3)).rowwise() + d;
         return Yt;
     }
-    const Eigen::Matrix3d R = rot3d(arcsecToRad(PAR(3)), arcsecToRad(PAR(4)), arcsecToRad(PAR(5)));
-    const double s = nPar == 7 ? PAR(6) / 1e6 + 1.0 : 1.0;
-    // Row form of y = d + s R x for all points at once: Y = d + s X R^T.
-    Yt = (s * (X.leftCols(3) * R.transpose())).rowwise() + d;
+    const Similarity similarity(PAR, nPar);
+    for (Eigen::Index i = 0; i < n; ++i)
+        similarity.apply(X(i, 0), X(i, 1), X(i, 2), Yt(i, 0), Yt(i, 1), Yt(i, 2));
     return Yt;
+}
+
+Similarity::Similarity(const Vec& PAR, int nPar)
+{
+    if ((nPar != 6 && nPar != 7) || PAR.size() < nPar)
+        throw std::invalid_argument("Similarity: six or seven parameters needed");
+    R_ = rot3d(arcsecToRad(PAR(3)), arcsecToRad(PAR(4)), arcsecToRad(PAR(5)));
+    s_ = nPar == 7 ? PAR(6) / 1e6 + 1.0 : 1.0;
+    d_[0] = PAR(0);
+    d_[1] = PAR(1);
+    d_[2] = PAR(2);
 }
 
 } // namespace kolmo

@@ -40,4 +40,26 @@ double arcsecToRad(double sec);
 
 Mat tran3d(const Mat& X, const Vec& PAR, int nPar);
 
+// y = d + s R x of six or seven parameters (nPar as above) for one point at a
+// time, for computations that stream their points; tran3d applies it to
+// every row, so both give the same values to the last bit.  The operations
+// go in the order y_k = d_k + ((s X) R_k1 + (s Y) R_k2 + (s Z) R_k3): the
+// scale on the coordinates first, then the rows of R.
+class Similarity {
+public:
+    Similarity(const Vec& PAR, int nPar);
+    void apply(double X, double Y, double Z, double& x, double& y, double& z) const
+    {
+        const double sx = s_ * X, sy = s_ * Y, sz = s_ * Z;
+        x = d_[0] + (sx * R_(0, 0) + sy * R_(0, 1) + sz * R_(0, 2));
+        y = d_[1] + (sx * R_(1, 0) + sy * R_(1, 1) + sz * R_(1, 2));
+        z = d_[2] + (sx * R_(2, 0) + sy * R_(2, 1) + sz * R_(2, 2));
+    }
+
+private:
+    Eigen::Matrix3d R_;
+    double s_;
+    double d_[3];
+};
+
 } // namespace kolmo

@@ -19,33 +19,6 @@ constexpr double kFootpointTolerance = 0.0001; // m
 // cap only keeps absurd input (an x of 1e300) from spinning for ever.
 constexpr int kFootpointMaxSteps = 200;
 
-// Meridian-arc series coefficients, computed once per call.
-struct MeridianArc {
-    double a, b, e2sq, ep2sq, A1, B1, C, D, E;
-
-    explicit MeridianArc(int elip)
-    {
-        const Ellipsoid el = parelip(elip);
-        a = el.a;
-        b = el.b;
-        e2sq = el.e * el.e;
-        ep2sq = el.e2 * el.e2;
-        const double e2 = e2sq, e4 = e2 * e2, e6 = e4 * e2, e8 = e6 * e2;
-        A1 = 1 + 3.0 / 4 * e2 + 45.0 / 64 * e4 + 175.0 / 256 * e6 + 11025.0 / 16384 * e8;
-        B1 = 3.0 / 4 * e2 + 15.0 / 16 * e4 + 525.0 / 512 * e6 + 2205.0 / 2048 * e8;
-        C = 15.0 / 64 * e4 + 105.0 / 256 * e6 + 2205.0 / 4096 * e8;
-        D = 35.0 / 512 * e6 + 315.0 / 2048 * e8;
-        E = 315.0 / 16384 * e8;
-    }
-
-    double operator()(double fi) const
-    {
-        return a * (1 - e2sq) *
-               (A1 * fi - B1 / 2 * std::sin(2 * fi) + C / 4 * std::sin(4 * fi) - D / 6 * std::sin(6 * fi) +
-                E / 8 * std::sin(8 * fi));
-    }
-};
-
 // The kernels read columns 1 and 2 of rows 1..n; anything less would read
 // past the matrix.
 void checkShape(const Mat& A, Eigen::Index n)
@@ -63,20 +36,45 @@ void zoneError(Eigen::Index row, const char* what, double value, const char* uni
     platform::dialogs().errorBox("Izven obmocja 5.cone GK!", "Napaka", text);
 }
 
-// Plane (already without false origin and scale) -> geodetic, radians.
-std::pair<double, double> inverse(const MeridianArc& M, double xp, double yp)
+} // namespace
+
+// Meridian-arc series coefficients, computed once per projection.
+ZoneProjection::ZoneProjection(int elip, int mod) : k_(mod == 1 ? kScale : 1.0)
 {
-    double fi = 2 * xp / (M.a + M.b);
+    const Ellipsoid el = parelip(elip);
+    a_ = el.a;
+    b_ = el.b;
+    e2sq_ = el.e * el.e;
+    ep2sq_ = el.e2 * el.e2;
+    const double e2 = e2sq_, e4 = e2 * e2, e6 = e4 * e2, e8 = e6 * e2;
+    A1_ = 1 + 3.0 / 4 * e2 + 45.0 / 64 * e4 + 175.0 / 256 * e6 + 11025.0 / 16384 * e8;
+    B1_ = 3.0 / 4 * e2 + 15.0 / 16 * e4 + 525.0 / 512 * e6 + 2205.0 / 2048 * e8;
+    C_ = 15.0 / 64 * e4 + 105.0 / 256 * e6 + 2205.0 / 4096 * e8;
+    D_ = 35.0 / 512 * e6 + 315.0 / 2048 * e8;
+    E_ = 315.0 / 16384 * e8;
+}
+
+double ZoneProjection::arc(double fi) const
+{
+    return a_ * (1 - e2sq_) *
+           (A1_ * fi - B1_ / 2 * std::sin(2 * fi) + C_ / 4 * std::sin(4 * fi) - D_ / 6 * std::sin(6 * fi) +
+            E_ / 8 * std::sin(8 * fi));
+}
+
+// Plane (already without false origin and scale) -> geodetic, radians.
+std::pair<double, double> ZoneProjection::inverse(double xp, double yp) const
+{
+    double fi = 2 * xp / (a_ + b_);
     for (int step = 0; step < kFootpointMaxSteps; ++step) {
-        const double d = xp - M(fi);
+        const double d = xp - arc(fi);
         if (!(std::abs(d) > kFootpointTolerance))
             break;
-        fi += 2 * d / (M.a + M.b);
+        fi += 2 * d / (a_ + b_);
     }
     const double sf = std::sin(fi), cf = std::cos(fi);
-    const double N = M.a / std::sqrt(1 - M.e2sq * sf * sf);
+    const double N = a_ / std::sqrt(1 - e2sq_ * sf * sf);
     const double t = std::tan(fi);
-    const double eta2 = M.ep2sq * cf * cf;
+    const double eta2 = ep2sq_ * cf * cf;
     const double t2 = t * t, t4 = t2 * t2;
     const double N2 = N * N, N3 = N2 * N, N4 = N2 * N2, N5 = N4 * N, N6 = N4 * N2;
     const double y2 = yp * yp, y3 = y2 * yp, y4 = y2 * y2, y5 = y4 * yp, y6 = y4 * y2;
@@ -88,35 +86,64 @@ std::pair<double, double> inverse(const MeridianArc& M, double xp, double yp)
     return {fi1, l};
 }
 
-} // namespace
+bool ZoneProjection::toPlane(double fiDeg, double laDeg, double& xOut, double& yOut) const
+{
+    if (!(laDeg >= 13.25 && laDeg <= 16.75))
+        return false;
+    const double fi = fiDeg * kPi / 180.0;
+    const double la = laDeg * kPi / 180.0;
+    const double l = la - kLambda0;
+    const double sf = std::sin(fi), cf = std::cos(fi);
+    const double N = a_ / std::sqrt(1 - e2sq_ * sf * sf);
+    const double t = std::tan(fi), t2 = t * t, t4 = t2 * t2;
+    const double eta2 = ep2sq_ * cf * cf, eta4 = eta2 * eta2;
+    const double X = arc(fi);
+    const double l2 = l * l, l3 = l2 * l, l4 = l2 * l2, l5 = l4 * l, l6 = l4 * l2;
+    const double c3 = cf * cf * cf, c5 = c3 * cf * cf;
+    const double x = X + l2 / 2 * N * sf * cf + l4 / 24 * N * sf * c3 * (5 - t2 + 9 * eta2 + 4 * eta4) +
+                     l6 / 720 * N * sf * c5 * (61 - 58 * t2 + t4);
+    const double y = l * N * cf + l3 / 6 * N * c3 * (1 + eta2 - t2) +
+                     l5 / 120 * N * c5 * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2);
+    xOut = k_ * x - kFalseNorthing;
+    yOut = k_ * y + kFalseEasting;
+    return true;
+}
+
+bool ZoneProjection::toGeodetic(double x, double y, double& fiOut, double& laOut) const
+{
+    if (!(y >= 362000.0 && y <= 638000.0))
+        return false;
+    const double xp = (x + kFalseNorthing) / k_;
+    const double yp = (y - kFalseEasting) / k_;
+    const auto [fi, l] = inverse(xp, yp);
+    fiOut = fi * 180.0 / kPi;
+    laOut = l * 180.0 / kPi + 15.0;
+    return true;
+}
+
+void ZoneProjection::longitudeBox(Eigen::Index row, double la)
+{
+    zoneError(row, "longitude", la, "deg", "13.25 to 16.75 deg E");
+}
+
+void ZoneProjection::eastingBox(Eigen::Index row, double y)
+{
+    zoneError(row, "easting", y, "m", "362000 to 638000 m");
+}
 
 Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
 {
     checkShape(A, n);
-    const MeridianArc M(elip);
+    const ZoneProjection P(elip, mod);
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
-        if (!(A(i, 1) >= 13.25 && A(i, 1) <= 16.75)) {
-            zoneError(i, "longitude", A(i, 1), "deg", "13.25 to 16.75 deg E");
+        double x, y;
+        if (!P.toPlane(A(i, 0), A(i, 1), x, y)) {
+            ZoneProjection::longitudeBox(i, A(i, 1));
             return B.topRows(i).eval();
         }
-        const double fi = A(i, 0) * kPi / 180.0;
-        const double la = A(i, 1) * kPi / 180.0;
-        const double l = la - kLambda0;
-        const double sf = std::sin(fi), cf = std::cos(fi);
-        const double N = M.a / std::sqrt(1 - M.e2sq * sf * sf);
-        const double t = std::tan(fi), t2 = t * t, t4 = t2 * t2;
-        const double eta2 = M.ep2sq * cf * cf, eta4 = eta2 * eta2;
-        const double X = M(fi);
-        const double l2 = l * l, l3 = l2 * l, l4 = l2 * l2, l5 = l4 * l, l6 = l4 * l2;
-        const double c3 = cf * cf * cf, c5 = c3 * cf * cf;
-        const double x = X + l2 / 2 * N * sf * cf + l4 / 24 * N * sf * c3 * (5 - t2 + 9 * eta2 + 4 * eta4) +
-                         l6 / 720 * N * sf * c5 * (61 - 58 * t2 + t4);
-        const double y = l * N * cf + l3 / 6 * N * c3 * (1 + eta2 - t2) +
-                         l5 / 120 * N * c5 * (5 - 18 * t2 + t4 + 14 * eta2 - 58 * eta2 * t2);
-        const double k = mod == 1 ? kScale : 1.0;
-        B(i, 0) = k * x - kFalseNorthing;
-        B(i, 1) = k * y + kFalseEasting;
+        B(i, 0) = x;
+        B(i, 1) = y;
     }
     return B;
 }
@@ -124,19 +151,16 @@ Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
 Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
 {
     checkShape(A, n);
-    const MeridianArc M(elip);
+    const ZoneProjection P(elip, mod);
     Mat B(n, 2);
     for (Eigen::Index i = 0; i < n; ++i) {
-        if (!(A(i, 1) >= 362000.0 && A(i, 1) <= 638000.0)) {
-            zoneError(i, "easting", A(i, 1), "m", "362000 to 638000 m");
+        double fi, la;
+        if (!P.toGeodetic(A(i, 0), A(i, 1), fi, la)) {
+            ZoneProjection::eastingBox(i, A(i, 1));
             return B.topRows(i).eval();
         }
-        const double k = mod == 1 ? kScale : 1.0;
-        const double xp = (A(i, 0) + kFalseNorthing) / k;
-        const double yp = (A(i, 1) - kFalseEasting) / k;
-        const auto [fi, l] = inverse(M, xp, yp);
-        B(i, 0) = fi * 180.0 / kPi;
-        B(i, 1) = l * 180.0 / kPi + 15.0;
+        B(i, 0) = fi;
+        B(i, 1) = la;
     }
     return B;
 }
@@ -144,12 +168,13 @@ Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
 std::pair<double, double> tmelip(const Mat& A)
 {
     checkShape(A, A.rows());
-    const MeridianArc M(2);
+    const ZoneProjection P(2, 1);
     std::pair<double, double> out{0.0, 0.0};
     for (Eigen::Index i = 0; i < A.rows(); ++i) {
+        // No zone check here: the same series as toGeodetic beyond its limits.
         const double xp = (A(i, 0) + kFalseNorthing) / kScale;
         const double yp = (A(i, 1) - kFalseEasting) / kScale;
-        const auto [fi, l] = inverse(M, xp, yp);
+        const auto [fi, l] = P.inverse(xp, yp);
         out = {fi * 180.0 / kPi, l * 180.0 / kPi + 15.0};
     }
     return out;

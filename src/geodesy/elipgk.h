@@ -37,4 +37,27 @@ Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod);
 // several rows only the last row's result is returned.
 std::pair<double, double> tmelip(const Mat& A);
 
+// The projection of one point at a time, for computations that stream their
+// points: elipgk and gkelip are loops over it, so both give the same values to
+// the last bit.  toPlane refuses (returns false, assigns nothing) a longitude
+// outside [13.25, 16.75], toGeodetic an easting outside [362000, 638000];
+// zoneBox shows the box the kernels show for such a point (row from 0).
+class ZoneProjection {
+public:
+    ZoneProjection(int elip, int mod);
+    bool toPlane(double fi, double la, double& x, double& y) const;
+    bool toGeodetic(double x, double y, double& fi, double& la) const;
+    static void longitudeBox(Eigen::Index row, double la);
+    static void eastingBox(Eigen::Index row, double y);
+
+    // Plane coordinates already without false origin and scale -> latitude
+    // and longitude from the central meridian, radians; no zone check.
+    std::pair<double, double> inverse(double xp, double yp) const;
+
+private:
+    double arc(double fi) const;
+
+    double a_, b_, e2sq_, ep2sq_, A1_, B1_, C_, D_, E_, k_;
+};
+
 } // namespace kolmo

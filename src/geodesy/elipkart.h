@@ -30,4 +30,18 @@ namespace kolmo {
 Mat elipkart(const Mat& A, Eigen::Index n, int elip);
 Mat kartelip(const Mat& A, Eigen::Index n, int elip);
 
+// One point at a time, for computations that stream their points: elipkart
+// and kartelip are loops over it, so both give the same values to the last
+// bit.  toEllipsoidal throws the ComputationError of kartelip for the centre
+// of the Earth, naming `row` (from 0).
+class CartesianConversion {
+public:
+    explicit CartesianConversion(int elip);
+    void toCartesian(double fi, double la, double h, double& X, double& Y, double& Z) const;
+    void toEllipsoidal(double X, double Y, double Z, double& fi, double& la, double& h, Eigen::Index row) const;
+
+private:
+    double a_, b_, e2sq_, ep2sq_;
+};
+
 } // namespace kolmo

@@ -9,22 +9,51 @@
 // that the caller can warn); a file whose widest row has exactly two numbers
 // gets two more columns of 1 (unit standard deviations of a plane point set).  Names are kept byte for byte (Windows-1250).
 //
+// CSV point files (a name ending in ".csv" in any letter case, or
+// PointFileOptions::csv) hold the same rows as fields, the way spreadsheets
+// and GIS programs write them:
+//  - fields are separated by commas, or by semicolons when the first line
+//    holds a semicolon outside quotes; with semicolons a decimal comma is
+//    read as a decimal point (the spreadsheet form of countries that write
+//    decimal commas), with commas only the decimal point is a number's;
+//  - blanks and tabs around a field are dropped; a field may be enclosed in
+//    double quotes, inside which separators are text and "" stands for one
+//    quote (a name such as "T 1, north"); a quote left open ends the reading;
+//  - the first line is a header (left out) when none of its fields after the
+//    first is a number, as in "name,x,y,H";
+//  - the first field is the name, the next ones up to six the numbers; empty
+//    fields at the end of a row are left out (the row is short), an empty
+//    field before a number is refused.
+// Lines, byte-order mark, the bound on line length and NUL bytes are those of
+// the text reader (platform/textread.h) for both forms.
+//
+// The file name "-" stands for the standard input, read with the same bounds.
+//
 // The read fails as a whole with kolmo::FileError, whose text names the file,
 // the line and the token: a missing file ("File not found. (...)"), a token that
 // is not a finite number, a line with a name and no number, a file without any
 // data line, or a file that is no text (see platform/textread.h: a NUL byte, a
 // line longer than 1 MiB).  Callers show "Napacna oblika podatkov!" with that
 // text as the details.  `tip` is left at 0.
+//
+// Memory: the numbers are gathered in blocks and moved into the matrix column
+// by column, so that reading n points takes about the size of the points
+// themselves (a name and the numbers kept per point), not a multiple of it.
 #pragma once
 
 #include "platform/pointset.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kolmo {
+
+namespace platform {
+class LineReader;
+}
 
 // What the reading noticed besides the points, for messages that name lines.
 struct ReadNotes {
@@ -36,10 +65,28 @@ struct ReadNotes {
     std::vector<std::size_t> linesShorterThan(Eigen::Index n) const;
 };
 
-PointSet prebsi(const std::filesystem::path& dat, ReadNotes* notes = nullptr);
+struct PointFileOptions {
+    // CSV or blank-separated; by default by the file's name.
+    std::optional<bool> csv;
+    // Numbers kept per point (1 to 6): the matrix holds at most this many
+    // columns; ReadNotes still counts every number of a row.  A reader that
+    // uses three coordinates keeps three and saves the memory of the rest.
+    Eigen::Index keep = 6;
+};
 
-// The same reading applied to the text of a file already in memory.
-PointSet prebsiText(std::string_view text, ReadNotes* notes = nullptr);
+// Whether a file of this name is read as CSV: its extension is ".csv" in any
+// letter case.
+bool isCsvName(const std::filesystem::path& file);
+
+PointSet prebsi(const std::filesystem::path& dat, ReadNotes* notes = nullptr, const PointFileOptions& options = {});
+
+// The same reading from an open reader (the source of its messages), CSV when
+// options.csv is true.
+PointSet prebsi(platform::LineReader& reader, ReadNotes* notes, const PointFileOptions& options);
+
+// The same reading applied to the text of a file already in memory
+// (blank-separated unless options.csv).
+PointSet prebsiText(std::string_view text, ReadNotes* notes = nullptr, const PointFileOptions& options = {});
 
 // The warning of rows completed with 0 ("Opozorilo" through the platform's
 // dialogs): stored files may rely on the 0, so it is only a warning, naming

@@ -126,21 +126,10 @@ void syncFolder(const fs::path& file)
         (void)::fsync(fd.get());
 }
 
-// Writes straight into an existing file that is no regular file.
-void writeInPlace(const fs::path& file, std::string_view bytes)
-{
-    Fd fd(openRetrying(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (fd.get() < 0)
-        fail("cannot open", file, errno);
-    if (!writeAll(fd.get(), bytes))
-        fail("cannot write", file, errno);
-    if (!fd.close())
-        fail("cannot write", file, errno);
-}
-
-// Gives the finished temporary file the target's permissions, flushes it and
-// renames it over the target; removes it on any failure.
-void commit(int fdTemp, const fs::path& temporary, const fs::path& target, const struct stat* old)
+// Gives the finished temporary file the permission bits `mode` of the file it
+// replaces (none for a new file), flushes it and renames it over the target;
+// removes it on any failure.
+void commitTemporary(int fdTemp, const fs::path& temporary, const fs::path& target, const mode_t* mode)
 {
     Fd fd(fdTemp);
     auto undo = [&](const char* what, int err) {
@@ -148,7 +137,7 @@ void commit(int fdTemp, const fs::path& temporary, const fs::path& target, const
         ::unlink(temporary.c_str());
         fail(what, target, err);
     };
-    if (old && ::fchmod(fd.get(), old->st_mode & 07777) != 0)
+    if (mode && ::fchmod(fd.get(), *mode) != 0)
         undo("cannot set the permissions of", errno);
     if (::fsync(fd.get()) != 0)
         undo("cannot write", errno);
@@ -159,29 +148,130 @@ void commit(int fdTemp, const fs::path& temporary, const fs::path& target, const
     syncFolder(target);
 }
 
+// Pieces smaller than this are gathered before they go to the file.
+constexpr std::size_t kWriteBuffer = std::size_t(1) << 20;
+
 } // namespace
 
 void writeFileAtomic(const fs::path& target, std::string_view bytes)
 {
+    FileWriter file(target);
+    file.write(bytes);
+    file.commit();
+}
+
+FileWriter::FileWriter(const fs::path& target)
+{
     const fs::path file = resolveLinks(target);
+    name_ = file.string();
     struct stat old {};
     const bool exists = ::stat(file.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         fail("cannot write", file, EISDIR);
-    if (exists && !S_ISREG(old.st_mode))
-        return writeInPlace(file, bytes);
-
-    fs::path temporary;
-    const int fd = createTemporary(file, temporary);
-    if (fd < 0)
-        fail("cannot create a file beside", file, errno);
-    if (!writeAll(fd, bytes)) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        fail("cannot write", file, err);
+    target_ = file;
+    if (exists && !S_ISREG(old.st_mode)) {
+        // A terminal, /dev/null, a pipe: nothing to rename over.
+        fd_ = openRetrying(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0)
+            fail("cannot open", file, errno);
+        ownsFd_ = true;
+        return;
     }
-    commit(fd, temporary, file, exists ? &old : nullptr);
+    fd_ = createTemporary(file, temporary_);
+    if (fd_ < 0)
+        fail("cannot create a file beside", file, errno);
+    ownsFd_ = true;
+    replaces_ = exists;
+    mode_ = old.st_mode & 07777;
+}
+
+FileWriter FileWriter::standardOutput()
+{
+    FileWriter w;
+    w.fd_ = STDOUT_FILENO;
+    w.name_ = "standard output";
+    return w;
+}
+
+FileWriter::FileWriter(FileWriter&& other) noexcept
+    : target_(std::move(other.target_)), temporary_(std::move(other.temporary_)), name_(std::move(other.name_)),
+      fd_(other.fd_), ownsFd_(other.ownsFd_), replaces_(other.replaces_), mode_(other.mode_),
+      buffer_(std::move(other.buffer_))
+{
+    other.fd_ = -1;
+    other.ownsFd_ = false;
+    other.temporary_.clear();
+}
+
+FileWriter::~FileWriter() { abandon(); }
+
+void FileWriter::abandon() noexcept
+{
+    if (ownsFd_ && fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    ownsFd_ = false;
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+void FileWriter::flushBuffer()
+{
+    if (buffer_.empty())
+        return;
+    if (fd_ < 0)
+        throw FileError("cannot write " + name_ + ": the file is closed");
+    if (!writeAll(fd_, buffer_)) {
+        const int err = errno;
+        abandon();
+        throw FileError("cannot write " + name_ + ": " + osReason(err));
+    }
+    buffer_.clear();
+}
+
+void FileWriter::write(std::string_view bytes)
+{
+    if (buffer_.size() + bytes.size() <= kWriteBuffer) {
+        buffer_.append(bytes);
+        return;
+    }
+    flushBuffer();
+    if (bytes.size() < kWriteBuffer) {
+        buffer_.append(bytes);
+        return;
+    }
+    // A large piece goes out as it stands, without a copy.
+    if (fd_ < 0)
+        throw FileError("cannot write " + name_ + ": the file is closed");
+    if (!writeAll(fd_, bytes)) {
+        const int err = errno;
+        abandon();
+        throw FileError("cannot write " + name_ + ": " + osReason(err));
+    }
+}
+
+void FileWriter::commit()
+{
+    flushBuffer();
+    if (fd_ < 0)
+        throw FileError("cannot write " + name_ + ": the file is closed");
+    if (temporary_.empty()) {
+        const int fd = fd_;
+        const bool owns = ownsFd_;
+        fd_ = -1;
+        ownsFd_ = false;
+        if (owns && ::close(fd) != 0)
+            fail("cannot write", target_, errno);
+        return;
+    }
+    const int fd = fd_;
+    const fs::path temporary = std::move(temporary_);
+    temporary_.clear();
+    fd_ = -1;
+    ownsFd_ = false;
+    const mode_t mode = static_cast<mode_t>(mode_);
+    commitTemporary(fd, temporary, target_, replaces_ ? &mode : nullptr);
 }
 
 void writeFileAtomicVia(const fs::path& target, const std::function<void(const fs::path& temporary)>& write)
@@ -209,7 +299,8 @@ void writeFileAtomicVia(const fs::path& target, const std::function<void(const f
         ::unlink(temporary.c_str());
         fail("cannot write", file, err);
     }
-    commit(fd, temporary, file, exists ? &old : nullptr);
+    const mode_t mode = old.st_mode & 07777;
+    commitTemporary(fd, temporary, file, exists ? &mode : nullptr);
 }
 
 void appendLocked(const fs::path& file, std::string_view text, const std::function<void(LineReader& current)>& check)

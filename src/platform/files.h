@@ -15,6 +15,16 @@
 // (a terminal, /dev/null, a pipe) is written directly, as there is nothing to
 // rename over.
 //
+// FileWriter: the same rule for a file written piece by piece as its content
+// is produced, so that a large result never has to be held in memory whole:
+// the pieces go to the temporary file (through a buffer), and commit() flushes,
+// renames and so replaces the target in one step.  A writer that is destroyed
+// without commit() (an exception on the way) removes its temporary file and
+// leaves the target untouched.  A target that is no regular file is written
+// directly, and FileWriter::standardOutput() writes the process's standard
+// output, where commit() only flushes.  Failures throw FileError naming the
+// file (or "standard output") and the operating system's reason.
+//
 // appendLocked: the locked append of the parameter database.  The file (made
 // when missing) is opened for appending and locked exclusively (an advisory
 // lock that cooperating writers honour); `check` reads the content as it
@@ -39,6 +49,36 @@ void writeFileAtomic(const std::filesystem::path& target, std::string_view bytes
 // fills the temporary file whose name it is given.
 void writeFileAtomicVia(const std::filesystem::path& target,
                         const std::function<void(const std::filesystem::path& temporary)>& write);
+
+class FileWriter {
+public:
+    explicit FileWriter(const std::filesystem::path& target);
+    static FileWriter standardOutput();
+    FileWriter(FileWriter&& other) noexcept;
+    FileWriter& operator=(FileWriter&&) = delete;
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    ~FileWriter();
+
+    void write(std::string_view bytes);
+    // Flushes and puts the file in place; the writer is finished after it.
+    void commit();
+    // The target as messages name it.
+    const std::string& name() const { return name_; }
+
+private:
+    FileWriter() = default;
+    void flushBuffer();
+    void abandon() noexcept;
+
+    std::filesystem::path target_, temporary_; // temporary_ empty: written directly
+    std::string name_;
+    int fd_ = -1;
+    bool ownsFd_ = false;
+    bool replaces_ = false;  // the target existed: keep its permission bits
+    unsigned mode_ = 0;
+    std::string buffer_;
+};
 
 void appendLocked(const std::filesystem::path& file, std::string_view text,
                   const std::function<void(LineReader& current)>& check);

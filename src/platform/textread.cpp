@@ -84,6 +84,8 @@ LineReader LineReader::ofText(std::string_view text, std::string source)
     return LineReader(text, std::move(source));
 }
 
+LineReader LineReader::standardInput() { return LineReader(STDIN_FILENO, "standard input"); }
+
 LineReader::~LineReader()
 {
     if (ownsFd_)

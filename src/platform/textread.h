@@ -38,6 +38,9 @@ public:
     LineReader(int fd, std::string source, std::size_t blockSize = 1 << 16);
     // Reads text already in memory (kept by the caller while reading).
     static LineReader ofText(std::string_view text, std::string source = {});
+    // Reads the process's standard input (a point file given as "-"), with
+    // the same bounds as a file; messages name it "standard input".
+    static LineReader standardInput();
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;

@@ -8,7 +8,7 @@ namespace kolmo {
 void izpis2d_b(const std::filesystem::path& dat_r, const DataLabels& data, const PointSet& vhi,
                const PointSet& vhv, int nPar, const TTr& t_tr, const Vec& PAR, const Par2dResult& est)
 {
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     izpis::vrsta2d(out, nPar);
     out("\nIzračun transformacijskih parametrov");

@@ -19,18 +19,32 @@ void tabela2d(Izpis& out, const char* naslov, const PointSet& ps)
 void transformirane2d(Izpis& out, const char* naslov, int tip, const Names& imena, Eigen::Index n,
                       const Mat& Yt, int redXY)
 {
-    preveri(static_cast<Eigen::Index>(imena.size()) >= n, "names of the start points");
     preveri(n == 0 || (Yt.rows() >= n && Yt.cols() >= 2), "transformed coordinates");
+    transformirane2d(
+        out, naslov, tip, imena, n,
+        [&](Eigen::Index i, double& x, double& y) {
+            x = Yt(i, 0);
+            y = Yt(i, 1);
+        },
+        redXY);
+}
+
+void transformirane2d(Izpis& out, const char* naslov, int tip, const Names& imena, Eigen::Index n,
+                      const Vrstica2d& vrstica, int redXY)
+{
+    preveri(static_cast<Eigen::Index>(imena.size()) >= n, "names of the start points");
     out(naslov);
     if (tip == 1)
         out(redXY == 1 ? "D96/TM\n\ntocka           n            e\n" : "D96/TM\n\ntocka           e            n\n");
     else
         out(redXY == 1 ? "D48/GK\n\ntocka           x            y\n" : "D48/GK\n\ntocka           y            x\n");
     for (Eigen::Index i = 0; i < n; ++i) {
+        double x = 0, y = 0;
+        vrstica(i, x, y);
         if (redXY == 1)
-            out("%-8s %11.3f %12.3f\n", ime(imena, i), Yt(i, 0), Yt(i, 1));
+            out("%-8s %11.3f %12.3f\n", ime(imena, i), x, y);
         else
-            out("%-8s %11.3f %12.3f\n", ime(imena, i), Yt(i, 1), Yt(i, 0));
+            out("%-8s %11.3f %12.3f\n", ime(imena, i), y, x);
     }
 }
 

@@ -12,7 +12,7 @@ void izpis2d_p(const std::filesystem::path& dat_r, const DataLabels& data, const
                const PointSet& vhv, const Rez& rez, int nPar, const TTr& t_tr, const Vec& PAR,
                const Par2dResult& est, const Prik& prik, int redXY)
 {
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     izpis::vrsta2d(out, nPar);
     out("\nHelmertova transformacija: ");

@@ -8,7 +8,7 @@ namespace kolmo {
 void izpis3d_b(const std::filesystem::path& dat_r, const DataLabels& data, const PointSet& vhi,
                const PointSet& vhv, const TTr& t_tr, const Vec& PAR, const Par3dResult& est)
 {
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     out("Tip transformacije: 3R 7-parametrična podobnostna");
     out("\nIzračun transformacijskih parametrov");

@@ -57,11 +57,26 @@ void transformirane3d(Izpis& out, const char* naslov, const Names& imena, const 
     const Mat& Yt = rez.koo;
     preveri(static_cast<Eigen::Index>(imena.size()) >= Yt.rows(), "names of the transformed points");
     preveri(Yt.rows() == 0 || Yt.cols() >= 3, "columns of the transformed points");
+    // Ellipsoidal output has no geoid column of its own: N comes from the
+    // fourth column of the plane record; without one nothing is written.
+    const Mat& virN = rez.tip == 1 ? rez.gk : Yt;
+    transformirane3d(out, naslov, imena, rez.tip, Yt.rows(), vis, redXY, [&](Eigen::Index i, Tocka3d& t) {
+        for (Eigen::Index c = 0; c < 3; ++c)
+            t.koo[c] = Yt(i, c);
+        t.imaN = virN.cols() >= 4 && i < virN.rows();
+        t.N = t.imaN ? virN(i, 3) : 0.0;
+    });
+}
+
+void transformirane3d(Izpis& out, const char* naslov, const Names& imena, int rezTip, Eigen::Index n, int vis,
+                      int redXY, const Vrstica3d& vrstica)
+{
+    preveri(static_cast<Eigen::Index>(imena.size()) >= n, "names of the transformed points");
     out(naslov);
-    out(oznaka3d(rez.tip));
-    if (rez.tip == 1)
+    out(oznaka3d(rezTip));
+    if (rezTip == 1)
         out("\n\ntočka           fi                la             h");
-    else if (rez.tip == 2)
+    else if (rezTip == 2)
         out(redXY == 1 ? "\n\ntočka           n            e             H"
                        : "\n\ntočka           e            n             H");
     else
@@ -70,20 +85,20 @@ void transformirane3d(Izpis& out, const char* naslov, const Names& imena, const 
     const bool zN = vis < 3;
     if (zN)
         out("          N(int.)");
-    // Ellipsoidal output has no geoid column of its own: N comes from the
-    // fourth column of the plane record; without one nothing is written.
-    const Mat& virN = rez.tip == 1 ? rez.gk : Yt;
-    for (Eigen::Index i = 0; i < Yt.rows(); ++i) {
-        if (rez.tip == 1)
-            vrsticaDms(out, "\n%-8s %3d %02d %08.5f %5d %02d %08.5f %11.4f", ime(imena, i), Yt(i, 0), Yt(i, 1),
-                       {Yt(i, 2)});
+    Tocka3d t;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        t = Tocka3d{};
+        vrstica(i, t);
+        const double* Yt = t.koo;
+        if (rezTip == 1)
+            vrsticaDms(out, "\n%-8s %3d %02d %08.5f %5d %02d %08.5f %11.4f", ime(imena, i), Yt[0], Yt[1], {Yt[2]});
         else if (redXY == 1)
-            out("\n%-8s %12.3f %12.3f %12.3f", ime(imena, i), Yt(i, 0), Yt(i, 1), Yt(i, 2));
+            out("\n%-8s %12.3f %12.3f %12.3f", ime(imena, i), Yt[0], Yt[1], Yt[2]);
         else
-            out("\n%-8s %12.3f %12.3f %12.3f", ime(imena, i), Yt(i, 1), Yt(i, 0), Yt(i, 2));
-        if (zN && virN.cols() >= 4 && i < virN.rows()) {
-            out("%13.3f", virN(i, 3));
-            zunajSlo(out, virN(i, 3));
+            out("\n%-8s %12.3f %12.3f %12.3f", ime(imena, i), Yt[1], Yt[0], Yt[2]);
+        if (zN && t.imaN) {
+            out("%13.3f", t.N);
+            zunajSlo(out, t.N);
         }
     }
 }

@@ -64,7 +64,7 @@ void izpis3d_p(const std::filesystem::path& dat_r, const DataLabels& data, const
                const PointSet& vhv, const Rez& rez, const TTr& t_tr, const Vec& PAR, const Par3dResult& est,
                const Prik& prik, int redXY)
 {
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     out("Tip transformacije: 3R 7-parametrična podobnostna");
     out("\nVišine veznih točk v izračunu transf.par.: ");

@@ -16,7 +16,7 @@ void izpis_etm(const std::filesystem::path& dat_r, const PointSet& vhi, const Re
     preveri(Yt.rows() <= X.rows(), "rows of the converted points");
     preveri(Yt.rows() == 0 || Yt.cols() >= 4, "columns of the converted points");
 
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     out("Tip transformacije: Pretvorba koordinat iz D96/fi_la v D96/TM");
     izpis::visinskiModel(out, geoid);

@@ -29,7 +29,9 @@ struct Arg {
     Arg(const char* v) : vrsta(Vrsta::niz), s(v) {}
 };
 
-// Text of a report, written through ReportFile.
+// Text of a report, written through ReportFile: collected in memory, or
+// (constructed with the report's path) streamed into the temporary file of
+// its one-step writing as the rows are produced.
 //
 // Formats are UTF-8 literals; values are numbers and C strings.  A value that
 // is not a finite number (NaN, ±Inf) is written as "NaN", "Inf" or "-Inf" in
@@ -38,6 +40,9 @@ struct Arg {
 // Integer conversions ("%d") may be given a double holding a whole number.
 class Izpis {
 public:
+    Izpis() = default;
+    explicit Izpis(const std::filesystem::path& pot) : rf_(pot) {}
+
     template <class... A>
     void operator()(const char* utf8Format, A... args)
     {
@@ -53,9 +58,11 @@ public:
     // doubles that do not fit an int.
     void zapisi(const char* utf8Format, std::initializer_list<Arg> args) { posebna(utf8Format, args); }
 
+    // The text held in memory (all of it when not streamed).
     const std::string& besedilo() const { return rf_.text(); }
-    // Writes the report to `pot` (replacing it).  Throws FileError.
-    void shrani(const std::filesystem::path& pot) const { rf_.save(pot); }
+    // Writes the report to `pot` (replacing it); a streamed report is put in
+    // place.  Throws FileError.
+    void shrani(const std::filesystem::path& pot) { rf_.save(pot); }
 
 private:
     // Integers, strings and finite doubles go straight to printf.  Doubles are

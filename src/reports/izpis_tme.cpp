@@ -15,7 +15,7 @@ void izpis_tme(const std::filesystem::path& dat_r, const PointSet& vhi, const Re
     preveri(X.rows() == 0 || X.cols() >= 3, "columns of the points");
     preveri(X.rows() == 0 || (Yt.rows() >= X.rows() && Yt.cols() >= 4), "converted points");
 
-    izpis::Izpis out;
+    izpis::Izpis out(dat_r);
     izpis::glava(out);
     out("Tip transformacije: Pretvorba koordinat iz D96/TM v D96/fi_la");
     izpis::visinskiModel(out, geoid);

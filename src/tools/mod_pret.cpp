@@ -8,7 +8,6 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
-#include "reports/report_file.h"
 #include "tools/fixed_text.h"
 
 #include <algorithm>
@@ -22,16 +21,6 @@ constexpr double kZoneOffset = 5000000.0;
 
 void error(const char* message, const char* title = "Napaka") { platform::dialogs().errorBox(message, title); }
 
-// A projection or Cartesian conversion that stopped early (a point outside the
-// zone; the kernel has shown its own box) leaves the conversion without rows
-// for the remaining points: the whole conversion fails rather than writing a
-// file with points missing or misplaced.
-void requireRows(const Mat& M, Eigen::Index n)
-{
-    if (M.rows() != n)
-        throw ComputationError("conversion stopped before the last point");
-}
-
 // One line per point in the layouts of the tool's result file:
 //   "Elipsoidne"                 "%-12s %12.9f %14.9f %12.3f\n"  name, fi, la, h
 //   "3R-Kartezične"              "%-12s %10.3f %12.3f %12.3f\n"  name, X, Y, Z
@@ -40,38 +29,39 @@ void requireRows(const Mat& M, Eigen::Index n)
 // The text is ASCII apart from the names, which are written as the bytes they
 // came with, so it is Windows-1250 as it stands.  Formatted by appendFixed,
 // which writes what printf writes, at a fraction of its cost.
-ReportFile resultText(const PointSet& vhi, const Mat& koo, const PretvoriSettings& s)
-{
-    if (s.tip_rez < 1 || s.tip_rez > 4)
-        throw Error("unknown result type");
-    const bool swap = s.tip_rez == 4;
-    const bool heights = s.tip_rez <= 2 || s.vis != 3;
-    const int w1 = s.tip_rez == 1 ? 12 : 10, w2 = s.tip_rez == 1 ? 14 : 12;
-    const int p12 = s.tip_rez == 1 ? 9 : 3;
-
-    ReportFile out;
-    std::string chunk;
-    const Eigen::Index n = koo.rows();
-    for (Eigen::Index i = 0; i < n; ++i) {
-        appendPadded(chunk, vhi.ime[static_cast<std::size_t>(i)].c_str(), 12);
+class ResultLines {
+public:
+    explicit ResultLines(const PretvoriSettings& s)
+        : swap_(s.tip_rez == 4), heights_(s.tip_rez <= 2 || s.vis != 3), w1_(s.tip_rez == 1 ? 12 : 10),
+          w2_(s.tip_rez == 1 ? 14 : 12), p12_(s.tip_rez == 1 ? 9 : 3)
+    {
+    }
+    void add(std::string& chunk, const std::string& name, double a, double b, double c) const
+    {
+        appendPadded(chunk, name.c_str(), 12);
         chunk += ' ';
-        appendFixed(chunk, koo(i, swap ? 1 : 0), w1, p12);
+        appendFixed(chunk, swap_ ? b : a, w1_, p12_);
         chunk += ' ';
-        appendFixed(chunk, koo(i, swap ? 0 : 1), w2, p12);
-        if (heights) {
+        appendFixed(chunk, swap_ ? a : b, w2_, p12_);
+        if (heights_) {
             chunk += ' ';
-            appendFixed(chunk, koo(i, 2), 12, 3);
+            appendFixed(chunk, c, 12, 3);
         }
         chunk += '\n';
-        if (chunk.size() > (1u << 16)) {
-            out.raw(chunk);
-            chunk.clear();
-        }
     }
-    out.raw(chunk);
-    return out;
-}
 
+private:
+    bool swap_, heights_;
+    int w1_, w2_, p12_;
+};
+
+// The conversion streams its points: every point goes through latitude,
+// longitude and height on the ellipsoid and out again, and its line goes to
+// the result file as it is made, so that nothing but the input points is held.
+// The failures come in the order of a conversion stage by stage over all
+// points: first the input conversion (a point outside the zone, the centre of
+// the Earth), then a point outside the zone of the output projection, then
+// the geoid model's file; only then is the result file made.
 void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod, const std::filesystem::path& pot_prg)
 {
     Mat& koo = vhi.koo;
@@ -93,61 +83,99 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
                 if (koo(i, j) > kZoneOffset)
                     koo(i, j) -= kZoneOffset;
 
-    // Everything goes through latitude, longitude and height on the ellipsoid.
-    Mat ek = koo;
-    if (s.tip_vh == 2) {
-        const Mat B = kartelip(koo, n, s.eli);
-        requireRows(B, n);
-        ek.leftCols(3) = B;
-    } else if (s.tip_vh == 3) {
-        const Mat B = gkelip(koo, n, s.eli, 1);
-        requireRows(B, n);
-        ek.leftCols(2) = B;
+    const ZoneProjection plane(s.eli, 1);
+    const CartesianConversion cartesian(s.eli);
+    // Latitude, longitude and height on the ellipsoid of point i.
+    const auto ellipsoidal = [&](Eigen::Index i, double& fi, double& la, double& h) {
+        if (s.tip_vh == 2) {
+            cartesian.toEllipsoidal(koo(i, 0), koo(i, 1), koo(i, 2), fi, la, h, i);
+            return;
+        }
+        fi = koo(i, 0);
+        la = koo(i, 1);
+        h = koo(i, 2);
+        if (s.tip_vh == 3 && !plane.toGeodetic(koo(i, 0), koo(i, 1), fi, la)) {
+            ZoneProjection::eastingBox(i, koo(i, 1));
+            throw ComputationError("conversion stopped before the last point");
+        }
+    };
+
+    // The input conversion of every point, and the first point the output
+    // projection would refuse.
+    Eigen::Index outsideRow = -1;
+    double outsideLongitude = 0;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        double fi, la, h;
+        ellipsoidal(i, fi, la, h);
+        if (s.tip_rez >= 3 && outsideRow < 0 && !(la >= 13.25 && la <= 16.75)) {
+            outsideRow = i;
+            outsideLongitude = la;
+        }
+    }
+    if (outsideRow >= 0) {
+        ZoneProjection::longitudeBox(outsideRow, outsideLongitude);
+        throw ComputationError("conversion stopped before the last point");
     }
 
-    Mat out = ek;
-    const bool geoidHeights = (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) || (s.tip_rez >= 3 && s.vis == 1);
-    if (s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3) {
-        // Height above sea level with the plane coordinates -> ellipsoidal height.
-        for (Eigen::Index i = 0; i < n; ++i)
-            out(i, 2) = ek(i, 2) + interg(ek(i, 0), ek(i, 1), s.geoid, pot_prg);
-    }
-    if (s.tip_rez == 2) {
-        const Mat B = elipkart(ek, n, s.eli);
-        requireRows(B, n);
-        out.leftCols(3) = B;
-    } else if (s.tip_rez >= 3) {
-        const Mat B = elipgk(ek, n, s.eli, 1);
-        requireRows(B, n);
-        out.leftCols(2) = B;
-        if (s.vis == 1)
-            for (Eigen::Index i = 0; i < n; ++i)
-                out(i, 2) = ek(i, 2) - interg(ek(i, 0), ek(i, 1), s.geoid, pot_prg);
-    }
-
-    resultText(vhi, out, s).save(izhod);
-
+    const bool toEllipsoidal = s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3; // H + N
+    const bool toSeaLevel = s.tip_rez >= 3 && s.vis == 1;                     // h - N
+    const bool geoidHeights = toEllipsoidal || toSeaLevel;
     if (geoidHeights) {
-        Names outside;
-        for (Eigen::Index i = 0; i < n; ++i)
-            if (std::isnan(out(i, 2)))
-                outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
-        warnOutsideGeoidModel(outside, s.geoid);
+        // The model is loaded (or its file refused) before the result file is made.
+        if (s.geoid == 1)
+            (void)vrp2016Model(pot_prg);
+        else
+            (void)amg2000Model(pot_prg);
     }
+
+    platform::FileWriter file = izhod == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(izhod);
+    const ResultLines lines(s);
+    Names outside;
+    std::string chunk;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        double fi, la, h;
+        ellipsoidal(i, fi, la, h);
+        double a = fi, b = la, c = h;
+        if (toEllipsoidal)
+            c = h + interg(fi, la, s.geoid, pot_prg);
+        if (s.tip_rez == 2) {
+            cartesian.toCartesian(fi, la, h, a, b, c);
+        } else if (s.tip_rez >= 3) {
+            plane.toPlane(fi, la, a, b);
+            if (toSeaLevel)
+                c = h - interg(fi, la, s.geoid, pot_prg);
+        }
+        if (geoidHeights && std::isnan(c))
+            outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
+        lines.add(chunk, vhi.ime[static_cast<std::size_t>(i)], a, b, c);
+        if (chunk.size() > (1u << 16)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk);
+    file.commit();
+
+    if (geoidHeights)
+        warnOutsideGeoidModel(outside, s.geoid);
 }
 
 } // namespace
 
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes)
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes,
+           std::optional<bool> csv)
 {
     platform::BusyBracket busy;
     ReadNotes read;
+    const std::string source = file == "-" ? std::string("standard input") : file.string();
     try {
-        PointSet points = prebsi(file, &read);
+        PointFileOptions options;
+        options.csv = csv;
+        options.keep = 3; // the conversion uses three coordinates: the rest is not kept
+        PointSet points = prebsi(file, &read, options);
         if (points.koo.cols() < 3)
-            throw FileError(file.string() + ": " + std::to_string(points.koo.cols()) +
-                            " number(s) per point, three coordinates needed");
-        points.koo = points.koo.leftCols(3).eval();
+            throw FileError(source + ": " +
+                            std::to_string(points.koo.cols()) + " number(s) per point, three coordinates needed");
         if (read.width == 2)
             points.koo.col(2).setZero();
         vhi = std::move(points);
@@ -157,11 +185,11 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, Read
     }
     if (read.width == 2)
         platform::dialogs().warning("Datoteka ima le dve števili na točko; tretja koordinata je 0!",
-                                    file.string() + ": two numbers per point; the third coordinate (the height) "
+                                    source + ": two numbers per point; the third coordinate (the height) "
                                                     "is taken as 0, not as the unit standard deviation that "
                                                     "reading adds to plane point sets");
     warnShortRows(read.linesShorterThan(std::min<Eigen::Index>(read.width, 3)), std::min<Eigen::Index>(read.width, 3),
-                  file.string());
+                  source);
     if (notes)
         *notes = std::move(read);
     return true;
@@ -184,7 +212,7 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
         return false;
     }
     for (const auto& input : inputs)
-        if (platform::sameFile(izhod, input)) {
+        if (izhod != "-" && platform::sameFile(izhod, input)) {
             platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
                                          izhod + " is the input " + input.string());
             return false;

@@ -38,11 +38,15 @@ struct PretvoriSettings {
 // coordinate: the reading adds unit standard deviations as its columns 3 and
 // 4, and the first of them would be taken as a height of 1 m; the third
 // coordinate is 0 instead, with a warning.  `notes` receives what the reading
-// noticed (the line of each point).
-bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes = nullptr);
+// noticed (the line of each point).  The file is read as CSV or not as
+// `csv` says, by default by its name; "-" is the standard input.
+bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, ReadNotes* notes = nullptr,
+           std::optional<bool> csv = std::nullopt);
 
 // P R E T V O R I: converts vhi and writes the result file `izhod` (Windows-1250,
-// bare line feeds, replacing an existing file in one step).  Plane input
+// bare line feeds, replacing an existing file in one step; "-" is the standard
+// output).  The lines are written as the points are converted, so that only
+// the input points are held.  Plane input
 // coordinates above 5 000 000 lose their zone digit in vhi itself.  Geoid
 // heights come from the models in the program folder pot_prg.  Every failure
 // shows its error box (titled "Napaka", the cause as details) and returns
