@@ -19,12 +19,12 @@ struct Case {
     std::vector<std::string> args;  // kolmo-cli arguments
 };
 
-// "- `name.str`: `kolmo-cli transform ...`" lines of a README.
+// "- `name.str`: `../build/kolmo-cli transform ...`" lines of a README.
 std::vector<Case> casesFrom(const std::filesystem::path& readme)
 {
     std::vector<Case> cases;
     std::ifstream in(readme);
-    const std::regex line(R"(^- `([^`]+\.str)`: `kolmo-cli ([^`]+)`)");
+    const std::regex line(R"(^- `([^`]+\.str)`: `\.\./build/kolmo-cli ([^`]+)`)");
     std::string text;
     while (std::getline(in, text)) {
         std::smatch m;

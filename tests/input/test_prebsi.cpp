@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 using namespace kolmo;
 
@@ -113,4 +115,103 @@ TEST(Prebsi, MillionLinesInOnePass)
     EXPECT_EQ(p.koo(777, 3), 0.01);
     EXPECT_EQ(p.koo(999999, 3), 0.0);
     EXPECT_EQ(p.ime.back(), "P999999");
+}
+
+namespace {
+
+PointSet csv(std::string_view text, ReadNotes* notes = nullptr)
+{
+    PointFileOptions o;
+    o.csv = true;
+    return prebsiText(text, notes, o);
+}
+
+std::string csvFailure(std::string_view text)
+{
+    try {
+        csv(text);
+    } catch (const FileError& e) {
+        return e.what();
+    }
+    return "no failure";
+}
+
+} // namespace
+
+TEST(PrebsiCsv, SeparatorsHeaderQuotesAndDecimalCommas)
+{
+    // Commas: a decimal point only; the header line is left out.
+    PointSet p = csv("name,x,y,H\nT1,46.05,14.30,300\n T2 , 1e2 ,-2.5, 0 \n");
+    ASSERT_EQ(p.ime, (Names{"T1", "T2"}));
+    EXPECT_EQ(p.koo, (Mat(2, 3) << 46.05, 14.30, 300, 100, -2.5, 0).finished());
+
+    // Semicolons (decided by the first line): decimal commas, quoted names
+    // holding separators and quotes, "%" made "_" as in every point file.
+    p = csv("\"ime\";\"x\";\"y\"\r\n\"A; \"\"north\"\", 1\";46,0512;14,3021\r\n\"B%2\" ; 1,5 ; 2\r\n");
+    ASSERT_EQ(p.ime, (Names{"A; \"north\", 1", "B_2"}));
+    EXPECT_EQ(p.koo(0, 0), 46.0512);
+    EXPECT_EQ(p.koo(1, 0), 1.5);
+    EXPECT_EQ(p.koo.cols(), 4) << "two numbers: plane points with unit standard deviations";
+}
+
+TEST(PrebsiCsv, ShortRowsWidthAndKeptColumns)
+{
+    ReadNotes notes;
+    const PointSet p = csv("A,1,2,3,4,5,6,7,text\nB,1,2,,\nC,1\n", &notes);
+    EXPECT_EQ(notes.width, 6);
+    EXPECT_EQ(notes.counts, (std::vector<unsigned char>{6, 2, 1}));
+    EXPECT_EQ(notes.lines, (std::vector<std::size_t>{1, 2, 3}));
+    EXPECT_EQ(p.koo.row(1), (Eigen::RowVectorXd(6) << 1, 2, 0, 0, 0, 0).finished());
+
+    // Kept columns: the matrix holds three, the notes still count six.
+    PointFileOptions o;
+    o.csv = true;
+    o.keep = 3;
+    ReadNotes kept;
+    const PointSet q = prebsiText("A,1,2,3,4,5,6\nB,1,2\n", &kept, o);
+    EXPECT_EQ(q.koo, (Mat(2, 3) << 1, 2, 3, 1, 2, 0).finished());
+    EXPECT_EQ(kept.width, 6);
+    o.csv = false;
+    EXPECT_EQ(prebsiText("A 1 2\nB 3 4\n", nullptr, o).koo, (Mat(2, 3) << 1, 2, 1, 3, 4, 1).finished())
+        << "two numbers: the first unit standard deviation fills the third kept column";
+}
+
+TEST(PrebsiCsv, FaultsNameTheLineAndTheField)
+{
+    EXPECT_EQ(csvFailure("P1,x,2\n"), "line 1: 'x' is not a finite number");
+    EXPECT_EQ(csvFailure("A,1,2\nB,\"3,4\n"), "line 2: field 2: a quote that is not closed");
+    EXPECT_EQ(csvFailure("A,\"1\"x,2\n"), "line 1: field 2: text after its closing quote");
+    EXPECT_EQ(csvFailure("A,1,,2\n"), "line 1: point 'A': field 3 is empty");
+    EXPECT_EQ(csvFailure("A\n"), "line 1: point 'A' has no coordinates");
+    EXPECT_EQ(csvFailure("A,1\n,2\n"), "line 2: a point without a name (the first field is empty)");
+    EXPECT_EQ(csvFailure("name,x,y\n"), "no point in the file");
+    EXPECT_EQ(csvFailure("A,1,nan\n"), "line 1: 'nan' is not a finite number");
+}
+
+TEST(PrebsiCsv, ByNameAndLikeThePointFile)
+{
+    EXPECT_TRUE(isCsvName("a/b.csv"));
+    EXPECT_TRUE(isCsvName("B.CSV"));
+    EXPECT_FALSE(isCsvName("b.pod"));
+    EXPECT_FALSE(isCsvName("csv"));
+
+    // The example file as CSV reads to the same points as the file itself.
+    const auto pod = test::examplesDir() / "local" / "d48_gk_sd.pod";
+    const PointSet a = prebsi(pod);
+    std::string text = "name,x,y,H,sx,sy,sH\n";
+    for (std::size_t i = 0; i < a.ime.size(); ++i) {
+        text += a.ime[i];
+        for (Eigen::Index c = 0; c < a.koo.cols(); ++c) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, ",%.17g", a.koo(static_cast<Eigen::Index>(i), c));
+            text += buf;
+        }
+        text += '\n';
+    }
+    const auto file = std::filesystem::temp_directory_path() / ("kolmo_prebsi_" + std::to_string(::getpid()) + ".csv");
+    std::ofstream(file) << text;
+    const PointSet b = prebsi(file);
+    std::filesystem::remove(file);
+    EXPECT_EQ(b.ime, a.ime);
+    EXPECT_EQ(b.koo, a.koo);
 }

@@ -1,5 +1,7 @@
 // The report writer's formatting, header date, name matching and file errors.
 #include "platform/errors.h"
+#include "platform/files.h"
+#include "reports/report_file.h"
 #include "reports/gradniki.h"
 #include "reports/izpis_etm.h"
 #include "reports/izpis_glava.h"
@@ -8,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <random>
+#include <vector>
 
 using namespace kolmo;
 using namespace kolmo::test;
@@ -26,6 +32,58 @@ TEST(Izpis, NeStevilaVSirinoPolja)
     out.zapisi("[%3d %02d %08.5f]", {nan, 7.0, 3.25});
     out("[%12.3f]", -nan);
     EXPECT_EQ(out.besedilo(), "[     NaN][-Inf  ][  5][x][  Inf][NaN 07 03.25000][         NaN]");
+}
+
+// The formatter of the reports writes what printf writes, for every kind of
+// conversion the reports use, over signs, zeros, ties and widths too narrow.
+TEST(Izpis, HitroOblikovanjeJeEnakoPrintf)
+{
+    std::mt19937_64 rng(1996);
+    std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+    std::uniform_int_distribution<int> exponent(-7, 9);
+    std::uniform_int_distribution<int> whole(-400, 400);
+    const char* names[] = {"T1", "", "DOLGO_IME_TOCKE_15", "\xC8" "EPNA"};
+    for (int i = 0; i < 20000; ++i) {
+        const double v = i < 8 ? std::vector<double>{0.0, -0.0, 0.0005, -0.0005, 2.5, -2.5, 1e15 + 0.5, -1e-300}[i]
+                               : mantissa(rng) * std::pow(10.0, exponent(rng));
+        const int d = whole(rng);
+        const char* name = names[i % 4];
+        ReportFile rf;
+        rf.print("%-8s %12.3f %02d %08.5f %-5.2f %3d %5d %.4f %9.3f|%s|%d%%\n", name, v, d, v, v, d, d, v, v, name, d);
+        char buf[512];
+        std::snprintf(buf, sizeof buf, "%-8s %12.3f %02d %08.5f %-5.2f %3d %5d %.4f %9.3f|%s|%d%%\n", name, v, d, v, v,
+                      d, d, v, v, name, d);
+        ASSERT_EQ(rf.text(), buf) << v << " " << d;
+    }
+    // Conversions the formatter leaves to printf still come out as printf's.
+    ReportFile rf;
+    rf.print("%+d %e %x %5.2s\n", 5, 1.5, 255, "abc");
+    EXPECT_EQ(rf.text(), "+5 1.500000e+00 ff    ab\n");
+}
+
+// A report opened for a file streams into the temporary file of the one-step
+// writing: nothing appears before save(), and an abandoned report leaves the
+// previous file and no temporary one.
+TEST(Izpis, PorociloVDatotekoSprotiInVEnemKoraku)
+{
+    const auto pot = zacasna("tok.str");
+    platform::writeFileAtomic(pot, "prej");
+    {
+        izpis::Izpis out(pot);
+        for (int i = 0; i < 100000; ++i)
+            out("%-8s %12.3f %12.3f\n", "T", 1.0 * i, 2.0 * i);
+        EXPECT_EQ(beri(pot), "prej") << "not yet in place";
+    }
+    EXPECT_EQ(beri(pot), "prej") << "abandoned";
+    for (const auto& e : std::filesystem::directory_iterator(pot.parent_path()))
+        EXPECT_EQ(e.path().filename().string().find(".tok.str.kolmo-"), std::string::npos);
+    izpis::Izpis out(pot), vPomnilniku;
+    for (int i = 0; i < 100000; ++i) {
+        out("%-8s %12.3f %12.3f\n", "T", 1.0 * i, 2.0 * i);
+        vPomnilniku("%-8s %12.3f %12.3f\n", "T", 1.0 * i, 2.0 * i);
+    }
+    out.shrani(pot);
+    EXPECT_EQ(beri(pot), vPomnilniku.besedilo());
 }
 
 TEST(Izpis, BesediloVWindows1250InUporabniskiTekstNeOblikuje)

@@ -44,6 +44,11 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
     const auto tag = std::to_string(::getpid()) + "_" + std::to_string(std::rand());
     const auto outFile = dir / ("kolmo_out_" + tag);
     const auto errFile = dir / ("kolmo_err_" + tag);
+    const auto inFile = dir / ("kolmo_in_" + tag);
+    {
+        std::ofstream in(inFile, std::ios::binary);
+        in << options.input;
+    }
     RunResult r;
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = ::fork();
@@ -52,6 +57,8 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
             ::_exit(127);
         const int fo = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int fe = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int fi = ::open(inFile.c_str(), O_RDONLY);
+        ::dup2(fi, 0);
         ::dup2(fo, 1);
         ::dup2(fe, 2);
         if (options.ignoreFileSizeSignal)
@@ -81,13 +88,16 @@ RunResult run(const std::filesystem::path& program, const std::vector<std::strin
         ::_exit(127);
     }
     int st = 0;
-    ::waitpid(pid, &st, 0);
+    struct rusage usage {};
+    ::wait4(pid, &st, 0, &usage);
+    r.maxRssKb = usage.ru_maxrss;
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.out = readText(outFile);
     r.err = readText(errFile);
     std::filesystem::remove(outFile);
     std::filesystem::remove(errFile);
+    std::filesystem::remove(inFile);
     return r;
 }
 

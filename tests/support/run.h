@@ -11,6 +11,7 @@ struct RunResult {
     int status = -1; // exit status, or -1 when the program did not exit normally
     std::string out, err;
     double seconds = 0; // wall-clock time of the run
+    long maxRssKb = 0;  // peak resident memory of the child, kilobytes
 };
 
 // What the child process gets besides its arguments.
@@ -20,6 +21,7 @@ struct RunOptions {
     long long memoryLimit = -1;           // RLIMIT_AS in bytes; -1 leaves it
     int cpuSeconds = -1;                  // RLIMIT_CPU: a run that hangs is ended; -1 leaves it
     std::vector<std::string> environment = {}; // "NAME=value" set in the child's environment
+    std::string input = {};               // the child's standard input (empty: /dev/null)
 };
 
 // Runs `program` with `args` in folder `cwd`, collecting stdout and stderr.
