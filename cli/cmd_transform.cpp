@@ -227,7 +227,8 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
                                       "D96/TM -> D96/fi_la conversion"};
     std::fprintf(to, "%s\n", typeNames[s.t_tr.tip]);
     if (s.t_tr.tip == 1 && s.PAR.size() == 7) {
-        std::fprintf(to, "Parameters:\n  dx %15.6f m\n  dy %15.6f m\n  dz %15.6f m\n", s.PAR(0), s.PAR(1), s.PAR(2));
+        std::fprintf(to, "Parameters:\n  dx %15.6f m\n  dy %15.6f m\n  dz %15.6f m\n", s.PAR(0), s.PAR(1),
+                     s.PAR(2));
         std::fprintf(to, "  alfa %13.6f arc seconds\n  beta %13.6f arc seconds\n  gama %13.6f arc seconds\n",
                     s.PAR(3), s.PAR(4), s.PAR(5));
         std::fprintf(to, "  scale %12.6f ppm\n", s.PAR(6));
@@ -239,7 +240,8 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
     }
     if (r.est3d) {
         const auto& e = *r.est3d;
-        std::fprintf(to, "m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0], e.m0[1]);
+        std::fprintf(to, "m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0],
+                     e.m0[1]);
         std::fprintf(to, "Iterations: %d\nCommon points: %zu\n", e.iter, e.vezne.ime.size());
         static const char axis[] = {'X', 'Y', 'Z'};
         int flagged = 0;
@@ -383,13 +385,14 @@ int run(const TransformOptions& o)
         in.data.a = in.data.b = platform::toCp1250(label);
     } else {
         if (!o.start.empty()) {
-            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1), o.csv,
-                               s.vhi))
+            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1),
+                               o.csv, s.vhi))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
         if (!o.end.empty()) {
-            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), o.csv, s.vhv))
+            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), o.csv,
+                               s.vhv))
                 return 1;
             in.data.b = std::filesystem::path(o.end).filename().string();
         }
@@ -438,7 +441,8 @@ int run(const TransformOptions& o)
             throw UsageError(*file + " is also the report (--report)");
         for (const auto& input : in.inputs)
             if (platform::sameFile(*file, input)) {
-                platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka", *file + " is the input " + input.string());
+                platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
+                                             *file + " is the input " + input.string());
                 return 1;
             }
     }
@@ -455,13 +459,20 @@ int run(const TransformOptions& o)
             for (const auto& name : s.vhi->ime)
                 if (const auto why = IzhodTock::plainNameProblem(name); !why.empty()) {
                     platform::dialogs().errorBox("Napacna oblika podatkov!", "Napaka",
-                                                 "--out " + o.out + ": point " + platform::fromCp1250(name) + ": " + why);
+                                                 "--out " + o.out + ": point " + platform::fromCp1250(name) + ": " +
+                                                     why);
                     return 1;
                 }
         points.emplace(o.out == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv,
                        o.order == "yx", o.precision < 0 ? 3 : o.precision);
         in.tocke = &*points;
     }
+    // Made before the computation, so that a folder that cannot take it fails
+    // at once; put in place after it.
+    std::optional<platform::FileWriter> json;
+    if (!o.paramsJson.empty())
+        json.emplace(o.paramsJson == "-" ? platform::FileWriter::standardOutput()
+                                         : platform::FileWriter(o.paramsJson));
     // Mode coords holds nothing but the start points: each point is
     // transformed as its rows are written.
     in.lean = true;
@@ -471,7 +482,7 @@ int run(const TransformOptions& o)
         return 1;
     if (points && points->started())
         points->commit();
-    if (!o.paramsJson.empty() && (r.est3d || r.est2d)) {
+    if (json && (r.est3d || r.est2d)) {
         ParExport e;
         e.tip = tip;
         e.tip1 = in.tip1;
@@ -481,10 +492,8 @@ int run(const TransformOptions& o)
         e.PAR = s.PAR;
         e.est3d = r.est3d ? &*r.est3d : nullptr;
         e.est2d = r.est2d ? &*r.est2d : nullptr;
-        platform::FileWriter json =
-            o.paramsJson == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(o.paramsJson);
-        json.write(parametersJson(e));
-        json.commit();
+        json->write(parametersJson(e));
+        json->commit();
     }
     if (!o.saveParams.empty()) {
         if (tip > 3 || s.PAR.size() == 0) {

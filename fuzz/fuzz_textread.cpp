@@ -89,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::size_t start = 0;;) {
                 const auto comma = line.find(',', start);
                 std::string f = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-                const auto b = f.find_first_not_of(" \t"), e = f.find_last_not_of(" \t");
-                if (b != std::string::npos)
-                    fields.push_back(f.substr(b, e - b + 1));
+                const auto first = f.find_first_not_of(" \t"), last = f.find_last_not_of(" \t");
+                if (first != std::string::npos)
+                    fields.push_back(f.substr(first, last - first + 1));
                 if (comma == std::string::npos)
                     break;
                 start = comma + 1;

@@ -174,8 +174,9 @@ std::string parametersJson(const ParExport& e)
                                 : "six-parameter plane affine transformation, estimated by least squares "
                                   "(Gauss-Helmert) from common points") +
          ",\n";
-    j += "  \"direction\": {\"code\": " + jsonText(direction) + ", \"from\": " +
-         jsonText(direction == "2" ? "D48" : "D96") + ", \"to\": " + jsonText(direction == "2" ? "D96" : "D48") + "},\n";
+    const bool intoD96 = direction == "2";
+    j += "  \"direction\": {\"code\": " + jsonText(direction) + ", \"from\": " + jsonText(intoD96 ? "D48" : "D96") +
+         ", \"to\": " + jsonText(intoD96 ? "D96" : "D48") + "},\n";
     j += "  \"types\": {\"start\": " + jsonText(typeName(start)) + ", \"end\": " + jsonText(typeName(end)) +
          ", \"output\": " + jsonText(typeName(out)) + "},\n";
 

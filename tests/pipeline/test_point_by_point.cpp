@@ -138,7 +138,8 @@ TEST_F(PointByPoint, PointsOutsideTheZoneFailAsTheWholeMatricesDo)
     // beyond its longitude (a gama of -20" adds 20" of longitude).
     PointSet plane = prebsiText("A 100000 460000 300\nB 101000 700000 300\nC 102000 461000 300\n");
     PointSet east = prebsiText("A 46.0 14.5 300\nB 46.1 16.7499 300\nC 46.2 15 300\n");
-    const Settings outsideStart{"start outside", 1, "", 3, 2, 2, 1, 1, 1, {476.08, 125.947, 417.81, -4.6, -2.4, 11.9, 9.9}};
+    const Settings outsideStart{"start outside", 1, "", 3, 2, 2, 1, 1, 1,
+                                {476.08, 125.947, 417.81, -4.6, -2.4, 11.9, 9.9}};
     const Settings outsideEnd{"transformed outside", 1, "", 1, 1, 2, 1, 1, 1, {0, 0, 0, 0, 0, -20, 0}};
     for (const auto& [c, start] : {std::pair{outsideStart, plane}, std::pair{outsideEnd, east}}) {
         SCOPED_TRACE(c.label);

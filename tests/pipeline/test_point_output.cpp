@@ -132,7 +132,7 @@ TEST_F(Pipeline, OutLayoutsPrecisionAndCsvHeader)
     EXPECT_EQ(fila[0], "name,fi,la,h");
     const auto first = fila[1].find(','), second = fila[1].find(',', first + 1);
     const std::string latitude = fila[1].substr(first + 1, second - first - 1);
-    EXPECT_EQ(latitude.size() - latitude.find('.') - 1, 8u) << latitude << ": two decimals of a metre, eight of a degree";
+    EXPECT_EQ(latitude.size() - latitude.find('.') - 1, 8u) << latitude << ": two decimals of metres, eight of degrees";
 }
 
 TEST_F(Pipeline, OutGuardsAndUsage)

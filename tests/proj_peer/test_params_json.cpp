@@ -84,8 +84,8 @@ TEST(ParamsJson, StatesTheEstimationAndItsPipelineReproducesKolmo)
         Json doc;
         ASSERT_NO_THROW(doc = parseJson(text)) << text;
         if (std::system("command -v python3 >/dev/null 2>&1") == 0) {
-            const std::string check = "python3 -c 'import json,sys; json.load(open(sys.argv[1], encoding=\"utf-8\"))' " +
-                                      json.string();
+            const std::string check =
+                "python3 -c 'import json,sys; json.load(open(sys.argv[1], encoding=\"utf-8\"))' " + json.string();
             EXPECT_EQ(std::system(check.c_str()), 0) << "Python's json module refuses the document";
         }
         EXPECT_EQ(doc["model"].str, c.type);
@@ -147,8 +147,9 @@ TEST(ParamsJson, StatesTheEstimationAndItsPipelineReproducesKolmo)
             const PJ_COORD p = proj_trans(pj, PJ_FWD, in);
             double d;
             if (c.outType == "fila") {
-                const double dLat = (p.xyz.y - kolmo.koo(i, 0)) * kPi / 180 * 6378137;
-                const double dLon = (p.xyz.x - kolmo.koo(i, 1)) * kPi / 180 * 6378137 * std::cos(kolmo.koo(i, 0) * kPi / 180);
+                const double radians = kPi / 180;
+                const double dLat = (p.xyz.y - kolmo.koo(i, 0)) * radians * 6378137;
+                const double dLon = (p.xyz.x - kolmo.koo(i, 1)) * radians * 6378137 * std::cos(kolmo.koo(i, 0) * radians);
                 d = std::hypot(dLat, dLon);
             } else {
                 d = std::hypot(p.xyz.x - kolmo.koo(i, 1), p.xyz.y - kolmo.koo(i, 0));
