@@ -529,7 +529,8 @@ void addTransformCommand(CLI::App& app, int& status)
                     "params: estimate parameters only")
         ->check(CLI::IsMember({"full", "coords", "params"}))
         ->capture_default_str();
-    cmd->add_option("--start", o->start, "Point file of the start datum");
+    cmd->add_option("--start", o->start,
+                    "Point file of the start datum (*.csv is read as CSV; - reads standard input)");
     cmd->add_option("--start-type", o->startType,
                     "Coordinates of the start file: fila (D96 latitude/longitude), tm (D96/TM), gk (D48/GK); "
                     "the plane types take tm or gk. Needed with --start (3r7, 2r4, 2r6)")
@@ -540,7 +541,9 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--start-angles", o->startAngles,
                     "Notation of latitude/longitude in the start file: dec (ddd.dddddd), dms (ddd.mmssss), rad")
         ->check(CLI::IsMember({"dec", "dms", "rad"}));
-    cmd->add_option("--end", o->end, "Point file of the end datum (not needed in mode coords)");
+    cmd->add_option("--end", o->end,
+                    "Point file of the end datum (not needed in mode coords; *.csv is read as CSV; - reads standard "
+                    "input)");
     cmd->add_option("--end-type", o->endType, "Coordinates of the end datum: fila, tm or gk (also sets the target "
                                               "ellipsoid in mode coords). Needed with --end, and for 3r7 in mode coords")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));

@@ -256,7 +256,9 @@ std::string parametersJson(const ParExport& e)
         const auto n = est.vezne.ime.size();
         j += "  \"standard_deviations\": " +
              jsonText("sd = sqrt(diag(var2 N^-1)), N the normal matrix of the last iteration and var2 the square of "
-                    "m0 from the end-datum differences") +
+                    "m0 from the end-datum differences; the adjustment works with coordinates in units of 100 km "
+                    "and standard deviations in m, and the figures are brought back to the units of the "
+                    "parameters") +
              ",\n";
         j += "  \"m0\": {\"all_residuals\": " + num(est.m0[0]) + ", \"end_differences\": " + num(est.m0[1]) +
              ", \"unit\": \"m\"},\n";
