@@ -12,6 +12,7 @@
 #include "app/izracun.h"
 #include "app/izvoz_par.h"
 #include "app/pardb.h"
+#include "engine/par3d_7.h"
 #include "input/prebpro2d.h"
 #include "input/prebpro3d1.h"
 #include "input/prebsi.h"
@@ -128,8 +129,9 @@ Vec parseValues(const std::string& text)
 
 // Reads a point file as the main window's "Datoteka" buttons do, then applies
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
-bool readPointFile(const char* role, const std::string& file, const std::string& columns, const std::string& angles,
-                   int tip, const std::string& typeText, bool csv, std::optional<PointSet>& target)
+bool readPointFile(const char* role, const char* columnsOption, const std::string& file, const std::string& columns,
+                   const std::string& angles, int tip, const std::string& typeText, bool csv,
+                   std::optional<PointSet>& target)
 {
     PointSet p;
     ReadNotes notes;
@@ -147,7 +149,7 @@ bool readPointFile(const char* role, const std::string& file, const std::string&
         const auto kind = (tip == 2 || tip == 3) ? UrediKind::Uredi2d : UrediKind::Uredi;
         std::optional<std::vector<int>> fields;
         if (!columns.empty())
-            fields = parseColumns(columns, "--columns");
+            fields = parseColumns(columns, columnsOption);
         try {
             p.koo = arrange(kind, typeText, p.koo, fields, angleCode(angles.empty() ? "dec" : angles));
         } catch (const ArrangeError& e) {
@@ -248,7 +250,7 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
         for (std::size_t k = 0; k < e.vezne.ime.size(); ++k)
             for (int c = 0; c < 3; ++c) {
                 const auto idx = static_cast<Eigen::Index>(3 * k) + c;
-                if (e.v_st(idx) > 3.29 || e.tau(idx) > 1) {
+                if (e.v_st(idx) > kGrossErrorVst || e.tau(idx) > kGrossErrorTau) {
                     std::fprintf(to, "Gross error (grobi pogresek): %s %c (std. residual %.3f, tau %.3f)\n",
                                 platform::fromCp1250(e.vezne.ime[k]).c_str(), axis[c], e.v_st(idx), e.tau(idx));
                     ++flagged;
@@ -385,14 +387,14 @@ int run(const TransformOptions& o)
         in.data.a = in.data.b = platform::toCp1250(label);
     } else {
         if (!o.start.empty()) {
-            if (!readPointFile("start file", o.start, o.startColumns, o.startAngles, tip, std::to_string(in.tip1),
-                               o.csv, s.vhi))
+            if (!readPointFile("start file", "--start-columns", o.start, o.startColumns, o.startAngles, tip,
+                               std::to_string(in.tip1), o.csv, s.vhi))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
         if (!o.end.empty()) {
-            if (!readPointFile("end file", o.end, o.endColumns, o.endAngles, tip, std::to_string(in.tip2), o.csv,
-                               s.vhv))
+            if (!readPointFile("end file", "--end-columns", o.end, o.endColumns, o.endAngles, tip,
+                               std::to_string(in.tip2), o.csv, s.vhv))
                 return 1;
             in.data.b = std::filesystem::path(o.end).filename().string();
         }

@@ -52,6 +52,13 @@
 
 namespace kolmo {
 
+// A coordinate of a common point is flagged as a gross error when its
+// standardised difference exceeds kGrossErrorVst or its tau ratio exceeds
+// kGrossErrorTau (the report marks it, kolmo-cli warns, the residual plot
+// draws the point red).
+inline constexpr double kGrossErrorVst = 3.29;
+inline constexpr double kGrossErrorTau = 1.0;
+
 Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv);
 
 

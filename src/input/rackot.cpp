@@ -1,6 +1,7 @@
 #include "input/rackot.h"
 
 #include "geodesy/parelip.h"
+#include "platform/numtext.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,12 +11,8 @@
 namespace kolmo {
 namespace {
 
-std::string text(double v)
-{
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
+// Values named in messages.
+std::string text(double v) { return platform::numberText(v, 10); }
 
 // "ddd.mmssss" -> decimal degrees.  The minutes are the first two decimals and
 // the seconds the rest, scaled by 100.  A value such as 46.03 is held as

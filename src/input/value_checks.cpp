@@ -1,17 +1,15 @@
 #include "input/value_checks.h"
 
+#include "platform/numtext.h"
+
 #include <cmath>
 #include <cstdio>
 
 namespace kolmo {
 namespace {
 
-std::string text(double v)
-{
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.10g", v);
-    return buf;
-}
+// Values named in messages.
+std::string text(double v) { return platform::numberText(v, 10); }
 
 } // namespace
 

@@ -29,10 +29,12 @@ std::optional<double> parseNumber(std::string_view token)
     return negative ? -v : v;
 }
 
-std::string numberText(double v)
+std::string numberText(double v) { return numberText(v, 15); }
+
+std::string numberText(double v, int digits)
 {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15g", v);
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
     return buf;
 }
 

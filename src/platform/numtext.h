@@ -17,6 +17,8 @@ std::optional<double> parseNumber(std::string_view token);
 // Shortest text of a number with up to 15 significant digits ("46.0512", "300.5",
 // "1", "-0.001").
 std::string numberText(double v);
+// The same with up to `digits` significant digits: values named in messages.
+std::string numberText(double v, int digits);
 
 // A matrix as text, one row per line, columns right-aligned in a common width,
 // the numbers of each column in the same fixed notation (the display of loaded

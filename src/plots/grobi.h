@@ -23,14 +23,12 @@
 // 0) nothing is flagged.
 #pragma once
 
+#include "engine/par3d_7.h"
 #include "engine/records.h"
 
 #include <vector>
 
 namespace kolmo {
-
-inline constexpr double kGrossErrorVst = 3.29; // critical standardised difference
-inline constexpr double kGrossErrorTau = 1.0;  // critical tau ratio
 
 // One flag per common point, in the order of est.vezne.ime.
 std::vector<bool> grobi3d(const Par3dResult& est);

@@ -1,5 +1,6 @@
 #include "reports/izpis3d_p.h"
 
+#include "engine/par3d_7.h"
 #include "reports/izpis3d_deli.h"
 #include "reports/izpis_glava.h"
 
@@ -44,7 +45,7 @@ void primerjava3r(izpis::Izpis& out, const std::vector<izpis::ParVeznih>& pari, 
         preveri(k < rez.kk.rows() && rez.kk.cols() >= 3, "Cartesian transformed coordinates");
         bool grob = false;
         for (Eigen::Index e = b; e < b + 3; ++e)
-            grob = grob || v(e) > 3.29 || tau(e) > 1;
+            grob = grob || v(e) > kGrossErrorVst || tau(e) > kGrossErrorTau;
         if (grob)
             out("--------------- grobi pogresek ----------------\n");
         out("%-8s %12.3f %12.3f %12.3f  dan\n", ime(vhv.ime, j), vhv.kk(j, 0), vhv.kk(j, 1), vhv.kk(j, 2));

@@ -100,6 +100,24 @@ TEST_F(ToolWindows, ConversionToolWritesWhatKolmoCliWrites)
     EXPECT_TRUE(ui.isWindow(u));
 }
 
+TEST_F(ToolWindows, ConversionToolSaysWhatWentWrong)
+{
+    // Points of the main window with one number each: the tool can neither
+    // arrange nor convert them.
+    write(work / "one.pod", "A 46.1\nB 46.2\n");
+    load(1, work / "one.pod");
+    const ui::Handle w = openTool("Pretvorba koordinat", "Kolmo - Pretvorba koordinat");
+    const auto press = [&](const std::string& a) { ui.run("mod_pret('" + a + "')", w); };
+    press("uredi");
+    EXPECT_EQ(lastBox(), error("Napaka pri urejanju podatkov!", "Napaka"));
+    answerSave(work / "out.txt");
+    press("IzDat");
+    press("pretvori");
+    EXPECT_EQ(lastBox(), error("Napaka pri pri pretvorbi koordinat!", "Napaka"));
+    EXPECT_FALSE(fs::exists(work / "out.txt"));
+    EXPECT_EQ(boxes.busyDepth, 0);
+}
+
 TEST_F(ToolWindows, GeoidToolReadsItsFieldsAndStacksItsResults)
 {
     const ui::Handle w = openTool("Interpolacija modela geoida", "Kolmo - Interpolacija modela geoida");

@@ -71,7 +71,8 @@ void copyClone(const fs::path& to)
         if (!fs::is_regular_file(from))
             continue; // deleted in the working tree
         fs::create_directories((to / name).parent_path());
-        fs::copy_file(from, to / name);
+        // A file with a merge conflict is listed once per side.
+        fs::copy_file(from, to / name, fs::copy_options::overwrite_existing);
         fs::permissions(to / name, fs::status(from).permissions());
     }
 }
