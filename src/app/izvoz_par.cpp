@@ -53,6 +53,15 @@ std::string jsonText(std::string_view text)
 // A point name of the files (Windows-1250) as JSON text.
 std::string nameText(const std::string& cp1250) { return jsonText(platform::fromCp1250(cp1250)); }
 
+// Point names as a JSON array on one line.
+std::string namesArray(const Names& names)
+{
+    std::string out = "[";
+    for (std::size_t k = 0; k < names.size(); ++k)
+        out += (k ? ", " : "") + nameText(names[k]);
+    return out + "]";
+}
+
 bool spatial(const ParExport& e) { return e.tip == 1; }
 
 // The spatial type codes (1 D96/fi_la, 2 D96/TM, 3 D48/GK) of a list value.
@@ -264,10 +273,7 @@ std::string parametersJson(const ParExport& e)
              ", \"unit\": \"m\"},\n";
         j += "  \"iterations\": " + std::to_string(est.iter) + ",\n";
         j += "  \"redundancy\": " + std::to_string(3 * static_cast<long long>(n) - 7) + ",\n";
-        j += "  \"common_points\": [";
-        for (std::size_t k = 0; k < n; ++k)
-            j += (k ? ", " : "") + nameText(est.vezne.ime[k]);
-        j += "],\n";
+        j += "  \"common_points\": " + namesArray(est.vezne.ime) + ",\n";
         j += "  \"gross_error_test\": " +
              jsonText("a coordinate is flagged when its standardised difference exceeds 3.29 or its tau ratio "
                     "(Pope's tau test, 5 % over all coordinates) exceeds 1") +
@@ -296,10 +302,7 @@ std::string parametersJson(const ParExport& e)
         j += "  \"m0\": {\"all_residuals\": " + num(est.m0) + ", \"unit\": \"m\"},\n";
         j += "  \"iterations\": " + std::to_string(est.iter) + ",\n";
         j += "  \"redundancy\": " + std::to_string(2 * static_cast<long long>(n) - (e.tip == 2 ? 4 : 6)) + ",\n";
-        j += "  \"common_points\": [";
-        for (std::size_t k = 0; k < n; ++k)
-            j += (k ? ", " : "") + nameText(est.vezne.ime[k]);
-        j += "],\n";
+        j += "  \"common_points\": " + namesArray(est.vezne.ime) + ",\n";
         j += "  \"gross_error_test\": " +
              jsonText("a screen, not a test at a stated level: a point is flagged when a misclosure exceeds 3.29 "
                     "times its standard deviation from m0 and the points' standard deviations") +

@@ -83,10 +83,10 @@ const std::string& Kolmo::aboutText()
         "baza transformacijskih parametrov.\n"
         "Rezultati v datotekah *.str (kodna stran Windows-1250).\n"
         "\n"
-        "Geoid models: derived from SLO-VRP2016/Koper and SLO-VTP2024,\n"
+        "Modela geoida: izdelana iz SLO-VRP2016/Koper in SLO-VTP2024,\n"
         "© Geodetska uprava Republike Slovenije, CC BY 4.0\n"
         "(https://creativecommons.org/licenses/by/4.0/).\n"
-        "Border: Natural Earth, public domain.\n"
+        "Meja države: Natural Earth, javna last.\n"
         "Viri podatkov: datoteka data/README.md.";
     return text;
 }
@@ -99,7 +99,7 @@ ui::Handle Kolmo::mainWindow() const
 
 ui::Handle Kolmo::handle(int k) const
 {
-    return ui_.window(mainWindow()).hndlList.at(static_cast<std::size_t>(k - 1));
+    return ui_.registered(mainWindow(), k);
 }
 
 int Kolmo::value(int k) const { return ui_.control(handle(k)).value; }

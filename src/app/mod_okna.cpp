@@ -19,11 +19,6 @@ using ui::Kind;
 using ui::Position;
 using ui::Rgb;
 
-ui::Handle registryHandle(const ui::Ui& ui, ui::Handle win, int k)
-{
-    return ui.window(win).hndlList.at(static_cast<std::size_t>(k - 1));
-}
-
 } // namespace
 
 // ---------------------------------------------------------------- mod_pret
@@ -105,7 +100,7 @@ void ModPretOkno::action(const std::optional<std::string>& name)
     if (win == 0 || ui_.window(win).title != "Kolmo - Pretvorba koordinat")
         return;
     platform::BusyBracket busy;
-    const auto h = [&](int k) -> ui::Control& { return ui_.control(registryHandle(ui_, win, k)); };
+    const auto h = [&](int k) -> ui::Control& { return ui_.control(ui_.registered(win, k)); };
     try {
         if (*name == "VhDat") {
             const auto f = ui_.openFileDialog({{"*.pod", "Podatki (*.pod)"},
@@ -235,13 +230,13 @@ void ModIntgOkno::action(const std::optional<std::string>& name)
 
 void ModIntgOkno::izracunaj(ui::Handle win)
 {
-    const auto text = [&](int k) { return ui_.control(registryHandle(ui_, win, k)).text; };
+    const auto text = [&](int k) { return ui_.control(ui_.registered(win, k)).text; };
     tools::IntgInput in;
     in.fi = text(Fi1);
     in.la = text(La1);
     in.vish = text(Vish);
     in.visH = text(VisH);
-    in.geoid = ui_.control(registryHandle(ui_, win, VisSis)).value;
+    in.geoid = ui_.control(ui_.registered(win, VisSis)).value;
     const auto r = tools::mod_intg_izracunaj(in, s_.pot_prg);
     if (!r)
         return;

@@ -83,7 +83,7 @@ void ShraniParOkno::action(const std::optional<std::string>& name)
     const ui::Handle win = ui_.current();
     if (!name || *name != "shrani" || win == 0 || win != window())
         return;
-    w_.ime = ui_.control(ui_.window(win).hndlList[0]).text;
+    w_.ime = ui_.control(ui_.registered(win, 1)).text;
     if (shrani_par_shrani(s_, w_))
         ui_.close(win);
 }

@@ -74,6 +74,11 @@ const Control& Ui::control(Handle h) const { return controls_.at(h); }
 Menu& Ui::menu(Handle h) { return menus_.at(h); }
 const Menu& Ui::menu(Handle h) const { return menus_.at(h); }
 
+Handle Ui::registered(Handle win, int k) const
+{
+    return window(win).hndlList.at(static_cast<std::size_t>(k - 1));
+}
+
 Handle Ui::windowOf(Handle h) const
 {
     if (isWindow(h))

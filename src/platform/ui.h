@@ -154,6 +154,10 @@ public:
     Menu& menu(Handle h);
     const Menu& menu(Handle h) const;
 
+    // Entry k (from 1, as the windows number their slots) of the window's
+    // registry; std::out_of_range when there is none.
+    Handle registered(Handle win, int k) const;
+
     // The window a control or menu belongs to (a window is its own window).
     Handle windowOf(Handle h) const;
     // The open windows in the order they were made.
