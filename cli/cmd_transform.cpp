@@ -250,7 +250,7 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
         for (std::size_t k = 0; k < e.vezne.ime.size(); ++k)
             for (int c = 0; c < 3; ++c) {
                 const auto idx = static_cast<Eigen::Index>(3 * k) + c;
-                if (e.v_st(idx) > kGrossErrorVst || e.tau(idx) > kGrossErrorTau) {
+                if (grobaKoordinata(e, idx)) {
                     std::fprintf(to, "Gross error (grobi pogresek): %s %c (std. residual %.3f, tau %.3f)\n",
                                 platform::fromCp1250(e.vezne.ime[k]).c_str(), axis[c], e.v_st(idx), e.tau(idx));
                     ++flagged;

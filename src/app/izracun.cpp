@@ -241,7 +241,7 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
     if (vhi.tip > 1) {
         stripZoneDigit(vhi.koo);
         for (Eigen::Index i = 0; i < n; ++i)
-            if (!(vhi.koo(i, 1) >= 362000.0 && vhi.koo(i, 1) <= 638000.0)) {
+            if (!ZoneProjection::inEastings(vhi.koo(i, 1))) {
                 ZoneProjection::eastingBox(i, vhi.koo(i, 1));
                 throw ComputationError("point outside the projection zone");
             }
@@ -311,20 +311,11 @@ void ravninskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
     const int npar = s.t_tr.tip == 2 ? 4 : 6;
     checkParameters(s.PAR, npar);
     const PointSet& vhi = *s.vhi;
-    const Vec& P = s.PAR;
     const double nan = std::numeric_limits<double>::quiet_NaN();
     if (in.tocke)
         in.tocke->begin(s.vhv->tip + 1, false);
     const izpis::Vrstica2d vrstica = [&](Eigen::Index i, double& xt, double& yt) {
-        // The formulas of tran2d_p.
-        const double x = vhi.koo(i, 0), y = vhi.koo(i, 1);
-        if (npar == 4) {
-            xt = P(0) * x - P(1) * y + P(2);
-            yt = P(1) * x + P(0) * y + P(3);
-        } else {
-            xt = P(0) * x + P(1) * y + P(2);
-            yt = P(3) * x + P(4) * y + P(5);
-        }
+        tran2d_tocka(s.PAR, npar, vhi.koo(i, 0), vhi.koo(i, 1), xt, yt);
         if (in.tocke)
             in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], xt, yt, nan);
     };

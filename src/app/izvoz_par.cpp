@@ -284,9 +284,7 @@ std::string parametersJson(const ParExport& e)
         for (std::size_t k = 0; k < n; ++k)
             for (int c = 0; c < 3; ++c) {
                 const auto idx = static_cast<Eigen::Index>(3 * k) + c;
-                if (idx >= est.v_st.size() || idx >= est.tau.size())
-                    continue;
-                if (est.v_st(idx) > kGrossErrorVst || est.tau(idx) > kGrossErrorTau) {
+                if (grobaKoordinata(est, idx)) {
                     j += std::string(first ? "\n" : ",\n") + "    {\"point\": " + nameText(est.vezne.ime[k]) +
                          ", \"coordinate\": " + jsonText(axis[c]) + ", \"standardised_difference\": " +
                          num(est.v_st(idx)) + ", \"tau\": " + num(est.tau(idx)) + "}";

@@ -59,6 +59,14 @@ namespace kolmo {
 inline constexpr double kGrossErrorVst = 3.29;
 inline constexpr double kGrossErrorTau = 1.0;
 
+// That test for coordinate idx (3 k + 0, 1, 2 for X, Y, Z of common point k);
+// a coordinate the estimation gave no figures for is not flagged.
+inline bool grobaKoordinata(const Par3dResult& est, Eigen::Index idx)
+{
+    return idx < est.v_st.size() && idx < est.tau.size() &&
+           (est.v_st(idx) > kGrossErrorVst || est.tau(idx) > kGrossErrorTau);
+}
+
 Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv);
 
 

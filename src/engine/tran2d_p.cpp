@@ -16,16 +16,8 @@ Rez tran2d_p(const PointSet& vhi, const Vec& PAR, int nPar)
 
     Rez rez;
     rez.koo.resize(n, 2);
-    for (Eigen::Index i = 0; i < n; ++i) {
-        const double x = vhi.koo(i, 0), y = vhi.koo(i, 1);
-        if (nPar == 4) {
-            rez.koo(i, 0) = PAR(0) * x - PAR(1) * y + PAR(2);
-            rez.koo(i, 1) = PAR(1) * x + PAR(0) * y + PAR(3);
-        } else {
-            rez.koo(i, 0) = PAR(0) * x + PAR(1) * y + PAR(2);
-            rez.koo(i, 1) = PAR(3) * x + PAR(4) * y + PAR(5);
-        }
-    }
+    for (Eigen::Index i = 0; i < n; ++i)
+        tran2d_tocka(PAR, nPar, vhi.koo(i, 0), vhi.koo(i, 1), rez.koo(i, 0), rez.koo(i, 1));
     return rez;
 }
 

@@ -16,4 +16,16 @@ namespace kolmo {
 
 Rez tran2d_p(const PointSet& vhi, const Vec& PAR, int nPar);
 
+// The same formulas for one point (nPar and PAR as checked by tran2d_p).
+inline void tran2d_tocka(const Vec& PAR, int nPar, double x, double y, double& xt, double& yt)
+{
+    if (nPar == 4) {
+        xt = PAR(0) * x - PAR(1) * y + PAR(2);
+        yt = PAR(1) * x + PAR(0) * y + PAR(3);
+    } else {
+        xt = PAR(0) * x + PAR(1) * y + PAR(2);
+        yt = PAR(3) * x + PAR(4) * y + PAR(5);
+    }
+}
+
 } // namespace kolmo

@@ -88,7 +88,7 @@ std::pair<double, double> ZoneProjection::inverse(double xp, double yp) const
 
 bool ZoneProjection::toPlane(double fiDeg, double laDeg, double& xOut, double& yOut) const
 {
-    if (!(laDeg >= 13.25 && laDeg <= 16.75))
+    if (!inLongitudes(laDeg))
         return false;
     const double fi = fiDeg * kPi / 180.0;
     const double la = laDeg * kPi / 180.0;
@@ -111,7 +111,7 @@ bool ZoneProjection::toPlane(double fiDeg, double laDeg, double& xOut, double& y
 
 bool ZoneProjection::toGeodetic(double x, double y, double& fiOut, double& laOut) const
 {
-    if (!(y >= 362000.0 && y <= 638000.0))
+    if (!inEastings(y))
         return false;
     const double xp = (x + kFalseNorthing) / k_;
     const double yp = (y - kFalseEasting) / k_;

@@ -47,6 +47,9 @@ public:
     ZoneProjection(int elip, int mod);
     bool toPlane(double fi, double la, double& x, double& y) const;
     bool toGeodetic(double x, double y, double& fi, double& la) const;
+    // The zone's bounds (NaN lies outside).
+    static bool inLongitudes(double la) { return la >= 13.25 && la <= 16.75; }
+    static bool inEastings(double y) { return y >= 362000.0 && y <= 638000.0; }
     static void longitudeBox(Eigen::Index row, double la);
     static void eastingBox(Eigen::Index row, double y);
 

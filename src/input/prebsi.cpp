@@ -331,7 +331,8 @@ PointSet readPoints(platform::LineReader& reader, Rows& rows, ReadNotes* notes, 
     if (notes)
         *notes = ReadNotes{};
     PointSet ps;
-    Columns columns(std::clamp<Eigen::Index>(keep, 1, kMaxNumbers));
+    const Eigen::Index kept = std::clamp<Eigen::Index>(keep, 1, kMaxNumbers);
+    Columns columns(kept);
     Pieces<std::string> names;
     Pieces<std::size_t> lines;
     Pieces<unsigned char> counts;
@@ -358,7 +359,6 @@ PointSet readPoints(platform::LineReader& reader, Rows& rows, ReadNotes* notes, 
         notes->lines = lines.take();
         notes->counts = counts.take();
     }
-    const Eigen::Index kept = std::clamp<Eigen::Index>(keep, 1, kMaxNumbers);
     // Two numbers per row: plane points, completed with unit standard deviations.
     if (width == 2)
         ps.koo = columns.take(std::min<Eigen::Index>(4, kept), 1.0);

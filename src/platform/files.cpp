@@ -216,17 +216,22 @@ void FileWriter::abandon() noexcept
     temporary_.clear();
 }
 
-void FileWriter::flushBuffer()
+void FileWriter::writeOut(std::string_view bytes)
 {
-    if (buffer_.empty())
-        return;
     if (fd_ < 0)
         throw FileError("cannot write " + name_ + ": the file is closed");
-    if (!writeAll(fd_, buffer_)) {
+    if (!writeAll(fd_, bytes)) {
         const int err = errno;
         abandon();
         throw FileError("cannot write " + name_ + ": " + osReason(err));
     }
+}
+
+void FileWriter::flushBuffer()
+{
+    if (buffer_.empty())
+        return;
+    writeOut(buffer_);
     buffer_.clear();
 }
 
@@ -242,13 +247,7 @@ void FileWriter::write(std::string_view bytes)
         return;
     }
     // A large piece goes out as it stands, without a copy.
-    if (fd_ < 0)
-        throw FileError("cannot write " + name_ + ": the file is closed");
-    if (!writeAll(fd_, bytes)) {
-        const int err = errno;
-        abandon();
-        throw FileError("cannot write " + name_ + ": " + osReason(err));
-    }
+    writeOut(bytes);
 }
 
 void FileWriter::commit()

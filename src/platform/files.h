@@ -68,6 +68,7 @@ public:
 
 private:
     FileWriter() = default;
+    void writeOut(std::string_view bytes); // straight to the file, abandoning it on failure
     void flushBuffer();
     void abandon() noexcept;
 

@@ -9,12 +9,9 @@ std::vector<bool> grobi3d(const Par3dResult& est)
     const std::size_t n = est.vezne.ime.size();
     std::vector<bool> flags(n, false);
     for (std::size_t k = 0; k < n; ++k)
-        for (Eigen::Index c = 0; c < 3; ++c) {
-            const auto idx = static_cast<Eigen::Index>(3 * k) + c;
-            if (idx < est.v_st.size() && idx < est.tau.size() &&
-                (est.v_st(idx) > kGrossErrorVst || est.tau(idx) > kGrossErrorTau))
+        for (Eigen::Index c = 0; c < 3; ++c)
+            if (grobaKoordinata(est, static_cast<Eigen::Index>(3 * k) + c))
                 flags[k] = true;
-        }
     return flags;
 }
 

@@ -43,10 +43,7 @@ void primerjava3r(izpis::Izpis& out, const std::vector<izpis::ParVeznih>& pari, 
         preveri(Z.rows() >= b + 3 && Z.cols() >= 3, "covariance of the common points");
         preveri(j < vhv.kk.rows() && vhv.kk.cols() >= 3, "Cartesian end coordinates");
         preveri(k < rez.kk.rows() && rez.kk.cols() >= 3, "Cartesian transformed coordinates");
-        bool grob = false;
-        for (Eigen::Index e = b; e < b + 3; ++e)
-            grob = grob || v(e) > kGrossErrorVst || tau(e) > kGrossErrorTau;
-        if (grob)
+        if (grobaKoordinata(est, b) || grobaKoordinata(est, b + 1) || grobaKoordinata(est, b + 2))
             out("--------------- grobi pogresek ----------------\n");
         out("%-8s %12.3f %12.3f %12.3f  dan\n", ime(vhv.ime, j), vhv.kk(j, 0), vhv.kk(j, 1), vhv.kk(j, 2));
         out("%21.3f %12.3f %12.3f  transf.\n", rez.kk(k, 0), rez.kk(k, 1), rez.kk(k, 2));

@@ -147,11 +147,7 @@ bool ReportFile::fill(const Format& f, const Value* values, std::size_t count)
         text_.append(piece.literal);
         const Value& v = values[k];
         if (piece.conversion == 's') {
-            const std::string_view s(v.s, std::strlen(v.s));
-            if (piece.left || static_cast<int>(s.size()) >= piece.width)
-                pad(text_, s, piece.width, true, false);
-            else
-                pad(text_, s, piece.width, false, false);
+            pad(text_, std::string_view(v.s, std::strlen(v.s)), piece.width, piece.left, false);
             continue;
         }
         const auto r = piece.conversion == 'd'

@@ -107,7 +107,7 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     for (Eigen::Index i = 0; i < n; ++i) {
         double fi, la, h;
         ellipsoidal(i, fi, la, h);
-        if (s.tip_rez >= 3 && outsideRow < 0 && !(la >= 13.25 && la <= 16.75)) {
+        if (s.tip_rez >= 3 && outsideRow < 0 && !ZoneProjection::inLongitudes(la)) {
             outsideRow = i;
             outsideLongitude = la;
         }
