@@ -6,8 +6,8 @@
 //                    window open afterwards the program ends at once
 #include "app/appstate.h"
 #include "app/kolmo.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_ui.h"
+#include "qt/qt_dialogs.h"
+#include "qt/qt_ui.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Kolmo needs to build and test (only the missing ones).
 set -euo pipefail
 packages=(
-  g++ cmake ninja-build pkg-config make
+  g++ cmake ninja-build pkg-config make ccache
+  libgdal-dev gdal-bin
   libeigen3-dev libboost-math-dev libqhull-dev libmatio-dev libcli11-dev
   libgtest-dev libbenchmark-dev
   libcairo2-dev libtiff-dev libjpeg62-turbo-dev fonts-urw-base35

@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
+# ccache keys on paths relative to the clone, so every clone shares its cache.
+export CCACHE_BASEDIR="$PWD"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKOLMO_BENCH=OFF
 cmake --build build -j "$jobs"

@@ -3,8 +3,8 @@
 //
 // Every window of the program is a controller that builds its window here and
 // afterwards reads and writes the properties of its controls; it never sees a
-// toolkit.  A renderer (the Qt one in platform/qt, or none at all in the tests)
-// draws the model and hands the user's events back: it stores what the user
+// toolkit.  A renderer (the Qt one in the desktop program's gui/qt, or none
+// at all in the tests) draws the model and hands the user's events back: it stores what the user
 // changed (the value of a list, a button or a box, the text of an edit field)
 // into the model and then fires the control's action by name.
 //

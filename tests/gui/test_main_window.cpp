@@ -4,7 +4,7 @@
 #include "app/appstate.h"
 #include "app/kolmo.h"
 #include "platform/dialogs.h"
-#include "platform/qt/qt_ui.h"
+#include "qt/qt_ui.h"
 #include "support/paths.h"
 
 #include <QAction>

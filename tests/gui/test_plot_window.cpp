@@ -1,8 +1,8 @@
 // Plot windows on the screen: the figure drawn, zoomed, panned and turned
 // with the mouse, and what the user sees is what the export writes.
 #include "app/prik_okna.h"
-#include "platform/qt/plot_widget.h"
-#include "platform/qt/qt_ui.h"
+#include "qt/plot_widget.h"
+#include "qt/qt_ui.h"
 #include "plots/figure_graphic.h"
 #include "plots/prik_geoid.h"
 #include "plots/prik_mre.h"

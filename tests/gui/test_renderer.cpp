@@ -3,8 +3,8 @@
 // boxes.
 #include "app/kolmo.h"
 #include "platform/dialogs.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_ui.h"
+#include "qt/qt_dialogs.h"
+#include "qt/qt_ui.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "platform/qt/plot_widget.h"
+#include "qt/plot_widget.h"
 
 #include "plots/render/canvas.h"
 

@@ -1,4 +1,4 @@
-#include "platform/qt/qt_dialogs.h"
+#include "qt/qt_dialogs.h"
 
 #include <QApplication>
 #include <QDialog>

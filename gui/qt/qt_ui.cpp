@@ -1,7 +1,7 @@
-#include "platform/qt/qt_ui.h"
+#include "qt/qt_ui.h"
 
 #include "platform/dialogs.h"
-#include "platform/qt/plot_widget.h"
+#include "qt/plot_widget.h"
 #include "plots/render/export.h"
 
 #include <QAbstractItemView>
