@@ -1,0 +1,61 @@
+// The national migration D48/GK <-> D96/TM of a point file or a GIS dataset:
+// one call that reads the input, moves every point or vertex (the national
+// triangle-based model, a stored 7-parameter set or a user's own estimate),
+// moves the heights between SVS2000 and SVS2010 when asked, and writes the
+// output in one step (a temporary file renamed over it only when complete).
+// kolmo-cli's `migrate` and the desktop tool window both call it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kolmo {
+
+// Which way: from D48/GK into D96/TM, or from D96/TM back into D48/GK.
+enum class MigrateFrom { Gk, Tm };
+// What happens to heights: kept, or moved by the SLO-VTP2024 offset.
+enum class MigrateHeights { Keep, Svs2000To2010, Svs2010To2000 };
+// Column order of point files: name, x (northing), y (easting), H ("xy") or
+// name, y, x, H ("yx"), as `transform --order` reads and writes them.
+enum class MigrateOrder { Xy, Yx };
+
+struct MigrateOptions {
+    std::filesystem::path in;   // point file (.pod .txt .csv or "-") or GIS dataset
+    std::filesystem::path out;  // same kinds; a dataset's driver from the extension
+    MigrateFrom from = MigrateFrom::Gk;
+    MigrateOrder order = MigrateOrder::Xy;
+    MigrateHeights heights = MigrateHeights::Keep;
+    std::string paramsName;           // a stored parameter set instead of the national model
+    std::filesystem::path paramsJson; // or the parameters `transform --params-json` wrote
+    std::string layer;                // GIS dataset: only this layer (empty: every layer)
+    std::string assumeCrs;            // GIS layer without a CRS: "gk" or "tm"; empty: refuse it
+    std::filesystem::path dataDir;    // the program's data folder
+};
+
+struct MigrateSummary {
+    bool dataset = false;        // a GIS dataset (features) or a point file (points)
+    std::size_t written = 0;     // points or features written
+    std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
+};
+
+struct MigrateProgress {
+    // Called now and then with the share of the input done (0..1); may be empty.
+    std::function<void(double)> report;
+    // When set (from another thread), the work stops, leaves no output and
+    // throws MigrateCancelled.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Thrown when MigrateProgress::cancel was set; nothing was written.
+struct MigrateCancelled {};
+
+// Throws kolmo::Error (FileError, DataFileError, ComputationError) with the
+// cause, and the layer and feature id where a dataset is concerned; an output
+// that could not be completed is left as it was.
+MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& progress = {});
+
+} // namespace kolmo
