@@ -1,0 +1,45 @@
+// GIS datasets in the national migration: every layer of a dataset read
+// with GDAL/OGR feature by feature, its geometries' vertices moved, and
+// written with every attribute, field type, layer name and feature order
+// kept, in the target CRS (EPSG:3794 for D96/TM, EPSG:3912 for D48/GK).
+#pragma once
+
+#include "app/migrate.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kolmo {
+
+// Moves `count` vertices in place: e (easting) and n (northing) in metres of
+// the source plane (D48/GK without the zone digit, or D96/TM), h the heights
+// (nullptr for 2D geometries).  Sets ok[i] to 0 for a vertex that cannot be
+// moved (outside the model), to 1 otherwise.
+using MoveVertices = std::function<void(std::size_t count, double* e, double* n, double* h, int* ok)>;
+
+struct DatasetJob {
+    std::filesystem::path in, out;
+    MigrateFrom from = MigrateFrom::Gk; // the CRS the input must be in
+    std::string layer;                  // only this layer; empty: every layer
+    std::string assumeCrs;              // "gk", "tm" or empty (a layer without CRS is refused)
+    MoveVertices move;
+};
+
+struct DatasetSummary {
+    std::size_t features = 0;
+    std::vector<std::string> warnings;
+};
+
+// True for the point files Kolmo reads itself (.pod, .txt, .csv, "-"); any
+// other input is a GIS dataset.
+bool isPointFile(const std::filesystem::path& path);
+
+// Throws kolmo::FileError naming the layer and feature id (a dataset that
+// cannot be read, a CRS other than the expected one, a field the output
+// driver cannot hold, a geometry outside the model); nothing is written then.
+DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& progress = {});
+
+} // namespace kolmo
