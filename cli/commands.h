@@ -30,5 +30,6 @@ void addConvertCommand(CLI::App& app, int& status);
 void addGeoidCommand(CLI::App& app, int& status);
 void addTransformCommand(CLI::App& app, int& status);
 void addParamsCommand(CLI::App& app, int& status);
+void addMigrateCommand(CLI::App& app, int& status);
 
 } // namespace kolmo::cli

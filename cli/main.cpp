@@ -60,6 +60,7 @@ int main(int argc, char** argv)
     kolmo::cli::addGeoidCommand(app, status);
     kolmo::cli::addTransformCommand(app, status);
     kolmo::cli::addParamsCommand(app, status);
+    kolmo::cli::addMigrateCommand(app, status);
     if (const char* word = kolmo::cli::unknownCommand(app, argc, argv)) {
         std::cerr << "kolmo-cli: unknown command '" << word << "'\nRun with --help for the commands.\n";
         return 2;

@@ -1,5 +1,5 @@
 // gen_geoid_data: builds the geoid and border data files of the program folder
-// (HREF_SVS2010.mat, AMG_2000_gd.mat, geoid.mat, meja_rs.mat) from
+// (HREF_SVS2010.mat, VTP2024.mat, AMG_2000_gd.mat, geoid.mat, meja_rs.mat) from
 //   - SLO-VRP2016/Koper, the official quasi-geoid of the SVS2010 height
 //     system, and SLO-VTP2024, the official offset between SVS2000 and
 //     SVS2010 heights: GeoTIFF grids of GURS (CC BY 4.0) in data/sources/;
@@ -254,6 +254,14 @@ int main(int argc, char** argv)
             for (int j = 0; j < kolmo::kVrpCols; ++j)
                 href(k, j) = N.at(k, j);
         kolmo::platform::saveDataFile(out / "HREF_SVS2010.mat", {{{"HREF", href}}});
+
+        // SVS2000 -> SVS2010: the VTP2024 offsets as they stand, for the heights
+        // of the national migration (bilinear on the same pixel centres).
+        Mat vtp(kolmo::kVrpRows, kolmo::kVrpCols);
+        for (int k = 0; k < kolmo::kVrpRows; ++k)
+            for (int j = 0; j < kolmo::kVrpCols; ++j)
+                vtp(k, j) = offset.at(k, j);
+        kolmo::platform::saveDataFile(out / "VTP2024.mat", {{{"VTP", vtp}}}, true);
 
         // Border in D96/TM.
         const Mat lonlat = readBorder(border);

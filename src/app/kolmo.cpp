@@ -86,6 +86,9 @@ const std::string& Kolmo::aboutText()
         "Modela geoida: izdelana iz SLO-VRP2016/Koper in SLO-VTP2024,\n"
         "© Geodetska uprava Republike Slovenije, CC BY 4.0\n"
         "(https://creativecommons.org/licenses/by/4.0/).\n"
+        "Model trikotniške transformacije D48/GK ↔ D96/TM: virtualne\n"
+        "vezne točke v4.0, © Geodetska uprava Republike Slovenije,\n"
+        "CC BY 4.0.\n"
         "Meja države: Natural Earth, javna last.\n"
         "Viri podatkov: datoteka data/README.md.";
     return text;

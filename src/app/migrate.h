@@ -58,4 +58,13 @@ struct MigrateCancelled {};
 // that could not be completed is left as it was.
 MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& progress = {});
 
+// The national triangle-based model as a PROJ "tinshift" triangulation file
+// (JSON, format 1.0): the tie points as vertices (easting first), the
+// Delaunay triangles, the input and output CRS of the direction (EPSG:3912 ->
+// EPSG:3794 for `from` Gk, reversed for Tm), its version and licence, so that
+// PROJ programs and QGIS can apply the same model (+proj=tinshift +file=...).
+std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from);
+// The same written to `file` through the safe write.
+void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem::path& file, MigrateFrom from);
+
 } // namespace kolmo

@@ -1,0 +1,174 @@
+// kolmo-cli migrate: the national migration D48/GK <-> D96/TM of a point file
+// or a GIS dataset in one step, and the export of the national model as a PROJ
+// tinshift file.
+#include "commands.h"
+
+#include "app/migrate.h"
+#include "engine/tran_trik.h"
+#include "platform/dialogs.h"
+#include "platform/errors.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace kolmo::cli {
+namespace {
+
+struct MigrateCliOptions {
+    std::string in, out, from = "gk", order = "xy", heights = "keep", params, paramsJson, layer, assumeCrs, dataDir;
+    std::string exportTinshift;
+    bool quiet = false;
+};
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A bar on standard error, drawn once the work has run for two seconds (a
+// short run stays silent) and only when standard error is a terminal.
+class ProgressBar {
+public:
+    explicit ProgressBar(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1) {}
+    ~ProgressBar()
+    {
+        if (drawn_)
+            std::fputs("\n", stderr);
+    }
+    void operator()(double share)
+    {
+        if (!enabled_)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!drawn_ && now - start_ < std::chrono::seconds(2))
+            return;
+        const int percent = static_cast<int>(share * 100.0 + 0.5);
+        if (drawn_ && percent == last_)
+            return;
+        last_ = percent;
+        drawn_ = true;
+        const int filled = percent * 40 / 100;
+        std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                     std::string(static_cast<std::size_t>(40 - filled), ' ').c_str(), percent);
+        std::fflush(stderr);
+    }
+
+private:
+    bool enabled_, drawn_ = false;
+    int last_ = -1;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+int run(const MigrateCliOptions& o)
+{
+    const std::filesystem::path dataDir = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
+    const MigrateFrom from = o.from == "tm" ? MigrateFrom::Tm : MigrateFrom::Gk;
+    if (!o.exportTinshift.empty()) {
+        if (!o.in.empty() || !o.out.empty() || !o.params.empty() || !o.paramsJson.empty() || o.heights != "keep")
+            throw UsageError("--export-tinshift writes the national model alone: no --in, --out, --params, "
+                             "--params-json or --heights with it");
+        try {
+            exportTinshift(dataDir, o.exportTinshift, from);
+        } catch (const std::exception& e) {
+            platform::errorBoxFor(e, "Modela ni mogoče zapisati!", "Napaka", "--export-tinshift " + o.exportTinshift);
+            return 1;
+        }
+        if (o.exportTinshift != "-" && !o.quiet)
+            std::printf("Tinshift model (%s): %s\n", from == MigrateFrom::Gk ? "EPSG:3912 -> EPSG:3794"
+                                                                              : "EPSG:3794 -> EPSG:3912",
+                        o.exportTinshift.c_str());
+        return 0;
+    }
+    if (o.in.empty() || o.out.empty())
+        throw UsageError("--in and --out are needed (or --export-tinshift FILE)");
+    if (!o.params.empty() && !o.paramsJson.empty())
+        throw UsageError("give either --params or --params-json");
+    if (o.in == "-" && o.paramsJson == "-")
+        throw UsageError("--in and --params-json cannot both be the standard input (-)");
+
+    MigrateOptions m;
+    m.in = o.in;
+    m.out = o.out;
+    m.from = from;
+    m.order = o.order == "yx" ? MigrateOrder::Yx : MigrateOrder::Xy;
+    m.heights = o.heights == "svs2000-to-svs2010"   ? MigrateHeights::Svs2000To2010
+                : o.heights == "svs2010-to-svs2000" ? MigrateHeights::Svs2010To2000
+                                                    : MigrateHeights::Keep;
+    m.paramsName = o.params;
+    m.paramsJson = o.paramsJson;
+    m.layer = o.layer;
+    m.assumeCrs = o.assumeCrs;
+    m.dataDir = dataDir;
+
+    ProgressBar bar(!o.quiet);
+    MigrateProgress progress;
+    progress.report = [&bar](double share) { bar(share); };
+    MigrateSummary s;
+    try {
+        s = migrate(m, progress);
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
+        return 1;
+    }
+    for (const auto& w : s.warnings)
+        platform::dialogs().warning(w, {});
+    std::FILE* to = o.out == "-" ? stderr : stdout;
+    if (!o.quiet)
+        std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", o.out.c_str(), s.written,
+                     s.dataset ? "feature(s)" : "point(s)", s.warnings.size());
+    return 0;
+}
+
+} // namespace
+
+void addMigrateCommand(CLI::App& app, int& status)
+{
+    auto o = std::make_shared<MigrateCliOptions>();
+    auto* cmd = app.add_subcommand(
+        "migrate", "Move a point file or a GIS dataset between D48/GK and D96/TM with the national triangle-based "
+                   "model of GURS (or a 7-parameter set), heights optionally between SVS2000 and SVS2010; or export "
+                   "the model as a PROJ tinshift file");
+    cmd->add_option("--in", o->in,
+                    "Input: a point file (*.pod, *.txt, *.csv; - for standard input) or a GIS dataset (GDAL/OGR)");
+    cmd->add_option("--out", o->out,
+                    "Output of the same kind (a point file: name, x, y, H as transform --out writes it; a GIS "
+                    "dataset: the driver from the extension); written in one step when complete");
+    cmd->add_option("--from", o->from, "Datum of the input: gk (D48/GK -> D96/TM) or tm (D96/TM -> D48/GK)")
+        ->check(CLI::IsMember({"gk", "tm"}))
+        ->capture_default_str();
+    cmd->add_option("--order", o->order, "Columns of point files: xy (name, x(n), y(e), H) or yx (name, y, x, H)")
+        ->check(CLI::IsMember({"xy", "yx"}))
+        ->capture_default_str();
+    cmd->add_option("--heights", o->heights,
+                    "Heights: keep, svs2000-to-svs2010 or svs2010-to-svs2000 (the SLO-VTP2024 offset of GURS)")
+        ->check(CLI::IsMember({"keep", "svs2000-to-svs2010", "svs2010-to-svs2000"}))
+        ->capture_default_str();
+    cmd->add_option("--params", o->params,
+                    "Instead of the national model: a 7-parameter set of the database (t7.par) of the direction");
+    cmd->add_option("--params-json", o->paramsJson,
+                    "Instead of the national model: the parameters that transform --params-json wrote (3r7, 2r4 "
+                    "or 2r6 from the input's datum to the other)");
+    cmd->add_option("--layer", o->layer, "GIS dataset: only this layer (default: every layer)");
+    cmd->add_option("--assume-crs", o->assumeCrs, "GIS layer without a CRS: take it as gk (EPSG:3912) or tm (EPSG:3794)")
+        ->check(CLI::IsMember({"gk", "tm"}));
+    cmd->add_option("--data-dir", o->dataDir, "Program folder with the data files; default: data/ beside kolmo-cli");
+    cmd->add_option("--export-tinshift", o->exportTinshift,
+                    "Write the national model as a PROJ tinshift JSON file for the direction of --from (use: cct "
+                    "+proj=tinshift +file=FILE, or a QGIS custom pipeline); - writes to standard output");
+    cmd->add_flag("-q,--quiet", o->quiet, "No progress bar and no summary line");
+    cmd->footer(std::string(kExitStatusHelp) + " " + kTriangleModelAttribution);
+    cmd->callback([o, &status] {
+        try {
+            status = run(*o);
+        } catch (const UsageError& e) {
+            std::cerr << "kolmo-cli migrate: " << e.what() << '\n';
+            status = 2;
+        } catch (const std::exception& e) {
+            std::cerr << "kolmo-cli migrate: " << e.what() << '\n';
+            status = 1;
+        }
+    });
+}
+
+} // namespace kolmo::cli
