@@ -18,6 +18,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <memory>
@@ -347,42 +348,56 @@ private:
 
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
+// The point file row by row: read, moved and written one point at a time,
+// so that a file of any length takes the same little memory.  A file has
+// heights when its first row has a third number (a two-number file is a
+// plane point set); a later row without one gets H NaN and a warning.
 MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& progress, const Mover& mover)
 {
     const std::string inName = o.in == "-" ? "standard input" : o.in.string();
-    ReadNotes notes;
-    PointFileOptions read;
-    read.keep = 3;
-    PointSet p = prebsi(o.in, &notes, read);
-    const bool heights = notes.width >= 3;
-    const auto n = static_cast<std::size_t>(p.koo.rows());
+    std::uint64_t inSize = 0;
+    if (o.in != "-") {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(o.in, ec))
+            inSize = std::filesystem::file_size(o.in, ec);
+    }
+    PointRows rows(o.in);
 
     const bool toStdout = o.out == "-";
     const bool csv = !toStdout && isCsvName(o.out);
-    if (!csv)
-        for (std::size_t i = 0; i < n; ++i)
-            if (const auto why = IzhodTock::plainNameProblem(p.ime[i]); !why.empty())
-                throw FileError(o.out.string() + ": point " + pointName(p.ime[i]) + " (" + inName + ", line " +
-                                std::to_string(notes.lines[i]) + "): " + why);
-    IzhodTock out(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv,
-                  o.order == MigrateOrder::Yx, 3);
-    out.begin(2, heights);
+    std::optional<IzhodTock> out;
 
     MigrateSummary summary;
     WarningList outside(summary.warnings, "points outside the model, not written");
     WarningList lost(summary.warnings, "points with heights outside the SVS2000/SVS2010 offset grid (H NaN)");
-    std::vector<std::size_t> noHeight;
+    WarningList noHeight(summary.warnings, "rows without a height, written with H NaN");
+    WarningList extraHeight(summary.warnings, "rows with a height in a file whose first row has none");
     const bool yx = o.order == MigrateOrder::Yx;
     const std::string target = o.from == MigrateFrom::Gk ? "D96/TM" : "D48/GK";
-    for (std::size_t i = 0; i < n; ++i) {
-        if ((i & 0xffff) == 0xffff) {
+    bool heights = false;
+    std::string name;
+    std::array<double, 6> v{};
+    int count = 0;
+    std::size_t read = 0;
+    const auto where = [&] {
+        return "point " + pointName(name) + " (" + inName + ", line " + std::to_string(rows.lineNumber()) + ")";
+    };
+    while (rows.next(name, v, count)) {
+        if ((++read & 0x3fff) == 0) {
             if (progress.cancel && progress.cancel->load())
                 throw MigrateCancelled{};
-            if (progress.report)
-                progress.report(static_cast<double>(i) / static_cast<double>(n));
+            if (progress.report && inSize > 0)
+                progress.report(std::min(1.0, static_cast<double>(rows.bytesRead()) / static_cast<double>(inSize)));
         }
-        const auto r = static_cast<Eigen::Index>(i);
-        double x = p.koo(r, 0), y = p.koo(r, 1);
+        if (!out) {
+            heights = count >= 3;
+            out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx, 3);
+            out->begin(2, heights);
+        }
+        if (!csv)
+            if (const auto why = IzhodTock::plainNameProblem(name); !why.empty())
+                throw FileError(o.out.string() + ": " + where() + ": " + why);
+        double x = v[0], y = count >= 2 ? v[1] : 0.0;
         if (yx)
             std::swap(x, y);
         // D48/GK eastings (and northings) of the Balkans zone form carry a
@@ -392,39 +407,35 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         if (y > kZoneOffset)
             y -= kZoneOffset;
         double h = kNaN;
-        if (heights) {
-            if (notes.counts[i] >= 3)
-                h = p.koo(r, 2);
-            else
-                noHeight.push_back(notes.lines[i]);
-        }
+        if (heights && count >= 3)
+            h = v[2];
+        else if (heights)
+            noHeight.add(where() + ": no height; written with H NaN");
+        else if (count >= 3)
+            extraHeight.add(where() + ": its height is left out, as the file's first row has none");
         bool heightLost = false;
+        if (count < 2) {
+            outside.add(where() + ": a single coordinate; not written");
+            continue;
+        }
         if (!mover.move(y, x, h, heightLost)) {
-            outside.add("point " + pointName(p.ime[i]) + " (" + inName + ", line " + std::to_string(notes.lines[i]) +
-                        "): outside the transformation model, no " + target + " coordinates; not written");
+            outside.add(where() + ": outside the transformation model, no " + target + " coordinates; not written");
             continue;
         }
         if (heightLost)
-            lost.add("point " + pointName(p.ime[i]) + " (" + inName + ", line " + std::to_string(notes.lines[i]) +
-                     "): outside the SVS2000/SVS2010 offset grid; its height is written as NaN");
-        out.point(p.ime[i], x, y, h);
+            lost.add(where() + ": outside the SVS2000/SVS2010 offset grid; its height is written as NaN");
+        out->point(name, x, y, h);
         ++summary.written;
     }
+    if (!out)
+        throw FileError(inName + ": no point in the file");
     if (progress.cancel && progress.cancel->load())
         throw MigrateCancelled{};
     outside.finish();
     lost.finish();
-    if (!noHeight.empty())
-        summary.warnings.push_back(inName + ": " + std::to_string(noHeight.size()) +
-                                   " row(s) without a height, written with H NaN (lines " +
-                                   [&] {
-                                       std::vector<std::string> l;
-                                       for (std::size_t k = 0; k < noHeight.size() && k < 20; ++k)
-                                           l.push_back(std::to_string(noHeight[k]));
-                                       return platform::listForMessage(l, 20);
-                                   }() +
-                                   ")");
-    out.commit();
+    noHeight.finish();
+    extraHeight.finish();
+    out->commit();
     if (progress.report)
         progress.report(1.0);
     return summary;

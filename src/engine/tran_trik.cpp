@@ -194,11 +194,18 @@ void TriangleModel::buildPlane(int plane)
         nMax = std::max({nMax, n1, n2, n3});
     }
 
-    // Cells of half the side of an average triangle: one to three triangles
-    // touch a cell.
+    // Cells of the size of the median triangle: the network's regular
+    // triangles hold one to three per cell; the big ones of the outer rings
+    // span many cells, each of which lists them alone.
+    std::vector<double> areas;
+    areas.reserve(faces.size());
+    for (const Face& f : faces)
+        areas.push_back(std::fabs(1.0 / (f.a11 * f.a22 - f.a12 * f.a21)) / 2);
+    std::nth_element(areas.begin(), areas.begin() + static_cast<std::ptrdiff_t>(areas.size() / 2), areas.end());
     Grid& g = grid_[plane];
-    const double side = std::max(0.5 * std::sqrt((eMax - eMin) * (nMax - nMin) / static_cast<double>(tri_.size())),
-                                 1e-3 * std::max(eMax - eMin, nMax - nMin));
+    const double span = std::max(eMax - eMin, nMax - nMin);
+    // At most about a million cells, whatever the file holds.
+    const double side = std::max(std::sqrt(areas[areas.size() / 2]), span / 1000.0);
     g.inv = 1.0 / side;
     g.e0 = eMin;
     g.n0 = nMin;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cctype>
 #include <iterator>
+#include <optional>
 #include <string>
 
 namespace kolmo {
@@ -430,5 +431,45 @@ PointSet prebsi(const std::filesystem::path& dat, ReadNotes* notes, const PointF
     platform::LineReader reader(dat);
     return readFrom(reader, notes, csv, options.keep);
 }
+
+struct PointRows::Impl {
+    explicit Impl(const std::filesystem::path& dat)
+        : reader(dat == "-" ? platform::LineReader::standardInput() : platform::LineReader(dat))
+    {
+    }
+    platform::LineReader reader;
+    std::optional<BlankRows> blank;
+    std::optional<CsvRows> csv;
+    Row row;
+};
+
+PointRows::PointRows(const std::filesystem::path& dat, const PointFileOptions& options)
+    : impl_(std::make_unique<Impl>(dat))
+{
+    if (options.csv.value_or(isCsvName(dat)))
+        impl_->csv.emplace(impl_->reader);
+    else
+        impl_->blank.emplace(impl_->reader);
+}
+
+PointRows::~PointRows() = default;
+
+bool PointRows::next(std::string& name, std::array<double, 6>& numbers, int& count)
+{
+    Row& row = impl_->row;
+    if (!(impl_->csv ? impl_->csv->next(row) : impl_->blank->next(row)))
+        return false;
+    std::replace(row.name.begin(), row.name.end(), '%', '_');
+    if (row.count == 0)
+        badLine(impl_->reader, "point " + shownToken(row.name) + " has no coordinates");
+    name.swap(row.name);
+    numbers = row.numbers;
+    count = static_cast<int>(row.count);
+    return true;
+}
+
+std::size_t PointRows::lineNumber() const { return impl_->reader.lineNumber(); }
+
+std::uint64_t PointRows::bytesRead() const { return impl_->reader.bytesRead(); }
 
 } // namespace kolmo

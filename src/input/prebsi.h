@@ -43,7 +43,10 @@
 
 #include "platform/pointset.h"
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,6 +90,30 @@ PointSet prebsi(platform::LineReader& reader, ReadNotes* notes, const PointFileO
 // The same reading applied to the text of a file already in memory
 // (blank-separated unless options.csv).
 PointSet prebsiText(std::string_view text, ReadNotes* notes = nullptr, const PointFileOptions& options = {});
+
+// The same rows one at a time, for computations that stream their points
+// (kolmo-cli migrate): a file of any length is read in blocks and never held
+// whole.  next() gives the name (every "%" made "_") and the numbers of the
+// next row (up to six; `count` of them), false at the end; a row that breaks
+// the rules throws the FileError prebsi throws, naming the line.  A file
+// without any row is for the caller to refuse.
+class PointRows {
+public:
+    explicit PointRows(const std::filesystem::path& dat, const PointFileOptions& options = {});
+    ~PointRows();
+    PointRows(const PointRows&) = delete;
+    PointRows& operator=(const PointRows&) = delete;
+
+    bool next(std::string& name, std::array<double, 6>& numbers, int& count);
+    // The line of the row last given (from 1).
+    std::size_t lineNumber() const;
+    // Bytes of the file read so far.
+    std::uint64_t bytesRead() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // The warning of rows completed with 0 ("Opozorilo" through the platform's
 // dialogs): stored files may rely on the 0, so it is only a warning, naming

@@ -127,6 +127,7 @@ bool LineReader::refill()
         got += static_cast<std::size_t>(r);
     }
     size_ = got;
+    bytesRead_ += got;
     pos_ = 0;
     if (!started_) {
         started_ = true;

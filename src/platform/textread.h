@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -49,6 +50,8 @@ public:
     bool next(std::string& line);
     // Number of the line last returned, counting every line of the text from 1.
     std::size_t lineNumber() const { return number_; }
+    // Bytes taken from the file so far (for progress).
+    std::uint64_t bytesRead() const { return bytesRead_; }
     // The file name given, or "" for text in memory.
     const std::string& source() const { return source_; }
     // "<file>, line <n>" (or "line <n>") for messages about line n.
@@ -70,6 +73,7 @@ private:
     bool skipLF_ = false;         // the last line ended with a CR at the end of a block
     std::string pending_;         // a line that runs over the end of a block
     std::size_t number_ = 0;
+    std::uint64_t bytesRead_ = 0;
 };
 
 // The lines of a text with the line number of each in the file (from 1), for
