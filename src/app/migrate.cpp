@@ -16,8 +16,14 @@
 #include "platform/files.h"
 #include "platform/textread.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cstdint>
 #include <limits>
 #include <map>
@@ -348,6 +354,127 @@ private:
 
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
+// The rows of a point file parsed on a thread of their own, a block at a
+// time, while the caller moves and writes the rows of the block before: the
+// reading and the writing each take about half of the work.  At most a few
+// blocks wait, so the memory stays small whatever the file's length.  The
+// reader's error reaches the caller after the rows before it, as in a
+// reading on one thread.
+class RowFeeder {
+public:
+    struct Row {
+        std::string name;
+        std::array<double, 3> v{};
+        int count = 0;
+        std::size_t line = 0;
+    };
+
+    explicit RowFeeder(const std::filesystem::path& in) : rows_(in), thread_([this] { produce(); }) {}
+    ~RowFeeder()
+    {
+        {
+            const std::lock_guard l(m_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    RowFeeder(const RowFeeder&) = delete;
+    RowFeeder& operator=(const RowFeeder&) = delete;
+
+    // The next row, false at the end; `bytes` the file read so far.
+    const Row* next(std::uint64_t& bytes)
+    {
+        if (pos_ >= cur_.n) {
+            std::unique_lock l(m_);
+            if (cur_.n > 0 || !cur_.rows.empty())
+                free_.push_back(std::move(cur_));
+            cv_.wait(l, [&] { return !full_.empty() || done_; });
+            if (full_.empty()) {
+                if (error_)
+                    std::rethrow_exception(error_);
+                return nullptr;
+            }
+            cur_ = std::move(full_.front());
+            full_.pop_front();
+            pos_ = 0;
+            l.unlock();
+            cv_.notify_all();
+        }
+        bytes = cur_.bytes;
+        return &cur_.rows[pos_++];
+    }
+
+private:
+    static constexpr std::size_t kBlock = 8192, kWaiting = 4;
+    struct Block {
+        std::vector<Row> rows;
+        std::size_t n = 0;
+        std::uint64_t bytes = 0;
+    };
+
+    void produce()
+    {
+        try {
+            std::array<double, 6> v{};
+            for (;;) {
+                Block b;
+                {
+                    const std::lock_guard l(m_);
+                    if (!free_.empty()) {
+                        b = std::move(free_.back());
+                        free_.pop_back();
+                    }
+                }
+                b.rows.resize(kBlock);
+                b.n = 0;
+                bool end = false;
+                while (b.n < kBlock) {
+                    Row& r = b.rows[b.n];
+                    if (!rows_.next(r.name, v, r.count)) {
+                        end = true;
+                        break;
+                    }
+                    std::copy_n(v.begin(), 3, r.v.begin());
+                    r.line = rows_.lineNumber();
+                    ++b.n;
+                }
+                b.bytes = rows_.bytesRead();
+                {
+                    std::unique_lock l(m_);
+                    cv_.wait(l, [&] { return full_.size() < kWaiting || stop_; });
+                    if (stop_)
+                        return;
+                    if (b.n > 0)
+                        full_.push_back(std::move(b));
+                    done_ = end;
+                }
+                cv_.notify_all();
+                if (end)
+                    return;
+            }
+        } catch (...) {
+            {
+                const std::lock_guard l(m_);
+                error_ = std::current_exception();
+                done_ = true;
+            }
+            cv_.notify_all();
+        }
+    }
+
+    PointRows rows_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<Block> full_;
+    std::vector<Block> free_;
+    bool done_ = false, stop_ = false;
+    std::exception_ptr error_;
+    Block cur_;
+    std::size_t pos_ = 0;
+    std::thread thread_; // last: started once the rest is in place
+};
+
 // The point file row by row: read, moved and written one point at a time,
 // so that a file of any length takes the same little memory.  A file has
 // heights when its first row has a third number (a two-number file is a
@@ -361,7 +488,7 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         if (std::filesystem::is_regular_file(o.in, ec))
             inSize = std::filesystem::file_size(o.in, ec);
     }
-    PointRows rows(o.in);
+    RowFeeder rows(o.in);
 
     const bool toStdout = o.out == "-";
     const bool csv = !toStdout && isCsvName(o.out);
@@ -375,19 +502,21 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     const bool yx = o.order == MigrateOrder::Yx;
     const std::string target = o.from == MigrateFrom::Gk ? "D96/TM" : "D48/GK";
     bool heights = false;
-    std::string name;
-    std::array<double, 6> v{};
-    int count = 0;
     std::size_t read = 0;
+    std::uint64_t bytes = 0;
+    const RowFeeder::Row* row = nullptr;
     const auto where = [&] {
-        return "point " + pointName(name) + " (" + inName + ", line " + std::to_string(rows.lineNumber()) + ")";
+        return "point " + pointName(row->name) + " (" + inName + ", line " + std::to_string(row->line) + ")";
     };
-    while (rows.next(name, v, count)) {
+    while ((row = rows.next(bytes))) {
+        const std::string& name = row->name;
+        const auto& v = row->v;
+        const int count = row->count;
         if ((++read & 0x3fff) == 0) {
             if (progress.cancel && progress.cancel->load())
                 throw MigrateCancelled{};
             if (progress.report && inSize > 0)
-                progress.report(std::min(1.0, static_cast<double>(rows.bytesRead()) / static_cast<double>(inSize)));
+                progress.report(std::min(1.0, static_cast<double>(bytes) / static_cast<double>(inSize)));
         }
         if (!out) {
             heights = count >= 3;
