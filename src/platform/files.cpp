@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -97,17 +98,23 @@ fs::path resolveLinks(const fs::path& target)
     return p;
 }
 
-// A new temporary file beside `target`, created exclusively with the
-// permissions of a plain create; its name goes to `name`.
-int createTemporary(const fs::path& target, fs::path& name)
+// A hidden name beside `target` for its temporary file or folder.
+fs::path temporaryName(const fs::path& target)
 {
     static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     std::string stem(1, '.');
     stem += target.filename().string();
     stem += ".kolmo-";
+    return folder / (stem + std::to_string(random() % 1000000000u));
+}
+
+// A new temporary file beside `target`, created exclusively with the
+// permissions of a plain create; its name goes to `name`.
+int createTemporary(const fs::path& target, fs::path& name)
+{
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder / (stem + std::to_string(random() % 1000000000u));
+        name = temporaryName(target);
         const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -300,6 +307,71 @@ void writeFileAtomicVia(const fs::path& target, const std::function<void(const f
     }
     const mode_t mode = old.st_mode & 07777;
     commitTemporary(fd, temporary, file, exists ? &mode : nullptr);
+}
+
+FolderWriter::FolderWriter(const fs::path& target)
+{
+    target_ = resolveLinks(target);
+    struct stat old {};
+    if (::stat(target_.c_str(), &old) == 0 && !S_ISREG(old.st_mode))
+        fail("cannot write", target_, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        folder_ = temporaryName(target_);
+        if (::mkdir(folder_.c_str(), 0777) == 0) {
+            file_ = folder_ / target_.filename();
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    const int err = errno;
+    folder_.clear();
+    fail("cannot create a folder beside", target_, err);
+}
+
+FolderWriter::~FolderWriter()
+{
+    if (folder_.empty())
+        return;
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+}
+
+void FolderWriter::commit(const std::vector<std::string>& stale)
+{
+    if (folder_.empty())
+        throw FileError("cannot write " + target_.string() + ": already written");
+    const fs::path destination = target_.has_parent_path() ? target_.parent_path() : fs::path(".");
+    std::vector<fs::path> written;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder_, ec))
+        if (entry.is_regular_file())
+            written.push_back(entry.path());
+    if (ec)
+        fail("cannot write", target_, ec.value());
+    // Everything on the disk before the first rename, so that a power cut
+    // leaves either the old files or complete new ones.
+    for (const auto& file : written) {
+        Fd fd(openRetrying(file.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+            fail("cannot write", destination / file.filename(), errno);
+    }
+    std::vector<std::string> names;
+    for (const auto& file : written) {
+        const fs::path to = destination / file.filename();
+        struct stat old {};
+        if (::stat(to.c_str(), &old) == 0)
+            (void)::chmod(file.c_str(), old.st_mode & 07777);
+        if (::rename(file.c_str(), to.c_str()) != 0)
+            fail("cannot replace", to, errno);
+        names.push_back(file.filename().string());
+    }
+    for (const auto& name : stale)
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            ::unlink((destination / name).c_str());
+    syncFolder(target_);
+    fs::remove_all(folder_, ec);
+    folder_.clear();
 }
 
 void appendLocked(const fs::path& file, std::string_view text, const std::function<void(LineReader& current)>& check)

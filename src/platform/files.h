@@ -39,7 +39,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kolmo::platform {
 
@@ -79,6 +81,30 @@ private:
     bool replaces_ = false;  // the target existed: keep its permission bits
     unsigned mode_ = 0;
     std::string buffer_;
+};
+
+// The same rule for a library that writes a set of files at once (a
+// Shapefile's .shp .shx .dbf .prj .cpg, GML's .gml and .xsd): it writes them
+// into a new hidden folder beside the target, named as the temporary files
+// are, under the target's own file name (file()).  commit() flushes each file
+// and renames it into the target's folder (a replaced file keeps its
+// permission bits), removes the names in `stale` that the new set does not
+// bring (a former Shapefile's spatial index, which would not fit the new
+// geometries) and then the folder.  The renames are one step per file, not
+// one for the set.  A writer destroyed without commit() removes the folder
+// with everything in it and leaves the target's folder untouched.
+class FolderWriter {
+public:
+    explicit FolderWriter(const std::filesystem::path& target);
+    FolderWriter(const FolderWriter&) = delete;
+    FolderWriter& operator=(const FolderWriter&) = delete;
+    ~FolderWriter();
+
+    const std::filesystem::path& file() const { return file_; }
+    void commit(const std::vector<std::string>& stale = {});
+
+private:
+    std::filesystem::path target_, folder_, file_; // folder_ empty once committed
 };
 
 void appendLocked(const std::filesystem::path& file, std::string_view text,
