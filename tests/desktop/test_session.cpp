@@ -83,6 +83,7 @@ TEST_F(Session, EstimateSaveChooseAndTransformAgain)
         const std::string format = fs::path(file).extension().string().substr(1);
         ui.run(std::string(handler) + "('" + format + "')", plot);
         EXPECT_GT(fs::file_size(fs::current_path() / file), 1000u) << file;
+        EXPECT_NE(byText(plot, "Zapisano: " + (fs::current_path() / file).string()), 0) << "the note of the export";
         for (ui::Handle m : ui.window(plot).menus)
             if (ui.menu(m).label == "Natisni")
                 ui.fire(m);
