@@ -538,8 +538,10 @@ void Kolmo::setResultsFile(const std::filesystem::path& file)
     ui::Control& b = ui_.control(handle(slot::IzDat));
     b.userData = file.string();
     b.tooltip = kResultsTooltip;
-    if (!file.empty())
-        b.tooltip += "\n" + file.string();
+    if (!file.empty()) {
+        b.tooltip += '\n';
+        b.tooltip += file.string();
+    }
 }
 
 std::string Kolmo::parTip() const { return par_tip(value(slot::Meto), value(slot::Tip3)); }

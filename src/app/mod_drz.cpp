@@ -81,9 +81,9 @@ std::string migrateSummaryText(const MigrateSummary& summary, const std::filesys
     t += "Opozoril: " + std::to_string(summary.warnings.size());
     constexpr std::size_t kShown = 10;
     for (std::size_t k = 0; k < summary.warnings.size() && k < kShown; ++k)
-        t += "\n  " + summary.warnings[k];
+        t += "\n- " + summary.warnings[k];
     if (summary.warnings.size() > kShown)
-        t += "\n  ... in še " + std::to_string(summary.warnings.size() - kShown);
+        t += "\n- ... in še " + std::to_string(summary.warnings.size() - kShown);
     t += "\nIzhodna datoteka: " + out.string();
     return t;
 }
@@ -112,6 +112,10 @@ ui::Handle ModDrzOkno::open()
         ui_.window(w).visible = true;
         return w;
     }
+    // A work of a window closed meanwhile is stopped: its output was not
+    // waited for.
+    if (job_)
+        job_->cancel = true;
     const ui::Handle win = ui_.newWindow({.title = kTitle, .tag = "slk", .color = kOzadje, .width = 640,
                                           .height = 480, .dropAction = "mod_drz('drop')"});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
@@ -136,18 +140,18 @@ ui::Handle ModDrzOkno::open()
     const ui::Handle vhDat = text({0.08, 0.78, 0.84, 0.05}, "", Align::Left);                   // 4
     frame({0.05, 0.34, 0.9, 0.39});                                                             // 5
     text({0.3, 0.66, 0.4, 0.05}, "Transformacija", Align::Center, true);                        // 6
-    text({0.08, 0.59, 0.14, 0.05}, "Smer", Align::Right);                                       // 7
-    const ui::Handle smer = popup({0.24, 0.6, 0.26, 0.05}, kSmer, "smer transformacije",
+    text({0.06, 0.6, 0.18, 0.05}, "Smer", Align::Right);                                        // 7
+    const ui::Handle smer = popup({0.26, 0.6, 0.25, 0.05}, kSmer, "smer transformacije",
                                   "mod_drz('smer')");                                           // 8
-    text({0.52, 0.59, 0.14, 0.05}, "Višine", Align::Right);                                     // 9
-    const ui::Handle vis = popup({0.68, 0.6, 0.24, 0.05}, kVisine, "višinski sistem");          // 10
-    text({0.08, 0.51, 0.14, 0.05}, "Metoda", Align::Right);                                     // 11
-    const ui::Handle metoda = popup({0.24, 0.52, 0.3, 0.05}, kMetoda, "model transformacije",
+    text({0.53, 0.6, 0.12, 0.05}, "Višine", Align::Right);                                      // 9
+    const ui::Handle vis = popup({0.67, 0.6, 0.25, 0.05}, kVisine, "višinski sistem");          // 10
+    text({0.06, 0.52, 0.18, 0.05}, "Metoda", Align::Right);                                     // 11
+    const ui::Handle metoda = popup({0.26, 0.52, 0.36, 0.05}, kMetoda, "model transformacije",
                                     "mod_drz('metoda')");                                       // 12
-    button({0.56, 0.52, 0.12, 0.05}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
-    const ui::Handle parIme = text({0.24, 0.44, 0.68, 0.05}, "", Align::Left);                  // 14
-    text({0.08, 0.36, 0.14, 0.05}, "Zaporedje", Align::Right);                                  // 15
-    const ui::Handle redXY = popup({0.24, 0.37, 0.2, 0.05}, {"x(n), y(e)", "y(e), x(n)"},
+    button({0.67, 0.52, 0.14, 0.05}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
+    const ui::Handle parIme = text({0.26, 0.45, 0.66, 0.05}, "", Align::Left);                  // 14
+    text({0.06, 0.37, 0.18, 0.05}, "Zaporedje koord.", Align::Right);                           // 15
+    const ui::Handle redXY = popup({0.26, 0.37, 0.2, 0.05}, {"x(n), y(e)", "y(e), x(n)"},
                                    "vrstni red koordinat v datotekah točk");                    // 16
     frame({0.05, 0.17, 0.9, 0.14});                                                             // 17
     text({0.3, 0.24, 0.4, 0.05}, "Rezultati", Align::Center, true);                            // 18

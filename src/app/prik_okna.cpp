@@ -41,20 +41,21 @@ ui::Handle PrikOkna::open(plot::Figure figure)
     return win;
 }
 
-void PrikOkna::showNote(ui::Handle win, const std::string& text)
+void PrikOkna::showNote(ui::Handle win, const std::string& text, const std::string& tooltip)
 {
-    // One note per window, over the plot's lower left corner, where the
-    // figure leaves its margin: the user sees where the file went without a
-    // box to close.
+    // One note per window, in the plot's lower left corner, where the figure
+    // leaves its margin (the axis label sits in the middle): the user sees
+    // what was written without a box to close; the folder is the working
+    // folder, the full path in the tooltip.
     for (ui::Handle h : ui_.window(win).controls)
         if (ui::Control& c = ui_.control(h); c.kind == ui::Kind::Text && c.userData == "note") {
             c.text = text;
-            c.tooltip = text;
+            c.tooltip = tooltip;
             return;
         }
-    ui_.addControl(win, {.kind = ui::Kind::Text, .position = {0, 0, 0.75, 0.035}, .text = text,
+    ui_.addControl(win, {.kind = ui::Kind::Text, .position = {0, 0, 0.36, 0.035}, .text = text,
                          .background = ui::kWhite, .foreground = {0.25, 0.25, 0.25}, .align = ui::Align::Left,
-                         .tooltip = text, .userData = "note"});
+                         .tooltip = tooltip, .userData = "note"});
 }
 
 void PrikOkna::action(const std::optional<std::string>& name)
@@ -80,7 +81,7 @@ void PrikOkna::action(const std::optional<std::string>& name)
     const std::filesystem::path path = std::filesystem::current_path() / file;
     try {
         plot::exportFigure(g->figure, path, *format);
-        showNote(win, "Zapisano: " + path.string());
+        showNote(win, "Zapisano: " + file.string(), path.string());
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Slike ni mogoce zapisati!", "Napaka pri izvozu");
     }

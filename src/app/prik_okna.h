@@ -30,7 +30,7 @@ public:
 private:
     void action(const std::optional<std::string>& name);
     // The line that says which file an export wrote.
-    void showNote(ui::Handle win, const std::string& text);
+    void showNote(ui::Handle win, const std::string& text, const std::string& tooltip);
 
     ui::Ui& ui_;
 };

@@ -104,7 +104,7 @@ TEST_F(MigrationTool, RunsTheWorkWithTheChosenOptionsAndSaysWhatItWrote)
     EXPECT_FALSE(slotOf(ModDrzOkno::Prekini).enabled);
     ASSERT_EQ(lastBox().kind, Box::Message);
     EXPECT_EQ(lastBox().title, "Državna transformacija");
-    EXPECT_EQ(lastBox().text, "Transformacija je končana.\nZapisanih točk: 12\nOpozoril: 1\n  T9: zunaj modela\n"
+    EXPECT_EQ(lastBox().text, "Transformacija je končana.\nZapisanih točk: 12\nOpozoril: 1\n- T9: zunaj modela\n"
                               "Izhodna datoteka: " + out.string());
     EXPECT_EQ(migrateSummaryText({.dataset = true, .written = 3, .warnings = {}}, "a.gpkg"),
               "Transformacija je končana.\nZapisanih objektov: 3\nOpozoril: 0\nIzhodna datoteka: a.gpkg");
