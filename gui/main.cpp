@@ -7,6 +7,7 @@
 #include "app/appstate.h"
 #include "app/kolmo.h"
 #include "qt/qt_dialogs.h"
+#include "qt/qt_extras.h"
 #include "qt/qt_ui.h"
 
 #include <QApplication>
@@ -48,6 +49,9 @@ int main(int argc, char** argv)
     const kolmo::platform::ScopedDialogs useDialogs(dialogs);
     kolmo::qt::QtUi ui;
     ui.onLastWindowClosed = [] { QCoreApplication::quit(); };
+    // The file dialogs' last folder and the plot windows' sizes, from one
+    // run to the next (~/.config/Kolmo/kolmo.conf).
+    ui.remembered().use({});
 
     kolmo::AppState state;
     state.pot_prg = programDataDir();

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "qt/plot_widget.h"
+#include "qt/qt_extras.h"
 #include "plots/render/export.h"
 
 #include <QAbstractItemView>
@@ -9,6 +10,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QTableView>
+#include <QUrl>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -151,6 +158,15 @@ void applyColours(QWidget* w, const ui::Control& c)
     case Kind::Graphic:
         // The figure paints its own background.
         break;
+    case Kind::ProgressBar:
+        p.setColor(QPalette::Base, bg);
+        p.setColor(QPalette::Highlight, QColor::fromRgbF(0.2f, 0.6f, 0.4f));
+        text(QPalette::Text);
+        break;
+    case Kind::Table:
+        p.setColor(QPalette::Base, bg);
+        text(QPalette::Text);
+        break;
     }
     w->setPalette(p);
 }
@@ -219,10 +235,33 @@ int fittingFont(const ui::Control& c, const QWidget* w, int pixels, int height, 
     return smallest;
 }
 
-// A top-level window: its close box closes the window in the model.
+// The one local file a drag carries, or an empty string.
+QString draggedFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    return data->urls().front().toLocalFile();
+}
+
+// A window showing a plot, whose size is remembered.
+bool isPlotWindow(const ui::Ui& ui, Handle win)
+{
+    if (!ui.isWindow(win))
+        return false;
+    const auto& controls = ui.window(win).controls;
+    return std::any_of(controls.begin(), controls.end(),
+                       [&](Handle c) { return ui.control(c).kind == Kind::Graphic; });
+}
+
+// A top-level window: its close box closes the window in the model, and a
+// file dragged over it goes to the model's drop target under the pointer.
 class TopWindow : public QWidget {
 public:
     std::function<void()> onClose;
+    std::function<bool(QPoint)> canDrop;             // position in the window
+    std::function<void(QPoint, const QString&)> onDrop;
+
+    TopWindow() { setAcceptDrops(true); }
 
 protected:
     void closeEvent(QCloseEvent* e) override
@@ -230,6 +269,27 @@ protected:
         e->accept();
         if (onClose)
             onClose();
+    }
+    void dragEnterEvent(QDragEnterEvent* e) override { judge(e); }
+    void dragMoveEvent(QDragMoveEvent* e) override { judge(e); }
+    void dropEvent(QDropEvent* e) override
+    {
+        const QString file = draggedFile(e->mimeData());
+        if (file.isEmpty() || !onDrop) {
+            e->ignore();
+            return;
+        }
+        e->acceptProposedAction();
+        onDrop(e->position().toPoint(), file);
+    }
+
+private:
+    void judge(QDropEvent* e)
+    {
+        if (!draggedFile(e->mimeData()).isEmpty() && canDrop && canDrop(e->position().toPoint()))
+            e->acceptProposedAction();
+        else
+            e->ignore();
     }
 };
 
@@ -299,10 +359,12 @@ struct QtUi::View {
     int fontPixels = 0;
 };
 
-QtUi::QtUi() : context_(std::make_unique<QObject>()) {}
+QtUi::QtUi() : context_(std::make_unique<QObject>()), remembered_(std::make_unique<Remembered>()) {}
 
 QtUi::~QtUi()
 {
+    // Works still running post to context_: they end first.
+    joinBackground();
     context_.reset(); // no more deferred syncs
     for (auto& [h, v] : views_) {
         if (v->top) {
@@ -328,6 +390,48 @@ void QtUi::changed()
                 sync();
         },
         Qt::QueuedConnection);
+}
+
+void QtUi::wake()
+{
+    // From a work's thread: the posted tasks run on the GUI thread, in the
+    // event loop, as a user's action would.
+    QMetaObject::invokeMethod(
+        context_.get(), [this] {
+            ++firing_;
+            runPosted();
+            --firing_;
+            if (firing_ == 0)
+                sync();
+        },
+        Qt::QueuedConnection);
+}
+
+bool QtUi::acceptsDrop(Handle win, QPoint pos) const
+{
+    const QWidget* inner = innerArea(win);
+    if (!inner || inner->width() <= 0 || inner->height() <= 0)
+        return false;
+    return dropTarget(win, pos.x() / double(inner->width()), 1.0 - pos.y() / double(inner->height())) != 0;
+}
+
+bool QtUi::userDrop(Handle win, QPoint pos, const QString& file)
+{
+    const QWidget* inner = innerArea(win);
+    if (!inner || inner->width() <= 0 || inner->height() <= 0)
+        return false;
+    ++firing_;
+    bool taken = false;
+    try {
+        taken = dropFile(win, pos.x() / double(inner->width()), 1.0 - pos.y() / double(inner->height()),
+                         localPath(file));
+    } catch (const std::exception& e) {
+        platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+    }
+    --firing_;
+    if (firing_ == 0)
+        sync();
+    return taken;
 }
 
 void QtUi::userFire(Handle h)
@@ -408,12 +512,25 @@ void QtUi::syncWindow(Handle h, View& v)
         v.inner->setAutoFillBackground(true);
         v.layout->addWidget(v.inner);
         v.inner->onResize = [this, h] {
-            if (const auto it = views_.find(h); it != views_.end())
+            if (const auto it = views_.find(h); it != views_.end()) {
                 place(*it->second);
+                // A plot window opens next time at the size the user gave it.
+                if (it->second->everShown && isPlotWindow(*this, h))
+                    remembered_->setWindowSize(qs(window(h).title), it->second->top->size());
+            }
         };
         v.top->onClose = [this, h] {
             if (isWindow(h))
                 close(h);
+        };
+        v.top->canDrop = [this, h](QPoint p) {
+            const auto it = views_.find(h);
+            return isWindow(h) && it != views_.end() && acceptsDrop(h, it->second->inner->mapFrom(it->second->top, p));
+        };
+        v.top->onDrop = [this, h](QPoint p, const QString& file) {
+            const auto it = views_.find(h);
+            if (isWindow(h) && it != views_.end())
+                userDrop(h, it->second->inner->mapFrom(it->second->top.data(), p), file);
         };
     }
     if (v.fresh || w.title != v.shown.title)
@@ -449,6 +566,9 @@ void QtUi::syncWindow(Handle h, View& v)
                 const int width = w.width > 0 ? w.width : kDefaultWidth;
                 const int height = w.height > 0 ? w.height : kDefaultHeight;
                 v.top->resize(width, height + (v.bar ? v.bar->sizeHint().height() : 0));
+                if (isPlotWindow(*this, h))
+                    if (const auto size = remembered_->windowSize(qs(w.title)))
+                        v.top->resize(*size);
                 v.everShown = true;
             }
             v.top->show();
@@ -490,15 +610,15 @@ void QtUi::syncMenus(Handle h, View& v)
                 QAction* a = nullptr;
                 if (top.items.empty()) {
                     // A menu without items acts when clicked, like a button.
-                    a = bar->addAction(literal(top.label));
+                    a = bar->addAction(QString());
                     QObject::connect(a, &QAction::triggered, context_.get(), [this, m] { userFire(m); });
                 } else {
-                    QMenu* sub = bar->addMenu(literal(top.label));
+                    QMenu* sub = bar->addMenu(QString());
                     a = sub->menuAction();
                     for (Handle i : top.items) {
                         if (menu(i).separator)
                             sub->addSeparator();
-                        QAction* item = sub->addAction(literal(menu(i).label));
+                        QAction* item = sub->addAction(QString());
                         QObject::connect(item, &QAction::triggered, context_.get(), [this, i] { userFire(i); });
                         v.menuActions[i] = item;
                     }
@@ -509,12 +629,27 @@ void QtUi::syncMenus(Handle h, View& v)
             v.bar = bar;
         }
     }
+    // Keyboard mnemonics from the labels, each menu's own (Alt+O opens
+    // "Orodja"); the model's texts stay as they are.
+    std::map<Handle, QString> texts;
+    const auto mark = [&](const std::vector<Handle>& level) {
+        std::vector<std::string> labels;
+        for (Handle m : level)
+            labels.push_back(menu(m).label);
+        const QStringList marked = withMnemonics(labels);
+        for (std::size_t k = 0; k < level.size(); ++k)
+            texts[level[k]] = marked[static_cast<qsizetype>(k)];
+    };
+    mark(w.menus);
+    for (Handle m : w.menus)
+        mark(menu(m).items);
     for (auto& [m, a] : v.menuActions) {
         if (!a || !isMenu(m))
             continue;
         const ui::Menu& mm = menu(m);
-        if (a->text() != literal(mm.label))
-            a->setText(literal(mm.label));
+        const QString& text = texts[m];
+        if (a->text() != text)
+            a->setText(text);
         if (a->isEnabled() != mm.enabled)
             a->setEnabled(mm.enabled);
     }
@@ -586,6 +721,14 @@ QWidget* QtUi::makeControl(Handle h, Kind kind, QWidget* parent)
     }
     case Kind::Graphic:
         return new PlotWidget(parent);
+    case Kind::ProgressBar: {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        return bar;
+    }
+    case Kind::Table:
+        return makeTableView(parent);
     case Kind::TextView: {
         auto* t = new QPlainTextEdit(parent);
         t->setReadOnly(true);
@@ -672,6 +815,19 @@ void QtUi::syncControl(Handle h, ControlView& cv, bool fresh)
         if (textChanged)
             static_cast<QPlainTextEdit*>(w)->setPlainText(qs(c.text));
         break;
+    case Kind::ProgressBar: {
+        auto* bar = static_cast<QProgressBar*>(w);
+        const int value = static_cast<int>(std::lround(std::clamp(c.fraction, 0.0, 1.0) * 1000));
+        if (bar->value() != value)
+            bar->setValue(value);
+        break;
+    }
+    case Kind::Table: {
+        auto* view = static_cast<QTableView*>(w);
+        if (static_cast<LazyTableModel*>(view->model())->rows() != c.table)
+            setTableRows(view, c.table);
+        break;
+    }
     case Kind::Graphic: {
         auto* plotWidget = static_cast<PlotWidget*>(w);
         const auto g = std::dynamic_pointer_cast<plot::FigureGraphic>(c.graphic);
@@ -810,7 +966,11 @@ std::optional<ui::FileChoice> QtUi::saveFileDialog(const ui::FilterTable& filter
 
 std::optional<ui::FileChoice> QtUi::fileDialog(const ui::FilterTable& filters, const std::string& title, bool save)
 {
-    QFileDialog dialog(windowWidget(current()), qs(title), QDir::currentPath());
+    // The folder of the last file chosen, in this run or an earlier one.
+    QString folder = lastFolder_.isEmpty() ? remembered_->lastFolder() : lastFolder_;
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::currentPath();
+    QFileDialog dialog(windowWidget(current()), qs(title), folder);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontUseNativeDialog, useQtFileDialogs());
@@ -843,6 +1003,8 @@ std::optional<ui::FileChoice> QtUi::fileDialog(const ui::FilterTable& filters, c
     if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QFileInfo chosen(dialog.selectedFiles().constFirst());
+    lastFolder_ = chosen.absolutePath();
+    remembered_->setLastFolder(lastFolder_);
     return ui::FileChoice{chosen.fileName().toStdString(), localPath(chosen.absolutePath())};
 }
 

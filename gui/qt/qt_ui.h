@@ -35,6 +35,8 @@ class QObject;
 
 namespace kolmo::qt {
 
+class Remembered;
+
 class QtUi : public ui::Ui {
 public:
     QtUi();
@@ -62,6 +64,16 @@ public:
     // The menu-bar entry (a top-level menu) or the item of a menu.
     QAction* menuAction(ui::Handle menu) const;
 
+    // What the program keeps from one run to the next (the file dialogs'
+    // last folder, the plot windows' sizes); keeps nothing until told where
+    // (Remembered::use).
+    Remembered& remembered() { return *remembered_; }
+
+    // A file dropped at `pos` of the window's inner area, as a drop event
+    // gives it: the model's drop target takes it.  False when none does.
+    bool userDrop(ui::Handle window, QPoint pos, const QString& file);
+    bool acceptsDrop(ui::Handle window, QPoint pos) const;
+
     // Qt's own file dialogs are used when no desktop session could provide
     // its dialogs (under Xvfb, offscreen, a bare X server): the same dialog
     // every time, and one that xdotool can drive.
@@ -72,6 +84,7 @@ public:
 
 protected:
     void changed() override;
+    void wake() override;
 
 private:
     struct ControlView;
@@ -89,6 +102,8 @@ private:
     std::map<ui::Handle, std::unique_ptr<View>> views_;
     std::vector<QPointer<QWidget>> doomed_; // closed windows awaiting deletion
     std::unique_ptr<QObject> context_; // receiver of the deferred syncs
+    std::unique_ptr<Remembered> remembered_;
+    QString lastFolder_; // of the file dialogs, this run
     bool syncQueued_ = false;
     bool syncing_ = false;
     int firing_ = 0;

@@ -2,6 +2,7 @@
 
 #include "app/izberi_par.h"
 #include "app/izracun.h"
+#include "app/mod_drz.h"
 #include "app/mod_okna.h"
 #include "app/pardb.h"
 #include "app/prik_okna.h"
@@ -11,9 +12,9 @@
 #include "input/prebpro3d1.h"
 #include "input/prebsi.h"
 #include "platform/cp1250.h"
+#include "platform/numtext.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
-#include "platform/numtext.h"
 #include "platform/textread.h"
 #include "plots/prik_mre.h"
 #include "plots/prik_obod.h"
@@ -46,6 +47,8 @@ const std::vector<std::string> kGeodeticOnly{"D96/fi_la"};
 const std::vector<std::string> kTmOnly{"D96/TM"};
 const std::vector<std::string> kTmAt2{"", "D96/TM"};
 
+const std::string kResultsTooltip = "shrani rezultate izravnave v datoteko";
+
 const ui::FilterTable kPointFilters{{"*.pod", "Podatki (*.pod)"},
                                     {"*.txt", "Besedilni dokumenti (*.txt)"},
                                     {"*.*", "Vse datoteke (*.*)"}};
@@ -66,7 +69,8 @@ Kolmo::Kolmo(ui::Ui& ui, AppState& state)
     : ui_(ui), s_(state), uredi_(std::make_unique<UrediOkna>(ui, state)),
       izberi_(std::make_unique<IzberiParOkno>(ui, state)), shrani_(std::make_unique<ShraniParOkno>(ui, state)),
       prik_(std::make_unique<PrikOkna>(ui)), modPret_(std::make_unique<ModPretOkno>(ui, state, *uredi_)),
-      modIntg_(std::make_unique<ModIntgOkno>(ui, state, *prik_))
+      modIntg_(std::make_unique<ModIntgOkno>(ui, state, *prik_)),
+      modDrz_(std::make_unique<ModDrzOkno>(ui, state))
 {
     ui_.registerHandler("kolmo", [this](const std::optional<std::string>& a) { (*this)(a); });
 }
@@ -142,6 +146,8 @@ void Kolmo::operator()(const std::optional<std::string>& action)
             tip1();
         else if (a == "VhDat2")
             vhDat(2);
+        else if (a == "drop1" || a == "drop2")
+            dropped(a == "drop1" ? 1 : 2);
         else if (a == "tip2")
             tip2();
         else if (a == "PriVh2")
@@ -179,13 +185,17 @@ void Kolmo::initialize()
     s_.vhv.reset();
     s_.PAR.resize(0);
 
-    const ui::Handle win = ui_.newWindow({.title = "Kolmo v3.00", .color = ozadje, .width = 800, .height = 600});
+    // A point file dropped on the window is the start file, on the end
+    // group the end file (see the groups' frames).
+    const ui::Handle win = ui_.newWindow({.title = "Kolmo v3.00", .color = ozadje, .width = 800, .height = 600,
+                                          .dropAction = "kolmo('drop1')"});
     ui_.setCurrent(win);
 
     const ui::Handle orodja = ui_.addMenu(win, {.label = "Orodja"});
     ui_.addMenu(orodja, {.label = "Pretvorba koordinat", .action = "mod_pret"});
     ui_.addMenu(orodja, {.label = "Branje datotek Varnik", .action = "kolmo('pvarnik')"});
     ui_.addMenu(orodja, {.label = "Interpolacija modela geoida", .action = "mod_intg", .separator = true});
+    ui_.addMenu(orodja, {.label = ModDrzOkno::kMenuLabel, .action = "mod_drz"});
     ui_.addMenu(orodja, {.label = "Izhod", .action = "close", .separator = true});
     const ui::Handle prikazi = ui_.addMenu(win, {.label = "Prikazi", .enabled = false});
     ui_.addMenu(prikazi, {.label = "Mreža točk", .action = "kolmo('situacija')"});
@@ -195,7 +205,9 @@ void Kolmo::initialize()
     ui_.addMenu(win, {.label = "O programu", .action = "kolmo('oprogramu')"});
 
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
-    const auto frame = [&](Position p) { add({.kind = Kind::Frame, .position = p, .background = okvir}); };
+    const auto frame = [&](Position p, std::string dropAction = {}) {
+        add({.kind = Kind::Frame, .position = p, .background = okvir, .dropAction = std::move(dropAction)});
+    };
     const auto label = [&](Position p, std::string text, bool bold, Align align = Align::Center) {
         return add({.kind = Kind::Text, .position = p, .text = std::move(text), .background = okvir,
                     .align = align, .bold = bold});
@@ -227,7 +239,7 @@ void Kolmo::initialize()
     const ui::Handle pot = add({.kind = Kind::Text, .position = {0.62, 0.87, 0.3, 0.05},
                                 .text = startFolder_.string(), .background = okvir, .align = Align::Left,
                                 .tooltip = startFolder_.string()});                           // 6
-    frame({0.05, 0.7, 0.62, 0.14});                                                           // 7
+    frame({0.05, 0.7, 0.62, 0.14}, "kolmo('drop1')");                                         // 7
     label({0.28, 0.77, 0.26, 0.05}, "Podatki - začetni datum", true);                         // 8
     button({0.08, 0.77, 0.18, 0.05}, "Datoteka", "odpri datoteko s podatki v začetnem datumu",
            "kolmo('VhDat1')");                                                                // 9
@@ -237,7 +249,7 @@ void Kolmo::initialize()
     const ui::Handle ured1 = button({0.57, 0.73, 0.08, 0.08}, "Uredi",
                                     "uredi podatke po stolpcih in izberi zapis kotov", "kolmo('uredi1')"); // 13
     ui_.control(ured1).enabled = false;
-    frame({0.05, 0.54, 0.62, 0.14});                                                          // 14
+    frame({0.05, 0.54, 0.62, 0.14}, "kolmo('drop2')");                                        // 14
     label({0.28, 0.61, 0.26, 0.05}, "Podatki - končni datum", true);                          // 15
     button({0.08, 0.61, 0.18, 0.05}, "Datoteka", "odpri datoteko s podatki v končnem datumu",
            "kolmo('VhDat2')");                                                                // 16
@@ -255,7 +267,7 @@ void Kolmo::initialize()
                                    "vrstni red koordinat");                                   // 25
     frame({0.69, 0.39, 0.26, 0.13});                                                          // 26
     label({0.72, 0.46, 0.2, 0.05}, "Rezultati", true);                                        // 27
-    const ui::Handle izDat = button({0.73, 0.42, 0.18, 0.05}, "Datoteka", "shrani rezultate izravnave v datoteko",
+    const ui::Handle izDat = button({0.73, 0.42, 0.18, 0.05}, "Datoteka", kResultsTooltip,
                                     "kolmo('IzDat')");                                        // 28
     frame({0.05, 0.18, 0.31, 0.34});                                                          // 29
     label({0.08, 0.45, 0.13, 0.05}, "Izračun", true);                                         // 30
@@ -405,21 +417,32 @@ void Kolmo::pvarnik()
         for (int k : {slot::Tip1, slot::Tip2, slot::Tip3})
             ui_.control(handle(k)).visible = false;
     }
-    ui_.control(handle(slot::IzDat)).userData =
-        (std::filesystem::current_path() / varnikResultName(f->name)).string();
+    setResultsFile(std::filesystem::current_path() / varnikResultName(f->name));
 }
 
 void Kolmo::vhDat(int datum)
 {
     const auto f = ui_.openFileDialog(kPointFilters, datum == 1 ? "Podatki - zacetni datum"
                                                                 : "Podatki - koncni datum");
-    if (!f)
+    if (f)
+        loadPoints(datum, *f);
+}
+
+void Kolmo::dropped(int datum)
+{
+    const std::filesystem::path file = std::filesystem::absolute(ui_.droppedFile());
+    if (file.empty() || !file.has_filename())
         return;
-    chdir(f->folder);
-    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).text = f->name;
+    loadPoints(datum, {file.filename().string(), file.parent_path()});
+}
+
+void Kolmo::loadPoints(int datum, const ui::FileChoice& f)
+{
+    chdir(f.folder);
+    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).text = f.name;
     PointSet p;
     try {
-        p = prebsi(f->path());
+        p = prebsi(f.path());
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return;
@@ -427,7 +450,7 @@ void Kolmo::vhDat(int datum)
     uredi_->closeFor(datum == 1 ? "1" : "2");
     // The label keeps the file the points came from, for the computation's
     // check that a report never replaces one of its inputs.
-    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).userData = f->path().string();
+    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).userData = f.path().string();
     if (datum == 1) {
         s_.vhi = std::move(p);
         ui_.control(handle(slot::Ured1)).enabled = true;
@@ -451,7 +474,7 @@ void Kolmo::priVh(int datum)
                                      "Napaka");
         return;
     }
-    platform::dialogs().messageBox(platform::matrixText(p->koo), "");
+    openPointTable(ui_, *p, datum == 1 ? "Kolmo - Koordinate v začetnem datumu" : "Kolmo - Koordinate v končnem datumu");
 }
 
 void Kolmo::urediDatum(int datum)
@@ -501,7 +524,7 @@ void Kolmo::izDat()
     if (!f)
         return;
     // The report goes where the user pointed, whatever the working folder.
-    ui_.control(handle(slot::IzDat)).userData = f->path().string();
+    setResultsFile(f->path());
 }
 
 void Kolmo::radio(int first, int chosen)
@@ -510,6 +533,18 @@ void Kolmo::radio(int first, int chosen)
         if (k != chosen)
             ui_.control(handle(first + k - 1)).value = 0;
     (first == slot::T1 ? s_.t_tr.izr : s_.t_tr.vis) = chosen;
+}
+
+void Kolmo::setResultsFile(const std::filesystem::path& file)
+{
+    // The button's own tooltip, and below it the file it writes.
+    ui::Control& b = ui_.control(handle(slot::IzDat));
+    b.userData = file.string();
+    b.tooltip = kResultsTooltip;
+    if (!file.empty()) {
+        b.tooltip += '\n';
+        b.tooltip += file.string();
+    }
 }
 
 std::string Kolmo::parTip() const { return par_tip(value(slot::Meto), value(slot::Tip3)); }
@@ -591,7 +626,7 @@ void Kolmo::reset()
         ui_.control(handle(k)).text.clear();
         ui_.control(handle(k)).userData.clear();
     }
-    ui_.control(handle(slot::IzDat)).userData.clear();
+    setResultsFile({});
     chdir(startFolder_);
     ui_.control(handle(slot::Ured1)).enabled = false;
     ui_.control(handle(slot::Ured2)).enabled = false;
@@ -631,6 +666,44 @@ ui::Handle openTextViewer(ui::Ui& ui, const std::filesystem::path& file)
     ui.addControl(win, {.kind = Kind::TextView, .position = {0, 0.08, 1, 0.92}, .text = text,
                         .background = ui::kWhite, .align = Align::Left, .monospace = true});
     ui.addControl(win, {.kind = Kind::PushButton, .position = {0.84, 0.01, 0.14, 0.06}, .text = "Zapri",
+                        .action = "close"});
+    ui.window(win).visible = true;
+    return win;
+}
+
+ui::Handle openPointTable(ui::Ui& ui, const PointSet& points, const std::string& title)
+{
+    // The table asks for the cells it shows; the points are kept once, as
+    // numbers, and each cell is written when it comes into view.
+    struct Source {
+        Names ime;
+        Mat koo;
+        std::vector<int> decimals;
+    };
+    auto src = std::make_shared<Source>(Source{points.ime, points.koo, platform::matrixDecimals(points.koo)});
+    auto rows = std::make_shared<ui::TableRows>();
+    rows->headers.push_back("Točka");
+    rows->numeric.push_back(false);
+    for (Eigen::Index c = 0; c < src->koo.cols(); ++c) {
+        rows->headers.push_back(std::to_string(c + 1));
+        rows->numeric.push_back(true);
+    }
+    rows->rows = static_cast<std::size_t>(src->koo.rows());
+    rows->cell = [src](std::size_t r, std::size_t c) -> std::string {
+        if (c == 0)
+            return r < src->ime.size() ? platform::fromCp1250(src->ime[r]) : std::string();
+        char buf[64];
+        const auto col = static_cast<Eigen::Index>(c - 1);
+        std::snprintf(buf, sizeof buf, "%.*f", src->decimals[c - 1], src->koo(static_cast<Eigen::Index>(r), col));
+        return buf;
+    };
+    const ui::Handle win = ui.newWindow({.title = title, .tag = "slk", .color = ui::kDefaultFace, .width = 640,
+                                         .height = 600});
+    ui.addControl(win, {.kind = Kind::Table, .position = {0, 0.09, 1, 0.91}, .background = ui::kWhite,
+                        .monospace = true, .table = std::move(rows)});
+    ui.addControl(win, {.kind = Kind::Text, .position = {0.02, 0.015, 0.5, 0.06},
+                        .text = "Točk: " + std::to_string(points.koo.rows()), .align = Align::Left});
+    ui.addControl(win, {.kind = Kind::PushButton, .position = {0.82, 0.015, 0.16, 0.06}, .text = "Zapri",
                         .action = "close"});
     ui.window(win).visible = true;
     return win;

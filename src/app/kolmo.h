@@ -34,6 +34,8 @@ class IzberiParOkno;
 class ShraniParOkno;
 class ModPretOkno;
 class ModIntgOkno;
+class ModDrzOkno;
+struct PointSet;
 class PrikOkna;
 
 // Registry slots of the main window (`hndlList`, counted from 1).
@@ -62,6 +64,9 @@ public:
     // none was chosen.
     std::filesystem::path resultsFile() const;
 
+    // The national migration tool window's controller.
+    ModDrzOkno& drzavna() { return *modDrz_; }
+
     // The About text ("O programu").
     static const std::string& aboutText();
 
@@ -75,6 +80,9 @@ private:
     void meto();
     void pvarnik();
     void vhDat(int datum);
+    void dropped(int datum);
+    void loadPoints(int datum, const ui::FileChoice& file);
+    void setResultsFile(const std::filesystem::path& file);
     void priVh(int datum);
     void urediDatum(int datum);
     void tip1();
@@ -103,11 +111,17 @@ private:
     std::unique_ptr<PrikOkna> prik_;
     std::unique_ptr<ModPretOkno> modPret_;
     std::unique_ptr<ModIntgOkno> modIntg_;
+    std::unique_ptr<ModDrzOkno> modDrz_;
 };
 
 // Opens Kolmo's own read-only viewer of a text file (a report) in a window of
 // its own; the file's bytes are taken as Windows-1250.  Throws FileError when
 // the file cannot be read.
 ui::Handle openTextViewer(ui::Ui& ui, const std::filesystem::path& file);
+
+// Opens a window with the points in a scrollable table (name, then the
+// columns of `koo`, each with the decimals of the point display), filled as
+// the user scrolls: a million points open at once.
+ui::Handle openPointTable(ui::Ui& ui, const PointSet& points, const std::string& title);
 
 } // namespace kolmo

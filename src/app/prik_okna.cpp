@@ -41,6 +41,23 @@ ui::Handle PrikOkna::open(plot::Figure figure)
     return win;
 }
 
+void PrikOkna::showNote(ui::Handle win, const std::string& text, const std::string& tooltip)
+{
+    // One note per window, in the plot's lower left corner, where the figure
+    // leaves its margin (the axis label sits in the middle): the user sees
+    // what was written without a box to close; the folder is the working
+    // folder, the full path in the tooltip.
+    for (ui::Handle h : ui_.window(win).controls)
+        if (ui::Control& c = ui_.control(h); c.kind == ui::Kind::Text && c.userData == "note") {
+            c.text = text;
+            c.tooltip = tooltip;
+            return;
+        }
+    ui_.addControl(win, {.kind = ui::Kind::Text, .position = {0, 0, 0.36, 0.035}, .text = text,
+                         .background = ui::kWhite, .foreground = {0.25, 0.25, 0.25}, .align = ui::Align::Left,
+                         .tooltip = tooltip, .userData = "note"});
+}
+
 void PrikOkna::action(const std::optional<std::string>& name)
 {
     const ui::Handle win = ui_.current();
@@ -61,8 +78,10 @@ void PrikOkna::action(const std::optional<std::string>& name)
         return;
     platform::BusyBracket busy;
     const std::filesystem::path file = plot::exportFileName(g->figure.exportName, *format);
+    const std::filesystem::path path = std::filesystem::current_path() / file;
     try {
-        plot::exportFigure(g->figure, std::filesystem::current_path() / file, *format);
+        plot::exportFigure(g->figure, path, *format);
+        showNote(win, "Zapisano: " + file.string(), path.string());
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Slike ni mogoce zapisati!", "Napaka pri izvozu");
     }

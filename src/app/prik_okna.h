@@ -7,7 +7,8 @@
 // renderer draws it and lets the user zoom, pan or turn it.  The menu
 // "Natisni" prints the plot ("prik_mre('natisni')"); "Izvozi" writes it into
 // the working folder under its fixed name ("prik_mre('png')" writes
-// mreza.png, replacing a file of that name), in the format of the item.
+// mreza.png, replacing a file of that name), in the format of the item, and
+// a note in the window's corner names the file written.
 // Every call opens a new window; older ones stay.
 #pragma once
 
@@ -28,6 +29,8 @@ public:
 
 private:
     void action(const std::optional<std::string>& name);
+    // The line that says which file an export wrote.
+    void showNote(ui::Handle win, const std::string& text, const std::string& tooltip);
 
     ui::Ui& ui_;
 };

@@ -38,10 +38,8 @@ std::string numberText(double v, int digits)
     return buf;
 }
 
-std::string matrixText(const Eigen::MatrixXd& m)
+std::vector<int> matrixDecimals(const Eigen::MatrixXd& m)
 {
-    if (m.size() == 0)
-        return {};
     // Per column: as many decimals as the column needs (at most 4 below its
     // largest magnitude's 15 significant digits), all rows alike.
     std::vector<int> decimals(static_cast<std::size_t>(m.cols()), 0);
@@ -52,9 +50,13 @@ std::string matrixText(const Eigen::MatrixXd& m)
             if (!std::isfinite(v))
                 continue;
             for (int k = d; k <= 6; ++k) {
-                char buf[64];
-                std::snprintf(buf, sizeof buf, "%.*f", k, v);
-                double back = std::strtod(buf, nullptr);
+                // to_chars and from_chars: the same digits as "%.*f" and
+                // strtod, without the locale, several times faster on the
+                // point lists of a hundred thousand rows.
+                char buf[400];
+                const auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, k).ptr;
+                double back = 0;
+                std::from_chars(buf, end, back);
                 if (std::abs(back - v) <= 1e-9 * std::max(1.0, std::abs(v))) {
                     d = std::max(d, k);
                     break;
@@ -65,6 +67,14 @@ std::string matrixText(const Eigen::MatrixXd& m)
         }
         decimals[static_cast<std::size_t>(c)] = d;
     }
+    return decimals;
+}
+
+std::string matrixText(const Eigen::MatrixXd& m)
+{
+    if (m.size() == 0)
+        return {};
+    const std::vector<int> decimals = matrixDecimals(m);
     std::vector<std::vector<std::string>> cells(static_cast<std::size_t>(m.rows()));
     std::vector<std::size_t> width(static_cast<std::size_t>(m.cols()), 0);
     for (Eigen::Index r = 0; r < m.rows(); ++r)

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kolmo::platform {
 
@@ -24,5 +25,8 @@ std::string numberText(double v, int digits);
 // the numbers of each column in the same fixed notation (the display of loaded
 // coordinates and of parameter sets).
 std::string matrixText(const Eigen::MatrixXd& m);
+// The decimals of each column in matrixText: as many as the column needs to
+// show its numbers exactly, at most 6.
+std::vector<int> matrixDecimals(const Eigen::MatrixXd& m);
 
 } // namespace kolmo::platform

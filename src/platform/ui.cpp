@@ -1,5 +1,7 @@
 #include "platform/ui.h"
 
+#include "platform/dialogs.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <spawn.h>
@@ -159,6 +161,135 @@ void Ui::fire(Handle h)
         run(action, windowOf(h));
 }
 
+Handle Ui::dropTarget(Handle win, double x, double y) const
+{
+    if (!isWindow(win))
+        return 0;
+    const Window& w = window(win);
+    // Later controls lie on top: the first one found from the end that
+    // takes drops.  Labels and fields over a frame let the drop through
+    // to it.
+    for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
+        const Control& c = control(*it);
+        const Position& p = c.position;
+        if (c.visible && !c.dropAction.empty() && x >= p.left && x <= p.left + p.width && y >= p.bottom &&
+            y <= p.bottom + p.height)
+            return *it;
+    }
+    return w.dropAction.empty() ? 0 : win;
+}
+
+bool Ui::dropFile(Handle win, double x, double y, const std::filesystem::path& file)
+{
+    const Handle target = dropTarget(win, x, y);
+    if (target == 0)
+        return false;
+    const std::string action = isWindow(target) ? window(target).dropAction : control(target).dropAction;
+    dropped_ = file;
+    const bool ran = run(action, win);
+    dropped_.clear();
+    return ran;
+}
+
+Ui::~Ui() { joinBackground(); }
+
+void Ui::runInBackground(std::function<void()> work, std::function<void()> done)
+{
+    std::lock_guard lock(postMutex_);
+    const int id = nextThread_++;
+    ++running_;
+    threads_.emplace(id, std::thread([this, id, work = std::move(work), done = std::move(done)]() mutable {
+        try {
+            work();
+        } catch (...) {
+            // Nothing to report to: the work keeps what it means to say.
+        }
+        post([this, id, done = std::move(done)] {
+            std::thread finished;
+            {
+                std::lock_guard lock(postMutex_);
+                if (const auto it = threads_.find(id); it != threads_.end()) {
+                    finished = std::move(it->second);
+                    threads_.erase(it);
+                }
+                --running_;
+            }
+            // The thread has nothing left to do but return.
+            if (finished.joinable())
+                finished.join();
+            if (done)
+                done();
+        });
+    }));
+}
+
+void Ui::post(std::function<void()> task)
+{
+    {
+        std::lock_guard lock(postMutex_);
+        posted_.push_back(std::move(task));
+    }
+    wake();
+}
+
+std::size_t Ui::runPosted()
+{
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard lock(postMutex_);
+        tasks.swap(posted_);
+    }
+    for (auto& task : tasks) {
+        try {
+            task();
+        } catch (const std::exception& e) {
+            // As an action that lets an exception out: a box, never a lost program.
+            platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+        }
+    }
+    if (!tasks.empty())
+        touch();
+    return tasks.size();
+}
+
+int Ui::backgroundRunning() const
+{
+    std::lock_guard lock(postMutex_);
+    return running_;
+}
+
+void Ui::waitForBackground()
+{
+    // Each delivery joins its thread; a work may start another from its
+    // `done`, hence the loop.
+    while (backgroundRunning() > 0) {
+        std::vector<std::thread> waiting;
+        {
+            std::lock_guard lock(postMutex_);
+            for (auto& [id, t] : threads_)
+                if (t.joinable())
+                    waiting.emplace_back(std::move(t));
+        }
+        for (std::thread& t : waiting)
+            t.join();
+        runPosted();
+    }
+    runPosted();
+}
+
+void Ui::joinBackground()
+{
+    std::vector<std::thread> all;
+    {
+        std::lock_guard lock(postMutex_);
+        for (auto& [id, t] : threads_)
+            if (t.joinable())
+                all.emplace_back(std::move(t));
+    }
+    for (std::thread& t : all)
+        t.join();
+}
+
 bool Ui::startProgram(const std::string& program, const std::vector<std::string>& args)
 {
     return spawnDetached(program, args);
@@ -211,6 +342,39 @@ bool HeadlessUi::startProgram(const std::string& program, const std::vector<std:
 {
     programCalls.push_back({program, args});
     return startPrograms ? Ui::startProgram(program, args) : true;
+}
+
+void HeadlessUi::runInBackground(std::function<void()> work, std::function<void()> done)
+{
+    switch (background) {
+    case Background::Threads:
+        Ui::runInBackground(std::move(work), std::move(done));
+        return;
+    case Background::Deferred:
+        deferred_.emplace_back(std::move(work), std::move(done));
+        return;
+    case Background::Inline:
+        break;
+    }
+    try {
+        work();
+    } catch (...) {
+    }
+    runPosted();
+    if (done)
+        done();
+    touch();
+}
+
+void HeadlessUi::runDeferredWork()
+{
+    auto works = std::move(deferred_);
+    deferred_.clear();
+    const Background mode = background;
+    background = Background::Inline;
+    for (auto& [work, done] : works)
+        runInBackground(std::move(work), std::move(done));
+    background = mode;
 }
 
 bool HeadlessUi::printGraphic(Handle window)

@@ -24,14 +24,17 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kolmo::ui {
@@ -54,6 +57,8 @@ enum class Kind {
     CheckBox,    // value 0/1
     TextView,    // read-only multi-line text in a fixed-pitch font, scrollable
     Graphic,     // a drawing (a plot) the renderer draws from `graphic`
+    ProgressBar, // the share of a long work done, `fraction` 0..1
+    Table,       // rows and columns asked of `table` as they come into view
 };
 
 // What a Graphic control shows (a plot's figure).  The model only keeps it;
@@ -66,6 +71,18 @@ public:
 };
 
 enum class Align { Left, Center, Right };
+
+// The contents of a Table control, given cell by cell on request: a renderer
+// asks only for the rows it shows, so a table of a million points costs the
+// model no text at all.  `cell` is called on the GUI thread with row <
+// rows and column < headers.size(); it returns UTF-8.
+struct TableRows {
+    std::vector<std::string> headers;
+    std::size_t rows = 0;
+    std::function<std::string(std::size_t row, std::size_t column)> cell;
+    // Columns whose cells are numbers, aligned to the right.
+    std::vector<bool> numeric = {};
+};
 
 inline constexpr Rgb kWhite{1, 1, 1};
 // The toolkit's usual grey face, for controls given no colour.
@@ -88,6 +105,11 @@ struct Control {
     std::string action = {};   // fired on click / choice / Enter
     std::string userData = {}; // free text the controller keeps with the control
     std::shared_ptr<Graphic> graphic = {};
+    double fraction = 0;       // ProgressBar: share done, 0..1
+    std::shared_ptr<const TableRows> table = {}; // Table: its rows
+    // Fired when the user drops a file on the control (see Ui::dropFile);
+    // empty: the drop goes to the control below it or to the window.
+    std::string dropAction = {};
 };
 
 // A menu of a window's menu bar or an item of a menu.
@@ -108,6 +130,7 @@ struct Window {
     std::vector<Handle> controls = {}; // creation order: later ones lie on top
     std::vector<Handle> menus = {};    // the menu bar, left to right
     std::vector<Handle> hndlList = {}; // the window's control registry (its user data)
+    std::string dropAction = {};       // a file dropped where no control takes it; empty: refused
 };
 
 // A file chosen in a dialog: its name and its folder.
@@ -131,7 +154,7 @@ std::optional<ActionCall> parseAction(std::string_view action);
 
 class Ui {
 public:
-    virtual ~Ui() = default;
+    virtual ~Ui();
 
     // --- the model --------------------------------------------------------
     Handle newWindow(Window w);
@@ -193,6 +216,38 @@ public:
     // Fires the action of a control or a menu item, as a click does.
     void fire(Handle h);
 
+    // --- files dropped on a window ---------------------------------------
+    // The control or window that takes a file dropped at (x, y), fractions of
+    // the window's inner area with the origin at the bottom left: the topmost
+    // visible control under the point with a drop action, else the window
+    // when it has one; 0 when the window refuses drops there.
+    Handle dropTarget(Handle window, double x, double y) const;
+    // A file dropped at (x, y): its path is kept for the handler
+    // (droppedFile()) and the target's drop action runs with the window as
+    // the current window.  False when nothing took it.
+    bool dropFile(Handle window, double x, double y, const std::filesystem::path& file);
+    // The file of the drop whose action runs.
+    const std::filesystem::path& droppedFile() const { return dropped_; }
+
+    // --- work off the GUI thread --------------------------------------------
+    // Runs `work` on a thread of its own and then `done` on the GUI thread
+    // (the thread that owns the model).  `work` must not touch the model; it
+    // hands results to the GUI thread through post() or through what `done`
+    // reads.  An exception out of `work` is dropped (`done` still runs):
+    // work catches what it means to report.
+    virtual void runInBackground(std::function<void()> work, std::function<void()> done);
+    // From any thread: `task` runs on the GUI thread soon, in the order
+    // posted, and the model counts a change after it.
+    void post(std::function<void()> task);
+    // Runs the tasks posted so far (GUI thread); returns how many ran.
+    // Renderers call it when woken (see wake()); tests call it directly.
+    std::size_t runPosted();
+    // Background works still running or not yet delivered.
+    int backgroundRunning() const;
+    // Waits for every background work and delivers what they posted
+    // (GUI thread).
+    void waitForBackground();
+
     // --- services -----------------------------------------------------------
     // File-open and file-save dialogs; nullopt when the user cancels.
     virtual std::optional<FileChoice> openFileDialog(const FilterTable& filters, const std::string& title) = 0;
@@ -211,6 +266,12 @@ protected:
     // Called after every change counted by revision(); a renderer schedules
     // its redraw here rather than drawing a window half built.
     virtual void changed() {}
+    // Called from any thread after a post(); a renderer schedules a
+    // runPosted() on its GUI thread.
+    virtual void wake() {}
+    // Joins every background thread; a renderer calls it before it takes
+    // down what wake() uses.
+    void joinBackground();
 
 private:
     Handle next_ = 1;
@@ -221,6 +282,18 @@ private:
     std::map<Handle, Menu> menus_;
     std::map<Handle, Handle> owner_; // control or menu -> window
     std::map<std::string, ActionHandler, std::less<>> handlers_;
+    std::filesystem::path dropped_;
+
+    mutable std::mutex postMutex_;
+    std::vector<std::function<void()>> posted_;
+    std::map<int, std::thread> threads_; // background works by id, joined when delivered
+    int nextThread_ = 1;
+    int running_ = 0; // works started and not yet delivered
+
+public:
+    Ui() = default;
+    Ui(const Ui&) = delete;
+    Ui& operator=(const Ui&) = delete;
 };
 
 // Starts a program without a shell: `args` reach it exactly as given.  The
@@ -233,6 +306,19 @@ bool spawnDetached(const std::string& program, const std::vector<std::string>& a
 // started only when `startPrograms` is set.
 class HeadlessUi : public Ui {
 public:
+    ~HeadlessUi() override { joinBackground(); }
+    // How runInBackground runs its work: at once on the caller's thread with
+    // `done` right after (Inline), kept until the test calls
+    // runDeferredWork() (Deferred: the test acts in between, as a user would
+    // while the work runs), or on a real thread (Threads; waitForBackground()
+    // delivers).
+    enum class Background { Inline, Deferred, Threads };
+    Background background = Background::Inline;
+    void runInBackground(std::function<void()> work, std::function<void()> done) override;
+    // Runs the deferred works in order, then their posts and their `done`.
+    void runDeferredWork();
+    std::size_t deferredWork() const { return deferred_.size(); }
+
     std::optional<FileChoice> openFileDialog(const FilterTable& filters, const std::string& title) override;
     std::optional<FileChoice> saveFileDialog(const FilterTable& filters, const std::string& title) override;
     bool startProgram(const std::string& program, const std::vector<std::string>& args) override;
@@ -253,6 +339,9 @@ public:
     std::vector<ProgramCall> programCalls;
     bool startPrograms = false;
     std::vector<Handle> printed; // windows whose drawing was sent to print
+
+private:
+    std::vector<std::pair<std::function<void()>, std::function<void()>>> deferred_;
 };
 
 } // namespace kolmo::ui

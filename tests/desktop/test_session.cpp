@@ -83,6 +83,9 @@ TEST_F(Session, EstimateSaveChooseAndTransformAgain)
         const std::string format = fs::path(file).extension().string().substr(1);
         ui.run(std::string(handler) + "('" + format + "')", plot);
         EXPECT_GT(fs::file_size(fs::current_path() / file), 1000u) << file;
+        const ui::Handle note = byText(plot, std::string("Zapisano: ") + file);
+        ASSERT_NE(note, 0) << "the note of the export";
+        EXPECT_EQ(ui.control(note).tooltip, (fs::current_path() / file).string());
         for (ui::Handle m : ui.window(plot).menus)
             if (ui.menu(m).label == "Natisni")
                 ui.fire(m);

@@ -273,9 +273,10 @@ TEST_F(MainWindow, MenusMatchTheTableAndAboutActsWithoutASubmenu)
     ASSERT_NE(bar, nullptr);
     const QList<QAction*> menus = bar->actions();
     ASSERT_EQ(menus.size(), 3);
-    EXPECT_EQ(menus[0]->text(), "Orodja");
-    EXPECT_EQ(menus[1]->text(), "Prikazi");
-    EXPECT_EQ(menus[2]->text(), "O programu");
+    // Each with its keyboard mnemonic.
+    EXPECT_EQ(menus[0]->text(), "&Orodja");
+    EXPECT_EQ(menus[1]->text(), "&Prikazi");
+    EXPECT_EQ(menus[2]->text(), "O p&rogramu");
     EXPECT_TRUE(menus[0]->isEnabled());
     EXPECT_FALSE(menus[1]->isEnabled());
     EXPECT_TRUE(menus[2]->isEnabled());
@@ -283,12 +284,13 @@ TEST_F(MainWindow, MenusMatchTheTableAndAboutActsWithoutASubmenu)
     const auto labels = [](QAction* m) {
         QStringList out;
         for (QAction* a : m->menu()->actions())
-            out << (a->isSeparator() ? QStringLiteral("---") : a->text());
+            out << (a->isSeparator() ? QStringLiteral("---") : QString(a->text()).remove(QLatin1Char('&')));
         return out;
     };
     ASSERT_NE(menus[0]->menu(), nullptr);
     EXPECT_EQ(labels(menus[0]), (QStringList{"Pretvorba koordinat", "Branje datotek Varnik", "---",
-                                             "Interpolacija modela geoida", "---", "Izhod"}));
+                                             "Interpolacija modela geoida",
+                                             "Državna transformacija D48/GK ↔ D96/TM", "---", "Izhod"}));
     ASSERT_NE(menus[1]->menu(), nullptr);
     EXPECT_EQ(labels(menus[1]), (QStringList{"Mreža točk", "Lega mreže točk", "Odstopanja veznih točk"}));
 

@@ -68,8 +68,8 @@ TEST(PlotWindow, DrawsTheFigureAndZoomsAboutThePointer)
     const QMenuBar* bar = ui.menuBar(win);
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(bar->actions().size(), 2);
-    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("Natisni"));
-    EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("Izvozi"));
+    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&Natisni"));
+    EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("&Izvozi"));
 
     auto& fig = w->graphic()->figure;
     const auto x0 = fig.axes.x.lim, y0 = fig.axes.y.lim;
