@@ -8,6 +8,7 @@
 // lists as the window's lists do.
 #include "commands.h"
 
+#include "app/analiza_vez.h"
 #include "app/izhod_tock.h"
 #include "app/izracun.h"
 #include "app/izvoz_par.h"
@@ -29,6 +30,7 @@
 #include "plots/render/export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -59,6 +61,9 @@ struct TransformOptions {
     int precision = -1;
     bool csv = false;
     std::string paramsJson;
+    std::string exclude;
+    bool snoop = false, robust = false;
+    double alpha = 0.001, sigma0 = 0;
 };
 
 // Thrown for option values that only make sense together (exit status 2).
@@ -291,6 +296,31 @@ void checkStreams(const TransformOptions& o)
         throw UsageError("--report writes a file; the points go to the standard output with --out -");
 }
 
+// The options of the gross-error analysis, checked.
+AnalizaOptions analysisOptions(const TransformOptions& o)
+{
+    AnalizaOptions a;
+    const bool estimation = (o.type == "3r7" || o.type == "2r4" || o.type == "2r6") && o.mode != "coords";
+    if ((!o.exclude.empty() || o.snoop || o.robust) && !estimation)
+        throw UsageError("--exclude, --snoop and --robust need an estimation: mode full or params of 3r7, 2r4 or 2r6");
+    if (o.snoop && o.robust)
+        throw UsageError("give either --snoop or --robust");
+    if (!(o.alpha > 0 && o.alpha < 0.5))
+        throw UsageError("--alpha: a significance level between 0 and 0.5");
+    if (!(o.sigma0 >= 0) || !std::isfinite(o.sigma0))
+        throw UsageError("--sigma0: a standard deviation of unit weight in metres");
+    std::stringstream ss(o.exclude);
+    std::string item;
+    while (std::getline(ss, item, ','))
+        if (!item.empty())
+            a.exclude.push_back(platform::toCp1250(item));
+    a.snoop = o.snoop;
+    a.robust = o.robust;
+    a.test.alpha = o.alpha;
+    a.test.sigma0 = o.sigma0;
+    return a;
+}
+
 int run(const TransformOptions& o)
 {
     std::vector<plot::Format> plotFormats;
@@ -469,6 +499,17 @@ int run(const TransformOptions& o)
                        o.order == "yx", o.precision < 0 ? 3 : o.precision);
         in.tocke = &*points;
     }
+    // Gross errors among the common points: the analysis runs on the prepared
+    // points just before the estimation and decides what it uses.
+    const AnalizaOptions ao = analysisOptions(o);
+    std::optional<AnalizaVez> analysis;
+    if (tip <= 3 && s.t_tr.izr != 2) {
+        const int u = tip == 1 ? 7 : tip == 2 ? 4 : 6;
+        in.predOceno = [&analysis, &ao, u](PointSet& vhi, PointSet& vhv) {
+            analysis = analiziraj(vhi, vhv, u, ao);
+            uporabi(*analysis, vhi, vhv);
+        };
+    }
     // Made before the computation, so that a folder that cannot take it fails
     // at once; put in place after it.
     std::optional<platform::FileWriter> json;
@@ -494,6 +535,11 @@ int run(const TransformOptions& o)
         e.PAR = s.PAR;
         e.est3d = r.est3d ? &*r.est3d : nullptr;
         e.est2d = r.est2d ? &*r.est2d : nullptr;
+        if (analysis && analysis->final) {
+            e.sd = &analysis->final->sd;
+            e.sdText = "sd = sqrt(diag(sigma0^2 N^-1)) of the converged adjustment (see adjustment)";
+            e.statistics = analizaJson(*analysis, ao);
+        }
         json->write(parametersJson(e));
         json->commit();
     }
@@ -508,6 +554,8 @@ int run(const TransformOptions& o)
     // Points or parameters on standard output keep it to themselves.
     std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
     printSummary(summary, s, r);
+    if (analysis)
+        std::fputs(analizaSummary(*analysis, ao).c_str(), summary);
     if (!o.plots.empty() && !writePlots(summary, s, o.plots, plotFormats))
         return 1;
     return 0;
@@ -604,6 +652,19 @@ void addTransformCommand(CLI::App& app, int& status)
                     "model, direction, types, the parameters with units and standard deviations, the rotation "
                     "convention, m0, iterations, common and flagged points, and a PROJ pipeline doing the same "
                     "transformation; - writes to standard output");
+    cmd->add_option("--exclude", o->exclude,
+                    "Estimation: leave these common points out (names separated by commas); they are still "
+                    "transformed, and the JSON and the summary give their misclosures as checks");
+    cmd->add_flag("--snoop", o->snoop,
+                  "Estimation: Baarda's data snooping -- leave out the worst common point while it fails its test, "
+                  "then estimate again; the report, --out and the plots show the final estimation");
+    cmd->add_flag("--robust", o->robust,
+                  "Estimation: robust, iteratively reweighted least squares (Danish method, c = 2); the JSON and "
+                  "the summary give each point's weight");
+    cmd->add_option("--alpha", o->alpha, "Significance level alpha0 of the point tests (default 0.001)");
+    cmd->add_option("--sigma0", o->sigma0,
+                    "A-priori standard deviation of unit weight (m) for the point tests; default: the a-posteriori "
+                    "value");
     cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {
