@@ -37,7 +37,8 @@ std::vector<double> danishWeights(const Kakovost& k, const std::vector<bool>& us
         if (!used[i])
             continue;
         const double uu = sigma > 0 ? std::sqrt(k.tocke[i].fMf / k.q) / sigma : 0.0;
-        out[i] = uu <= kDanishC ? 1.0 : std::max(std::exp(1 - (uu / kDanishC) * (uu / kDanishC)), kMinWeight);
+        const double t = (uu / kDanishC) * (uu / kDanishC);
+        out[i] = uu <= kDanishC ? 1.0 : std::max(std::exp(1 - t * t), kMinWeight);
     }
     return out;
 }
@@ -286,7 +287,7 @@ std::string analizaJson(const AnalizaVez& a, const AnalizaOptions& o)
     if (o.robust)
         j += "  \"robust\": {\"method\": \"Danish\", \"c\": " + jsonNumber(kDanishC) + ", \"iterations\": " +
              std::to_string(a.robustIterations) + ", \"weight_function\": " +
-             jsonString("w = 1 for u <= c, exp(1 - (u/c)^2) above (at least 1e-10), u = sqrt(e^T M^-1 e / q) / "
+             jsonString("w = 1 for u <= c, exp(1 - (u/c)^4) above (at least 1e-10), u = sqrt(e^T M^-1 e / q) / "
                         "sigma with sigma a priori or from the weighted misclosures; the estimation divides the "
                         "standard deviations of the point's start and end coordinates by sqrt(w)") +
              "},\n";

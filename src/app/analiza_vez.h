@@ -19,7 +19,8 @@
 //      u_i = sqrt(e_i^T M_i^-1 e_i / q) / sigma,
 //    sigma a priori or from the weighted misclosures,
 //    sigma^2 = sum w_i e_i^T M_i^-1 e_i / (q sum w_i - parameters), and the
-//    Danish-method weight function w = 1 for u <= c, w = exp(1 - (u/c)^2)
+//    Danish-method weight function (continuous at c, falling steeply so that
+//    a gross error loses its influence) w = 1 for u <= c, w = exp(1 - (u/c)^4)
 //    above, c = 2, floored at 1e-10; until no weight moves by 1e-6, at most
 //    100 iterations.  The estimation of the report takes the weights as
 //    standard deviations of the point's start and end coordinates divided by
