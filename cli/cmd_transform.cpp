@@ -33,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -136,7 +137,7 @@ Vec parseValues(const std::string& text)
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
 bool readPointFile(const char* role, const char* columnsOption, const std::string& file, const std::string& columns,
                    const std::string& angles, int tip, const std::string& typeText, bool csv,
-                   std::optional<PointSet>& target)
+                   std::optional<PointSet>& target, bool* twoNumbers = nullptr)
 {
     PointSet p;
     ReadNotes notes;
@@ -171,6 +172,8 @@ bool readPointFile(const char* role, const char* columnsOption, const std::strin
         return false;
     }
     warnShortRows(notes.linesShorterThan(notes.width), notes.width, source);
+    if (twoNumbers)
+        *twoNumbers = notes.width == 2;
     target = std::move(p);
     return true;
 }
@@ -191,6 +194,18 @@ std::vector<plot::Format> parseFormats(const std::string& text)
         throw UsageError("--plot-formats: png, tiff, jpeg, eps, emf, svg, pdf separated by commas");
     return formats;
 }
+
+// Passes the points on without their heights (NaN: empty in CSV, "NaN" in a
+// point file).
+struct NoHeights : PointSink {
+    PointSink* to;
+    explicit NoHeights(PointSink* sink) : to(sink) {}
+    void begin(int type, bool heights) override { to->begin(type, heights); }
+    void point(const std::string& name, double a, double b, double) override
+    {
+        to->point(name, a, b, std::numeric_limits<double>::quiet_NaN());
+    }
+};
 
 // The three plots of a full computation in every asked format: the figures
 // first (a plot that cannot be drawn is the main window's error), then the
@@ -355,6 +370,7 @@ int run(const TransformOptions& o)
     }
 
     MainInputs in;
+    bool startWithoutHeights = false; // a start file of two numbers a row: heights of 1 in the computation
     in.redXY = o.order == "xy" ? 1 : 2;
     in.geoid = o.heightSystem == "svs2010" ? 1 : 2;
     in.helm = o.helmert == "on" ? 1 : 0;
@@ -418,7 +434,7 @@ int run(const TransformOptions& o)
     } else {
         if (!o.start.empty()) {
             if (!readPointFile("start file", "--start-columns", o.start, o.startColumns, o.startAngles, tip,
-                               std::to_string(in.tip1), o.csv, s.vhi))
+                               std::to_string(in.tip1), o.csv, s.vhi, &startWithoutHeights))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
@@ -499,6 +515,11 @@ int run(const TransformOptions& o)
                        o.order == "yx", o.precision < 0 ? 3 : o.precision);
         in.tocke = &*points;
     }
+    // Heights the start file never had are not written as heights.
+    NoHeights noHeights(in.tocke);
+    const bool heightsMissing = in.tocke && startWithoutHeights && (tip == 1 || tip > 3);
+    if (heightsMissing)
+        in.tocke = &noHeights;
     // Gross errors among the common points: the analysis runs on the prepared
     // points just before the estimation and decides what it uses.
     const AnalizaOptions ao = analysisOptions(o);
@@ -525,6 +546,10 @@ int run(const TransformOptions& o)
         return 1;
     if (points && points->started())
         points->commit();
+    if (heightsMissing)
+        platform::dialogs().warning("no heights in " + o.start,
+                                    "the rows of the start file hold two coordinates: the computation took heights "
+                                    "of 1, --out leaves the heights empty (CSV) or writes NaN");
     if (json && (r.est3d || r.est2d)) {
         ParExport e;
         e.tip = tip;

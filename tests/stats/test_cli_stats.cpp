@@ -155,11 +155,13 @@ TEST(StatsCliSnoop, FindsAPlantedHeightBlunder)
     r = cli(args);
     ASSERT_EQ(r.status, 0) << r.err;
     j = parseJson(readText(f("p.json")));
-    for (const Json& p : j["points"].arr)
-        if (p["name"].str == "LJ07")
+    for (const Json& p : j["points"].arr) {
+        if (p["name"].str == "LJ07") {
             EXPECT_LT(p["weight"].num, 0.01);
-        else
+        } else {
             EXPECT_GT(p["weight"].num, 0.5) << p["name"].str;
+        }
+    }
     EXPECT_EQ(j["robust"]["method"].str, "Danish");
 }
 
@@ -179,6 +181,40 @@ TEST(StatsCliSnoop, RefusesWhatItCannotDo)
     EXPECT_EQ(with({"--exclude", "NOSUCH"}), 1);
     EXPECT_EQ(with({"--exclude", "LJ01,LJ02,LJ03,LJ04,LJ05,LJ06,LJ07,LJ08,LJ09,LJ10,LJ11"}), 1) << "one point left";
     EXPECT_EQ(with({"--sigma0", "0.02", "--snoop"}), 0);
+}
+
+} // namespace
+
+namespace {
+
+// A start file of two numbers a row gets heights of 1 in the computation;
+// --out does not pass them off as heights: empty in CSV, NaN in a point file,
+// with the warning (exit status 3).
+TEST(StatsCliHeights, TwoCoordinateStartFileWritesNoHeights)
+{
+    Folder f;
+    {
+        std::ifstream in(examplesDir() / "local/d48_gk.pod");
+        std::ofstream out(f("two.pod"));
+        std::string name;
+        double x, y, h;
+        while (in >> name >> x >> y >> h)
+            out << name << ' ' << std::setprecision(12) << x << ' ' << y << '\n';
+    }
+    for (const std::string out : {"p.csv", "p.txt"}) {
+        const RunResult r = cli({"--type", "3r7", "--start", f("two.pod"), "--start-type", "gk", "--end",
+                                 "local/d96_tm.pod", "--end-type", "tm", "--report", f("r.str"), "--out", f(out)});
+        EXPECT_EQ(r.status, 3) << r.err;
+        EXPECT_NE(r.err.find("no heights in " + f("two.pod")), std::string::npos) << r.err;
+        std::istringstream lines(readText(f(out)));
+        std::string line;
+        std::getline(lines, line);
+        if (out == "p.txt") {
+            EXPECT_EQ(line.substr(line.size() - 3), "NaN") << line;
+        }
+        while (std::getline(lines, line))
+            EXPECT_TRUE(out == "p.csv" ? line.back() == ',' : line.ends_with("NaN")) << line;
+    }
 }
 
 } // namespace
