@@ -30,7 +30,7 @@ Network simulate(int u, int n, unsigned seed, double noise = kNoise)
 {
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> uni(-1, 1);
-    std::normal_distribution<double> g(0, noise);
+    std::normal_distribution<double> g(0, 1);
     Network w;
     const int q = u == 7 ? 3 : 2;
     Mat xs(n, q);
@@ -67,8 +67,8 @@ Network simulate(int u, int n, unsigned seed, double noise = kNoise)
     b = Mat::Ones(n, 2 * q);
     for (int i = 0; i < n; ++i)
         for (int c = 0; c < q; ++c) {
-            a(i, c) = xs(i, c) + g(rng);
-            b(i, c) = ys(i, c) + g(rng);
+            a(i, c) = xs(i, c) + noise * g(rng);
+            b(i, c) = ys(i, c) + noise * g(rng);
         }
     w.end.ime = w.start.ime;
     return w;
@@ -197,6 +197,18 @@ TEST_P(Stats, SnoopingLeavesACleanNetworkAlone)
         EXPECT_TRUE(s.steps.empty()) << "seed " << seed << ": " << s.steps.front().point;
         EXPECT_EQ(s.snoopEnd, "every used point passes its test");
     }
+}
+
+// Without noise the converged adjustment fits exactly: sigma0 is at the level
+// of rounding, not the millimetres of a stop at the first small correction.
+TEST_P(Stats, NoiseFreeNetworkFitsExactly)
+{
+    const int u = GetParam();
+    const Network w = simulate(u, 20, 5u, 0.0);
+    const Kakovost r = kakovost(analiziraj(w.start, w.end, u, {}).all, u, {}, {}, {});
+    EXPECT_LT(r.sigma0, 1e-7);
+    for (int j = 0; j < u; ++j)
+        EXPECT_NEAR(r.par(j), w.truth(j), 1e-7 * std::max(1.0, std::abs(w.truth(j))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, Stats, ::testing::Values(7, 4, 6),
