@@ -8,6 +8,7 @@
 // lists as the window's lists do.
 #include "commands.h"
 
+#include "app/analiza_vez.h"
 #include "app/izhod_tock.h"
 #include "app/izracun.h"
 #include "app/izvoz_par.h"
@@ -29,8 +30,10 @@
 #include "plots/render/export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -59,6 +62,9 @@ struct TransformOptions {
     int precision = -1;
     bool csv = false;
     std::string paramsJson;
+    std::string exclude;
+    bool snoop = false, robust = false;
+    double alpha = 0.001, sigma0 = 0;
 };
 
 // Thrown for option values that only make sense together (exit status 2).
@@ -131,7 +137,7 @@ Vec parseValues(const std::string& text)
 // the "Urejanje podatkov" arrangement when columns or angles were asked for.
 bool readPointFile(const char* role, const char* columnsOption, const std::string& file, const std::string& columns,
                    const std::string& angles, int tip, const std::string& typeText, bool csv,
-                   std::optional<PointSet>& target)
+                   std::optional<PointSet>& target, bool* twoNumbers = nullptr)
 {
     PointSet p;
     ReadNotes notes;
@@ -166,6 +172,8 @@ bool readPointFile(const char* role, const char* columnsOption, const std::strin
         return false;
     }
     warnShortRows(notes.linesShorterThan(notes.width), notes.width, source);
+    if (twoNumbers)
+        *twoNumbers = notes.width == 2;
     target = std::move(p);
     return true;
 }
@@ -186,6 +194,18 @@ std::vector<plot::Format> parseFormats(const std::string& text)
         throw UsageError("--plot-formats: png, tiff, jpeg, eps, emf, svg, pdf separated by commas");
     return formats;
 }
+
+// Passes the points on without their heights (NaN: empty in CSV, "NaN" in a
+// point file).
+struct NoHeights : PointSink {
+    PointSink* to;
+    explicit NoHeights(PointSink* sink) : to(sink) {}
+    void begin(int type, bool heights) override { to->begin(type, heights); }
+    void point(const std::string& name, double a, double b, double) override
+    {
+        to->point(name, a, b, std::numeric_limits<double>::quiet_NaN());
+    }
+};
 
 // The three plots of a full computation in every asked format: the figures
 // first (a plot that cannot be drawn is the main window's error), then the
@@ -291,6 +311,31 @@ void checkStreams(const TransformOptions& o)
         throw UsageError("--report writes a file; the points go to the standard output with --out -");
 }
 
+// The options of the gross-error analysis, checked.
+AnalizaOptions analysisOptions(const TransformOptions& o)
+{
+    AnalizaOptions a;
+    const bool estimation = (o.type == "3r7" || o.type == "2r4" || o.type == "2r6") && o.mode != "coords";
+    if ((!o.exclude.empty() || o.snoop || o.robust) && !estimation)
+        throw UsageError("--exclude, --snoop and --robust need an estimation: mode full or params of 3r7, 2r4 or 2r6");
+    if (o.snoop && o.robust)
+        throw UsageError("give either --snoop or --robust");
+    if (!(o.alpha > 0 && o.alpha < 0.5))
+        throw UsageError("--alpha: a significance level between 0 and 0.5");
+    if (!(o.sigma0 >= 0) || !std::isfinite(o.sigma0))
+        throw UsageError("--sigma0: a standard deviation of unit weight in metres");
+    std::stringstream ss(o.exclude);
+    std::string item;
+    while (std::getline(ss, item, ','))
+        if (!item.empty())
+            a.exclude.push_back(platform::toCp1250(item));
+    a.snoop = o.snoop;
+    a.robust = o.robust;
+    a.test.alpha = o.alpha;
+    a.test.sigma0 = o.sigma0;
+    return a;
+}
+
 int run(const TransformOptions& o)
 {
     std::vector<plot::Format> plotFormats;
@@ -325,6 +370,7 @@ int run(const TransformOptions& o)
     }
 
     MainInputs in;
+    bool startWithoutHeights = false; // a start file of two numbers a row: heights of 1 in the computation
     in.redXY = o.order == "xy" ? 1 : 2;
     in.geoid = o.heightSystem == "svs2010" ? 1 : 2;
     in.helm = o.helmert == "on" ? 1 : 0;
@@ -388,7 +434,7 @@ int run(const TransformOptions& o)
     } else {
         if (!o.start.empty()) {
             if (!readPointFile("start file", "--start-columns", o.start, o.startColumns, o.startAngles, tip,
-                               std::to_string(in.tip1), o.csv, s.vhi))
+                               std::to_string(in.tip1), o.csv, s.vhi, &startWithoutHeights))
                 return 1;
             in.data.a = std::filesystem::path(o.start).filename().string();
         }
@@ -469,6 +515,22 @@ int run(const TransformOptions& o)
                        o.order == "yx", o.precision < 0 ? 3 : o.precision);
         in.tocke = &*points;
     }
+    // Heights the start file never had are not written as heights.
+    NoHeights noHeights(in.tocke);
+    const bool heightsMissing = in.tocke && startWithoutHeights && (tip == 1 || tip > 3);
+    if (heightsMissing)
+        in.tocke = &noHeights;
+    // Gross errors among the common points: the analysis runs on the prepared
+    // points just before the estimation and decides what it uses.
+    const AnalizaOptions ao = analysisOptions(o);
+    std::optional<AnalizaVez> analysis;
+    if (tip <= 3 && s.t_tr.izr != 2) {
+        const int u = tip == 1 ? 7 : tip == 2 ? 4 : 6;
+        in.predOceno = [&analysis, &ao, u](PointSet& vhi, PointSet& vhv) {
+            analysis = analiziraj(vhi, vhv, u, ao);
+            uporabi(*analysis, vhi, vhv);
+        };
+    }
     // Made before the computation, so that a folder that cannot take it fails
     // at once; put in place after it.
     std::optional<platform::FileWriter> json;
@@ -484,6 +546,10 @@ int run(const TransformOptions& o)
         return 1;
     if (points && points->started())
         points->commit();
+    if (heightsMissing)
+        platform::dialogs().warning("no heights in " + o.start,
+                                    "the rows of the start file hold two coordinates: the computation took heights "
+                                    "of 1, --out leaves the heights empty (CSV) or writes NaN");
     if (json && (r.est3d || r.est2d)) {
         ParExport e;
         e.tip = tip;
@@ -494,6 +560,11 @@ int run(const TransformOptions& o)
         e.PAR = s.PAR;
         e.est3d = r.est3d ? &*r.est3d : nullptr;
         e.est2d = r.est2d ? &*r.est2d : nullptr;
+        if (analysis && analysis->final) {
+            e.sd = &analysis->final->sd;
+            e.sdText = "sd = sqrt(diag(sigma0^2 N^-1)) of the converged adjustment (see adjustment)";
+            e.statistics = analizaJson(*analysis, ao);
+        }
         json->write(parametersJson(e));
         json->commit();
     }
@@ -508,6 +579,8 @@ int run(const TransformOptions& o)
     // Points or parameters on standard output keep it to themselves.
     std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
     printSummary(summary, s, r);
+    if (analysis)
+        std::fputs(analizaSummary(*analysis, ao).c_str(), summary);
     if (!o.plots.empty() && !writePlots(summary, s, o.plots, plotFormats))
         return 1;
     return 0;
@@ -604,6 +677,19 @@ void addTransformCommand(CLI::App& app, int& status)
                     "model, direction, types, the parameters with units and standard deviations, the rotation "
                     "convention, m0, iterations, common and flagged points, and a PROJ pipeline doing the same "
                     "transformation; - writes to standard output");
+    cmd->add_option("--exclude", o->exclude,
+                    "Estimation: leave these common points out (names separated by commas); they are still "
+                    "transformed, and the JSON and the summary give their misclosures as checks");
+    cmd->add_flag("--snoop", o->snoop,
+                  "Estimation: Baarda's data snooping -- leave out the worst common point while it fails its test, "
+                  "then estimate again; the report, --out and the plots show the final estimation");
+    cmd->add_flag("--robust", o->robust,
+                  "Estimation: robust, iteratively reweighted least squares (Danish method, c = 2); the JSON and "
+                  "the summary give each point's weight");
+    cmd->add_option("--alpha", o->alpha, "Significance level alpha0 of the point tests (default 0.001)");
+    cmd->add_option("--sigma0", o->sigma0,
+                    "A-priori standard deviation of unit weight (m) for the point tests; default: the a-posteriori "
+                    "value");
     cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {

@@ -146,6 +146,8 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
     s.t_tr = t_tr;
 
     if (s.t_tr.izr != 2) {
+        if (in.predOceno)
+            in.predOceno(*s.vhi, *s.vhv);
         out.est3d = par3d_7(*s.vhi, *s.vhv);
         s.PAR = out.est3d->PAR;
     }
@@ -192,6 +194,8 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
 
     const int npar = s.t_tr.tip == 2 ? 4 : 6;
     if (s.t_tr.izr != 2) {
+        if (in.predOceno)
+            in.predOceno(*s.vhi, *s.vhv);
         out.est2d = par2d_p(*s.vhi, *s.vhv, npar);
         s.PAR = out.est2d->PAR;
     }

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,12 @@ struct MainInputs {
     // keeps its type and ellipsoid but no coordinates.  A failure may leave
     // the start points prepared (zone digit removed).
     bool lean = false;
+    // Called with the prepared start and end points just before an estimation
+    // (Cartesian in kk for 3r7, plane coordinates in koo for 2r4 and 2r6): it
+    // may take end points out and change standard deviations (kolmo-cli's
+    // --exclude, --snoop, --robust; analiza_vez.h).  The report, the points
+    // and the plots then show the estimation from what it left.
+    std::function<void(PointSet& vhi, PointSet& vhv)> predOceno;
 };
 
 // What a computation produced besides AppState, for summaries.

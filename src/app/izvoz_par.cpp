@@ -142,6 +142,9 @@ std::string heightsText(const ParExport& e)
 
 } // namespace
 
+std::string jsonNumber(double v) { return num(v); }
+std::string jsonString(std::string_view text) { return jsonText(text); }
+
 std::string projPipeline(const ParExport& e)
 {
     if (!spatial(e))
@@ -250,7 +253,7 @@ std::string parametersJson(const ParExport& e)
                  "coefficient of x in y'", "coefficient of y in y'", "translation of y (easting)"};
     }
 
-    const Vec* sd = sp ? (e.est3d ? &e.est3d->sdPAR : nullptr) : (e.est2d ? &e.est2d->sdPAR : nullptr);
+    const Vec* sd = e.sd ? e.sd : sp ? (e.est3d ? &e.est3d->sdPAR : nullptr) : (e.est2d ? &e.est2d->sdPAR : nullptr);
     j += "  \"parameters\": [\n";
     for (std::size_t k = 0; k < names.size(); ++k) {
         const auto i = static_cast<Eigen::Index>(k);
@@ -264,7 +267,7 @@ std::string parametersJson(const ParExport& e)
         const Par3dResult& est = *e.est3d;
         const auto n = est.vezne.ime.size();
         j += "  \"standard_deviations\": " +
-             jsonText("sd = sqrt(diag(var2 N^-1)), N the normal matrix of the last iteration and var2 the square of "
+             jsonText(!e.sdText.empty() ? e.sdText : "sd = sqrt(diag(var2 N^-1)), N the normal matrix of the last iteration and var2 the square of "
                     "m0 from the end-datum differences; the adjustment works with coordinates in units of 100 km "
                     "and standard deviations in m, and the figures are brought back to the units of the "
                     "parameters") +
@@ -296,7 +299,7 @@ std::string parametersJson(const ParExport& e)
         const Par2dResult& est = *e.est2d;
         const auto n = est.vezne.ime.size();
         j += "  \"standard_deviations\": " +
-             jsonText("sd = sqrt(diag(m0^2 N^-1)), N the normal matrix of the last iteration") + ",\n";
+             jsonText(!e.sdText.empty() ? e.sdText : "sd = sqrt(diag(m0^2 N^-1)), N the normal matrix of the last iteration") + ",\n";
         j += "  \"m0\": {\"all_residuals\": " + num(est.m0) + ", \"unit\": \"m\"},\n";
         j += "  \"iterations\": " + std::to_string(est.iter) + ",\n";
         j += "  \"redundancy\": " + std::to_string(2 * static_cast<long long>(n) - (e.tip == 2 ? 4 : 6)) + ",\n";
@@ -316,6 +319,7 @@ std::string parametersJson(const ParExport& e)
         j += "],\n";
     }
 
+    j += e.statistics;
     j += "  \"heights\": " + jsonText(heightsText(e)) + ",\n";
     j += "  \"proj_pipeline\": " + jsonText(projPipeline(e)) + ",\n";
     j += "  \"proj_axes\": {\"input\": " + jsonText(axesOf(start, sp) + " of " + typeName(start)) +

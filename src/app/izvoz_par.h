@@ -27,6 +27,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kolmo {
 
@@ -37,7 +38,18 @@ struct ParExport {
     Vec PAR;
     const Par3dResult* est3d = nullptr;
     const Par2dResult* est2d = nullptr;
+    // From the converged adjustment (analiza_vez.h), when there is one: the
+    // standard deviations of the parameters and what they are, and further
+    // members put in before "heights" (each line ending in ",\n").
+    const Vec* sd = nullptr;
+    std::string sdText;
+    std::string statistics;
 };
+
+// A number at full precision (null for NaN and infinities), and a JSON string
+// of UTF-8 text.
+std::string jsonNumber(double v);
+std::string jsonString(std::string_view text);
 
 // The JSON document (UTF-8, point names converted from Windows-1250).
 std::string parametersJson(const ParExport& e);
