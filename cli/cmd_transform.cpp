@@ -19,6 +19,7 @@
 #include "input/prebsi.h"
 #include "input/uredi.h"
 #include "input/value_checks.h"
+#include "platform/cause.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -697,6 +698,13 @@ void addTransformCommand(CLI::App& app, int& status)
         } catch (const UsageError& e) {
             std::cerr << "kolmo-cli transform: " << e.what() << '\n';
             status = 2;
+        } catch (const platform::SystemError& e) {
+            // An output file that cannot be made (a read-only folder, a full disk).
+            if (e.writing())
+                platform::dialogs().errorBox(platform::kWriteFailed, "Napaka", e.what());
+            else
+                std::cerr << "kolmo-cli transform: " << e.what() << '\n';
+            status = 1;
         } catch (const std::exception& e) {
             std::cerr << "kolmo-cli transform: " << e.what() << '\n';
             status = 1;

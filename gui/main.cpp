@@ -9,6 +9,7 @@
 #include "qt/qt_dialogs.h"
 #include "qt/qt_extras.h"
 #include "qt/qt_ui.h"
+#include "qt/translation.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -41,6 +42,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("3.00"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kolmo"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kolmo/kolmo.png")));
+    // Qt's own texts (file dialogs, message box buttons) and the causes under
+    // the error boxes' details in Slovene, before the first window.
+    kolmo::qt::installSlovene(app);
     // The model decides when the program ends: when its last window closes,
     // whatever boxes are still open.
     QApplication::setQuitOnLastWindowClosed(false);

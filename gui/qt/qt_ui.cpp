@@ -442,7 +442,7 @@ void QtUi::userFire(Handle h)
     } catch (const std::exception& e) {
         // An action that lets an exception out still ends in a box, never
         // in a lost program.
-        platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka", e.what());
+        platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
     --firing_;
     if (firing_ == 0)

@@ -10,6 +10,7 @@
 #include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
 #include "input/value_checks.h"
+#include "platform/cause.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
@@ -48,6 +49,15 @@ Names namesWithoutHeight(const Names& names, const Mat& m, Eigen::Index col)
         if (std::isnan(m(i, col)))
             out.push_back(names[static_cast<std::size_t>(i)]);
     return out;
+}
+
+// The box of a computation that failed.  A results file that cannot be
+// written (a read-only folder, a full disk) is no fault of the data or the
+// settings: the box says so, and the details name the file and the reason.
+void failureBox(const std::exception& e, std::string_view message, std::string_view title)
+{
+    const auto* system = dynamic_cast<const platform::SystemError*>(&e);
+    platform::errorBoxFor(e, system && system->writing() ? platform::kWriteFailed : message, title);
 }
 
 void checkParameters(const Vec& PAR, Eigen::Index n)
@@ -128,7 +138,7 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
         out.ok = true;
         warnOutsideGeoidModel(namesWithoutHeight(vhi.ime, rez.koo, 3), geoid);
     } catch (const std::exception& e) {
-        platform::errorBoxFor(e, "Preveri podatke!", "Napaka v pretvorbi");
+        failureBox(e, "Preveri podatke!", "Napaka v pretvorbi");
     }
 }
 
@@ -247,7 +257,7 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         for (Eigen::Index i = 0; i < n; ++i)
             if (!ZoneProjection::inEastings(vhi.koo(i, 1))) {
                 ZoneProjection::eastingBox(i, vhi.koo(i, 1));
-                throw ComputationError("point outside the projection zone");
+                throw platform::Bilingual<ComputationError>("point outside the projection zone", "točka zunaj projekcijske cone");
             }
     }
     checkParameters(s.PAR, 7);
@@ -273,7 +283,8 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         double gx, gy;
         if (!endPlane.toPlane(efi, ela, gx, gy)) {
             ZoneProjection::longitudeBox(i, ela);
-            throw ComputationError("tran3d_7: transformed point outside the projection zone");
+            throw platform::Bilingual<ComputationError>("tran3d_7: transformed point outside the projection zone",
+                                                        "tran3d_7: transformirana točka zunaj projekcijske cone");
         }
         double H;
         if (geoidHeights) {
@@ -602,7 +613,7 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
         out.ok = true;
         out.enablePrikazi = s.t_tr.izr == 1;
     } catch (const std::exception& e) {
-        platform::errorBoxFor(e, "Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");
+        failureBox(e, "Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");
     }
     return out;
 }

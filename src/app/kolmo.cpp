@@ -53,6 +53,23 @@ const ui::FilterTable kPointFilters{{"*.pod", "Podatki (*.pod)"},
                                     {"*.txt", "Besedilni dokumenti (*.txt)"},
                                     {"*.*", "Vse datoteke (*.*)"}};
 
+// The value of the main window's start type list, under transformation type
+// `metoda`, for points the conversion tool holds as its type `tip` on its
+// ellipsoid `eli` (1 WGS-84 and 2 GRS-80 are D96, 3 Bessel is D48); 0 when
+// the list has no such entry (Cartesian coordinates, D48 on the ellipsoid).
+int startTypeOfTool(int metoda, int tip, int eli)
+{
+    const bool d48 = eli == 3, ellipsoidal = tip == 1, plane = tip == 3;
+    switch (metoda) {
+    case 1: return ellipsoidal && !d48 ? 1 : plane ? (d48 ? 3 : 2) : 0;
+    case 2:
+    case 3: return plane ? (d48 ? 2 : 1) : 0;
+    case 4: return ellipsoidal && !d48 ? 1 : 0;
+    case 5: return plane && !d48 ? 2 : 0;
+    default: return 0;
+    }
+}
+
 // Words of a command line, split at blanks (no quoting, no shell).
 std::vector<std::string> commandWords(const std::string& command)
 {
@@ -73,6 +90,27 @@ Kolmo::Kolmo(ui::Ui& ui, AppState& state)
       modDrz_(std::make_unique<ModDrzOkno>(ui, state))
 {
     ui_.registerHandler("kolmo", [this](const std::optional<std::string>& a) { (*this)(a); });
+    // The conversion tool reads into the shared start points: the main
+    // window's start label and type then show what it holds, so that a
+    // computation never takes the tool's points for the file named there.
+    modPret_->onStartReplaced = [this](const ModPretOkno::Held& held) {
+        if (mainWindow() == 0)
+            return;
+        ui::Control& label = ui_.control(handle(slot::VhDat1));
+        // Points the main window has read since are not the tool's.
+        if (!held.read && label.userData != held.path)
+            return;
+        label.text = held.name;
+        label.userData = held.path;
+        ui_.control(handle(slot::Ured1)).enabled = true;
+        if (const int type = startTypeOfTool(value(slot::Meto), held.tip, held.eli); type > 0) {
+            ui_.control(handle(slot::Tip1)).value = type;
+            // The lists that follow the start type follow it here too.
+            const ui::Handle current = ui_.current();
+            ui_.fire(handle(slot::Tip1));
+            ui_.setCurrent(current);
+        }
+    };
 }
 
 Kolmo::~Kolmo() = default;
@@ -438,8 +476,10 @@ void Kolmo::dropped(int datum)
 
 void Kolmo::loadPoints(int datum, const ui::FileChoice& f)
 {
-    chdir(f.folder);
-    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).text = f.name;
+    // A file that cannot be read changes nothing: the points, the working
+    // folder and the label stay those of the file read before, so that the
+    // label, the report and the arrangement window never name a file whose
+    // points are not held.
     PointSet p;
     try {
         p = prebsi(f.path());
@@ -447,9 +487,11 @@ void Kolmo::loadPoints(int datum, const ui::FileChoice& f)
         platform::errorBoxFor(e, "Napacna oblika podatkov!", "Napaka pri branju datoteke");
         return;
     }
+    chdir(f.folder);
     uredi_->closeFor(datum == 1 ? "1" : "2");
     // The label keeps the file the points came from, for the computation's
     // check that a report never replaces one of its inputs.
+    ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).text = f.name;
     ui_.control(handle(datum == 1 ? slot::VhDat1 : slot::VhDat2)).userData = f.path().string();
     if (datum == 1) {
         s_.vhi = std::move(p);

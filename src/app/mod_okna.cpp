@@ -109,19 +109,22 @@ void ModPretOkno::action(const std::optional<std::string>& name)
                                               "Podatki");
             if (!f)
                 return;
-            std::filesystem::current_path(f->folder);
-            h(VhDat).text = f->name;
+            // A file that cannot be read changes nothing, its name included.
             if (!vhDat(s_.vhi, f->path()))
                 return;
+            std::filesystem::current_path(f->folder);
+            h(VhDat).text = f->name;
             // The file the points came from, which the result must not replace.
             h(VhDat).userData = f->path().string();
             uredi_.closeFor("1");
             h(Tip).value = 1;
             h(Tip).visible = true;
             h(Ured).enabled = true;
+            startReplaced(win, true);
         } else if (*name == "uredi") {
             try {
                 uredi_.open(Uredi2, h(VhDat).text, std::to_string(h(Tip).value), "1");
+                startReplaced(win, false);
             } catch (const std::exception& e) {
                 platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka");
             }
@@ -144,10 +147,20 @@ void ModPretOkno::action(const std::optional<std::string>& name)
             if (!h(VhDat).userData.empty())
                 inputs.emplace_back(h(VhDat).userData);
             pretvori(s_.vhi, st, h(IzDat).userData, s_.pot_prg, inputs);
+            // The type chosen for the conversion is the type of the points.
+            startReplaced(win, false);
         }
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
+}
+
+void ModPretOkno::startReplaced(ui::Handle win, bool read)
+{
+    if (!onStartReplaced)
+        return;
+    const auto h = [&](int k) -> ui::Control& { return ui_.control(ui_.registered(win, k)); };
+    onStartReplaced({h(VhDat).text, h(VhDat).userData, h(Tip).value, h(Elip).value, read});
 }
 
 // ---------------------------------------------------------------- mod_intg

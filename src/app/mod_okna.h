@@ -12,6 +12,7 @@
 #include "app/appstate.h"
 #include "platform/ui.h"
 
+#include <functional>
 #include <string>
 
 namespace kolmo {
@@ -24,11 +25,26 @@ public:
     ModPretOkno(ui::Ui& ui, AppState& state, UrediOkna& uredi);
     ui::Handle open();
 
+    // The start points the tool holds (and shares with the main window): the
+    // file they came from, their type in the tool's choice codes
+    // (PretvoriSettings::tip_vh and eli), and whether they were read just now
+    // (otherwise the tool arranged or converted the shared points, which may
+    // have been replaced by the main window since).
+    struct Held {
+        std::string name, path;
+        int tip = 1, eli = 2;
+        bool read = false;
+    };
+    // Called whenever the tool has read, arranged or converted the shared
+    // start points, so that the main window can show what it now holds.
+    std::function<void(const Held&)> onStartReplaced;
+
     // Registry slots (from 1) of the window's hndlList.
     enum Slot { VhDat = 1, Tip, Elip, Ured, Rez, IzDat, Vis, VisSis };
 
 private:
     void action(const std::optional<std::string>& name);
+    void startReplaced(ui::Handle win, bool read);
 
     ui::Ui& ui_;
     AppState& s_;

@@ -2,6 +2,7 @@
 
 #include "geodesy/elipgk.h"
 #include "geodesy/elipkart.h"
+#include "platform/cause.h"
 #include "platform/errors.h"
 
 namespace kolmo {
@@ -22,7 +23,7 @@ void setOnes(Mat& m, Eigen::Index first, Eigen::Index last)
 const Mat& allRows(const Mat& converted, Eigen::Index n)
 {
     if (converted.rows() != n)
-        throw ComputationError("point outside the projection zone");
+        throw platform::Bilingual<ComputationError>("point outside the projection zone", "točka zunaj projekcijske cone");
     return converted;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/vezne.h"
 
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
@@ -136,7 +137,8 @@ Par2dResult estimate(Vezne vezne)
         const VecP s = d.cwiseSqrt().cwiseInverse();
         const MatP Ns = s.asDiagonal() * N * s.asDiagonal();
         if (!(Eigen::PartialPivLU<MatP>(Ns).rcond() >= kMinRcond))
-            throw ComputationError("par2d_p: singular normal matrix (coincident or collinear common points)");
+            throw platform::Bilingual<ComputationError>("par2d_p: singular normal matrix (coincident or collinear common points)",
+                "par2d_p: singularna normalna matrika (vezne točke sovpadajo ali ležijo na premici)");
 
         const VecP delta = centredToModel<P>(N.partialPivLu().solve(t), xm, ym);
         Nlast = N;
@@ -200,12 +202,16 @@ Par2dResult par2d_p(const PointSet& vhi, const PointSet& vhv, int nPar)
     Vezne vezne = commonPoints2d(vhi, vhv);
     const Eigen::Index n = vezne.i.rows();
     if (n == 0)
-        throw ComputationError("par2d_p: no common point (no name in both datums)");
+        throw platform::Bilingual<ComputationError>("par2d_p: no common point (no name in both datums)",
+            "par2d_p: ni veznih točk (nobeno ime ni v obeh datumih)");
     if (vezne.i.cols() < 2 || vezne.v.cols() < 2)
         throw ComputationError("par2d_p: common points need two coordinates");
     if (2 * n - nPar <= 0)
-        throw ComputationError("par2d_p: " + std::to_string(n) + " common point(s), the " + std::to_string(nPar) +
-                               "-parameter model needs at least " + std::to_string(nPar / 2 + 1));
+        throw platform::Bilingual<ComputationError>("par2d_p: " + std::to_string(n) + " common point(s), the " + std::to_string(nPar) +
+                                                        "-parameter model needs at least " + std::to_string(nPar / 2 + 1),
+                                                    "par2d_p: število veznih točk je " + std::to_string(n) + ", model s " +
+                                                        std::to_string(nPar) + " parametri jih potrebuje vsaj " +
+                                                        std::to_string(nPar / 2 + 1));
     if (!vezne.i.allFinite() || !vezne.v.allFinite())
         throw ComputationError("par2d_p: non-finite coordinates of common points");
     return nPar == 4 ? estimate<4>(std::move(vezne)) : estimate<6>(std::move(vezne));

@@ -5,6 +5,7 @@
 #include "engine/finv.h"
 #include "engine/tran3d.h"
 #include "geodesy/parelip.h"
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
@@ -150,7 +151,8 @@ struct NormalSolver {
         const double rcond = 1.0 / (Ns.cwiseAbs().colwise().sum().maxCoeff() *
                                     inv.cwiseAbs().colwise().sum().maxCoeff());
         if (llt.info() != Eigen::Success || !(rcond >= kMinRcond))
-            throw ComputationError("par3d_7: singular normal matrix (coincident or collinear common points?)");
+            throw platform::Bilingual<ComputationError>("par3d_7: singular normal matrix (coincident or collinear common points?)",
+                "par3d_7: singularna normalna matrika (vezne točke sovpadajo ali ležijo na premici?)");
     }
     Vec7 solve(const Vec7& t) const { return D.asDiagonal() * llt.solve(D.asDiagonal() * t); }
     Mat7 inverse() const
@@ -191,7 +193,10 @@ Par3dResult par3d_7(const PointSet& vhi, const PointSet& vhv)
     const auto pairs = commonPoints(vhi.ime, vhv.ime);
     const Eigen::Index n = static_cast<Eigen::Index>(pairs.size());
     if (n < 3)
-        throw ComputationError("par3d_7: " + std::to_string(n) + " common point(s) (same name in both datums), at least 3 needed");
+        throw platform::Bilingual<ComputationError>("par3d_7: " + std::to_string(n) +
+                                                        " common point(s) (same name in both datums), at least 3 needed",
+                                                    "par3d_7: število veznih točk (z istim imenom v obeh datumih) je " +
+                                                        std::to_string(n) + ", potrebne so vsaj 3");
 
     Par3dResult res;
     Vezne& vezne = res.vezne;

@@ -4,6 +4,7 @@
 #include "geodesy/elipgk.h"
 #include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
+#include "platform/cause.h"
 #include "platform/errors.h"
 
 namespace kolmo {
@@ -28,7 +29,8 @@ Rez tran3d_7(const PointSet& vhi, const PointSet& vhv, Rez rez, const Vec& PAR, 
 
     const Mat plane = elipgk(rez.ek.leftCols(2), n, rez.eli, 1);
     if (plane.rows() < n)
-        throw ComputationError("tran3d_7: transformed point outside the projection zone");
+        throw platform::Bilingual<ComputationError>("tran3d_7: transformed point outside the projection zone",
+                                                    "tran3d_7: transformirana točka zunaj projekcijske cone");
     rez.gk.resize(n, geoidHeights ? 4 : 3);
     rez.gk.leftCols(2) = plane;
     if (geoidHeights) {

@@ -1,5 +1,6 @@
 #include "input/prebsi.h"
 
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
@@ -42,9 +43,12 @@ std::string shownToken(std::string_view token)
     return out;
 }
 
-[[noreturn]] void badLine(const platform::LineReader& reader, const std::string& what)
+// A line that is no point line, told in English and in Slovene.
+[[noreturn]] void badLine(const platform::LineReader& reader, const std::string& english, const std::string& slovene)
 {
-    throw FileError(reader.where(reader.lineNumber()) + ": " + what);
+    const std::string source = reader.source().empty() ? std::string() : reader.source() + ", ";
+    throw platform::Bilingual<FileError>(reader.where(reader.lineNumber()) + ": " + english,
+                                         source + std::to_string(reader.lineNumber()) + ". vrstica: " + slovene);
 }
 
 // The numbers of the points, one column at a time in blocks of memory of
@@ -175,7 +179,7 @@ public:
                 break;
             const auto v = platform::parseNumber(token);
             if (!v)
-                badLine(reader_, shownToken(token) + " is not a finite number");
+                badLine(reader_, shownToken(token) + " is not a finite number", shownToken(token) + " ni končno število");
             row.numbers[static_cast<std::size_t>(row.count++)] = *v;
         }
         return true;
@@ -250,7 +254,8 @@ private:
                 for (;;) {
                     const auto q = line.find('"', pos);
                     if (q == std::string_view::npos)
-                        badLine(reader_, "field " + std::to_string(count_) + ": a quote that is not closed");
+                        badLine(reader_, "field " + std::to_string(count_) + ": a quote that is not closed",
+                                std::to_string(count_) + ". polje: narekovaj ni zaprt");
                     field.append(line.substr(pos, q - pos));
                     pos = q + 1;
                     if (pos < line.size() && line[pos] == '"') { // "" inside quotes
@@ -263,7 +268,8 @@ private:
                 while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
                     ++pos;
                 if (pos < line.size() && line[pos] != separator_)
-                    badLine(reader_, "field " + std::to_string(count_) + ": text after its closing quote");
+                    badLine(reader_, "field " + std::to_string(count_) + ": text after its closing quote",
+                            std::to_string(count_) + ". polje: besedilo za zaključnim narekovajem");
             } else {
                 const auto end = line.find(separator_, pos);
                 field.assign(trimmed(line.substr(pos, end == std::string_view::npos ? std::string_view::npos
@@ -303,16 +309,18 @@ private:
             --last;
         row.name = fields_[0];
         if (row.name.empty())
-            badLine(reader_, "a point without a name (the first field is empty)");
+            badLine(reader_, "a point without a name (the first field is empty)",
+                    "točka brez imena (prvo polje je prazno)");
         row.numbers.fill(0.0);
         row.count = 0;
         for (std::size_t k = 1; k < last && row.count < kMaxNumbers; ++k) {
             if (fields_[k].empty())
-                badLine(reader_, "point " + shownToken(row.name) + ": field " + std::to_string(k + 1) +
-                                     " is empty");
+                badLine(reader_, "point " + shownToken(row.name) + ": field " + std::to_string(k + 1) + " is empty",
+                        "točka " + shownToken(row.name) + ": " + std::to_string(k + 1) + ". polje je prazno");
             const auto v = number(fields_[k]);
             if (!v)
-                badLine(reader_, shownToken(fields_[k]) + " is not a finite number");
+                badLine(reader_, shownToken(fields_[k]) + " is not a finite number",
+                        shownToken(fields_[k]) + " ni končno število");
             row.numbers[static_cast<std::size_t>(row.count++)] = *v;
         }
         return true;
@@ -342,7 +350,8 @@ PointSet readPoints(platform::LineReader& reader, Rows& rows, ReadNotes* notes, 
     while (rows.next(row)) {
         std::replace(row.name.begin(), row.name.end(), '%', '_');
         if (row.count == 0)
-            badLine(reader, "point " + shownToken(row.name) + " has no coordinates");
+            badLine(reader, "point " + shownToken(row.name) + " has no coordinates",
+                    "točka " + shownToken(row.name) + " nima koordinat");
         width = std::max(width, row.count);
         columns.add(row.numbers, row.count);
         names.push_back(row.name);
@@ -351,8 +360,10 @@ PointSet readPoints(platform::LineReader& reader, Rows& rows, ReadNotes* notes, 
             counts.push_back(static_cast<unsigned char>(row.count));
         }
     }
-    if (names.size() == 0)
-        throw FileError((reader.source().empty() ? std::string() : reader.source() + ": ") + "no point in the file");
+    if (names.size() == 0) {
+        const std::string source = reader.source().empty() ? std::string() : reader.source() + ": ";
+        throw platform::Bilingual<FileError>(source + "no point in the file", source + "v datoteki ni nobene točke");
+    }
 
     ps.ime = names.take();
     if (notes) {

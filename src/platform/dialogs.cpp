@@ -1,5 +1,7 @@
 #include "platform/dialogs.h"
 
+#include "platform/cause.h"
+
 #include <iostream>
 #include <new>
 
@@ -56,14 +58,15 @@ void errorBoxFor(const std::exception& e, std::string_view message, std::string_
     std::string details(context);
     if (!details.empty())
         details += ": ";
+    const Language language = causeLanguage();
     if (dynamic_cast<const std::bad_alloc*>(&e)) {
-        details += "out of memory (";
+        details += language == Language::Slovene ? "premalo pomnilnika (" : "out of memory (";
         details += e.what();
         details += ")";
         dialogs().errorBox(kOutOfMemory, title, details);
         return;
     }
-    details += e.what();
+    details += causeText(e, language);
     dialogs().errorBox(message, title, details);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/cause.h"
 #include "platform/errors.h"
 
 #include <algorithm>
@@ -18,11 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string osReason(int err) { return std::generic_category().message(err); }
+using Action = SystemError::Action;
 
-[[noreturn]] void fail(const std::string& what, const fs::path& file, int err)
+[[noreturn]] void fail(Action action, const fs::path& file, int err) { throw SystemError(action, file.string(), err); }
+
+[[noreturn]] void closed(const std::string& name)
 {
-    throw FileError(what + " " + file.string() + ": " + osReason(err));
+    throw Bilingual<FileError>("cannot write " + name + ": the file is closed",
+                               "datoteke " + name + " ni mogoče zapisati: datoteka je zaprta");
 }
 
 // Closes a descriptor on every way out.
@@ -139,19 +143,19 @@ void syncFolder(const fs::path& file)
 void commitTemporary(int fdTemp, const fs::path& temporary, const fs::path& target, const mode_t* mode)
 {
     Fd fd(fdTemp);
-    auto undo = [&](const char* what, int err) {
+    auto undo = [&](Action what, int err) {
         fd.reset(-1);
         ::unlink(temporary.c_str());
         fail(what, target, err);
     };
     if (mode && ::fchmod(fd.get(), *mode) != 0)
-        undo("cannot set the permissions of", errno);
+        undo(Action::SetPermissions, errno);
     if (::fsync(fd.get()) != 0)
-        undo("cannot write", errno);
+        undo(Action::Write, errno);
     if (!fd.close())
-        undo("cannot write", errno);
+        undo(Action::Write, errno);
     if (::rename(temporary.c_str(), target.c_str()) != 0)
-        undo("cannot replace", errno);
+        undo(Action::Replace, errno);
     syncFolder(target);
 }
 
@@ -174,19 +178,19 @@ FileWriter::FileWriter(const fs::path& target)
     struct stat old {};
     const bool exists = ::stat(file.c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
-        fail("cannot write", file, EISDIR);
+        fail(Action::Write, file, EISDIR);
     target_ = file;
     if (exists && !S_ISREG(old.st_mode)) {
         // A terminal, /dev/null, a pipe: nothing to rename over.
         fd_ = openRetrying(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd_ < 0)
-            fail("cannot open", file, errno);
+            fail(Action::OpenForWriting, file, errno);
         ownsFd_ = true;
         return;
     }
     fd_ = createTemporary(file, temporary_);
     if (fd_ < 0)
-        fail("cannot create a file beside", file, errno);
+        fail(Action::Create, file, errno);
     ownsFd_ = true;
     replaces_ = exists;
     mode_ = old.st_mode & 07777;
@@ -226,11 +230,11 @@ void FileWriter::abandon() noexcept
 void FileWriter::writeOut(std::string_view bytes)
 {
     if (fd_ < 0)
-        throw FileError("cannot write " + name_ + ": the file is closed");
+        closed(name_);
     if (!writeAll(fd_, bytes)) {
         const int err = errno;
         abandon();
-        throw FileError("cannot write " + name_ + ": " + osReason(err));
+        throw SystemError(Action::Write, name_, err);
     }
 }
 
@@ -261,14 +265,14 @@ void FileWriter::commit()
 {
     flushBuffer();
     if (fd_ < 0)
-        throw FileError("cannot write " + name_ + ": the file is closed");
+        closed(name_);
     if (temporary_.empty()) {
         const int fd = fd_;
         const bool owns = ownsFd_;
         fd_ = -1;
         ownsFd_ = false;
         if (owns && ::close(fd) != 0)
-            fail("cannot write", target_, errno);
+            fail(Action::Write, target_, errno);
         return;
     }
     const int fd = fd_;
@@ -286,12 +290,12 @@ void writeFileAtomicVia(const fs::path& target, const std::function<void(const f
     struct stat old {};
     const bool exists = ::stat(file.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
-        fail("cannot write", file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        fail(Action::Write, file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
 
     fs::path temporary;
     const int created = createTemporary(file, temporary);
     if (created < 0)
-        fail("cannot create a file beside", file, errno);
+        fail(Action::Create, file, errno);
     ::close(created);
     try {
         write(temporary);
@@ -303,7 +307,7 @@ void writeFileAtomicVia(const fs::path& target, const std::function<void(const f
     if (fd < 0) {
         const int err = errno;
         ::unlink(temporary.c_str());
-        fail("cannot write", file, err);
+        fail(Action::Write, file, err);
     }
     const mode_t mode = old.st_mode & 07777;
     commitTemporary(fd, temporary, file, exists ? &mode : nullptr);
@@ -378,17 +382,18 @@ void appendLocked(const fs::path& file, std::string_view text, const std::functi
 {
     Fd fd(openRetrying(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
     if (fd.get() < 0)
-        fail("cannot open", file, errno);
+        fail(Action::OpenForWriting, file, errno);
     // Cooperating writers wait here: the check of the content and the append
     // below happen as one step.
     while (::flock(fd.get(), LOCK_EX) != 0)
         if (errno != EINTR)
-            fail("cannot lock", file, errno);
+            fail(Action::Lock, file, errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0)
-        fail("cannot read", file, errno);
+        fail(Action::ReadLocked, file, errno);
     if (!S_ISREG(st.st_mode))
-        throw FileError(file.string() + " is not a regular file");
+        throw Bilingual<FileError>(file.string() + " is not a regular file",
+                                   file.string() + " ni navadna datoteka");
     {
         LineReader current(fd.get(), file.string());
         check(current);
@@ -399,10 +404,10 @@ void appendLocked(const fs::path& file, std::string_view text, const std::functi
     if (!writeAll(fd.get(), text)) {
         const int err = errno;
         (void)::ftruncate(fd.get(), st.st_size);
-        fail("cannot append to", file, err);
+        fail(Action::Append, file, err);
     }
     if (!fd.close())
-        fail("cannot append to", file, errno);
+        fail(Action::Append, file, errno);
 }
 
 bool sameFile(const fs::path& a, const fs::path& b)

@@ -1,5 +1,6 @@
 #include "platform/textread.h"
 
+#include "platform/cause.h"
 #include "platform/errors.h"
 
 #include <algorithm>
@@ -24,11 +25,9 @@ std::string_view trim(std::string_view s, std::string_view blanks)
     return s.substr(b, e - b + 1);
 }
 
-std::string osReason(int err) { return std::generic_category().message(err); }
-
 [[noreturn]] void notFound(const std::filesystem::path& file, int err)
 {
-    throw FileError("File not found. (" + file.string() + ": " + osReason(err) + ")");
+    throw SystemError(SystemError::Action::Open, file.string(), err);
 }
 
 // First line end (CR, LF) or NUL byte in [p, e), or e.
@@ -97,9 +96,10 @@ std::string LineReader::where(std::size_t n) const
     return (source_.empty() ? "" : source_ + ", ") + "line " + std::to_string(n);
 }
 
-void LineReader::fail(std::size_t line, const std::string& what) const
+void LineReader::fail(std::size_t line, const std::string& english, const std::string& slovene) const
 {
-    throw FileError(where(line) + ": " + what);
+    const std::string whereSl = (source_.empty() ? "" : source_ + ", ") + std::to_string(line) + ". vrstica";
+    throw Bilingual<FileError>(where(line) + ": " + english, whereSl + ": " + slovene);
 }
 
 // Next block of the file into block_; false at its end.  At the start of the
@@ -121,7 +121,7 @@ bool LineReader::refill()
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
-            throw FileError((source_.empty() ? std::string() : source_ + ": ") + "read failed: " + osReason(errno));
+            throw SystemError(SystemError::Action::Read, source_, errno);
         if (r == 0)
             break;
         got += static_cast<std::size_t>(r);
@@ -163,7 +163,8 @@ bool LineReader::nextRaw(std::string_view& raw)
         const char* q = lineStop(p, e);
         const auto length = static_cast<std::size_t>(q - p);
         if (pending_.size() + length > kMaxLineBytes)
-            fail(number_ + 1, "a line longer than " + std::to_string(kMaxLineBytes) + " bytes (not a text file?)");
+            fail(number_ + 1, "a line longer than " + std::to_string(kMaxLineBytes) + " bytes (not a text file?)",
+                 "vrstica, daljša od " + std::to_string(kMaxLineBytes) + " bajtov (ni besedilna datoteka?)");
         if (q == e) {
             pending_.append(p, length);
             pos_ = size_;
@@ -171,7 +172,8 @@ bool LineReader::nextRaw(std::string_view& raw)
             continue;
         }
         if (*q == '\0')
-            fail(number_ + 1, "a NUL byte (binary data, not a text file)");
+            fail(number_ + 1, "a NUL byte (binary data, not a text file)",
+                 "bajt NUL (binarni podatki, ni besedilna datoteka)");
         ++number_;
         if (spans) {
             pending_.append(p, length);

@@ -61,7 +61,7 @@ private:
     LineReader(std::string_view text, std::string source);
     bool nextRaw(std::string_view& raw);
     bool refill();
-    [[noreturn]] void fail(std::size_t line, const std::string& what) const;
+    [[noreturn]] void fail(std::size_t line, const std::string& english, const std::string& slovene) const;
 
     std::string source_;
     int fd_ = -1;

@@ -120,12 +120,17 @@ TEST_F(Desktop, AFailedReadKeepsThePointsAndShowsTheNewName)
         load(1, other / f);
         EXPECT_EQ(lastBox(), error("Napacna oblika podatkov!", "Napaka pri branju datoteke")) << f;
         EXPECT_NE(lastBox().details.find(f), std::string::npos) << lastBox().details;
-        EXPECT_EQ(c(slot::VhDat1).text, f);
+        // A failed load changes nothing, the file name included: the label
+        // (which the report and the arrangement window name) stays that of
+        // the points held.
+        EXPECT_EQ(c(slot::VhDat1).text, "d48_gk.pod") << f;
+        EXPECT_EQ(c(slot::VhDat1).userData, (work / "d48_gk.pod").string()) << f;
         ASSERT_TRUE(s.vhi);
         EXPECT_EQ(s.vhi->ime, good.ime);
         EXPECT_EQ(s.vhi->koo, good.koo);
         EXPECT_FALSE(c(slot::Ured1).enabled) << "the button keeps its state";
-        EXPECT_EQ(fs::current_path(), other);
+        EXPECT_EQ(fs::current_path(), work);
+        EXPECT_EQ(c(slot::Pot).text, work.string());
     }
     // A file chosen and gone before it is read.
     load(1, other / "vanished.pod");

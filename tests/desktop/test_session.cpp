@@ -180,7 +180,7 @@ TEST_F(Session, AResultsFolderThatCannotBeWrittenLosesNothing)
     answerSave(root / "plain" / "r.str");
     act("IzDat");
     act("izracun");
-    EXPECT_EQ(lastBox(), error("Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu"));
+    EXPECT_EQ(lastBox(), error("Napaka v zapisu datoteke!", "Napaka v izracunu"));
     ASSERT_TRUE(s.vhi && s.vhv);
     // The start file itself as the results file: refused, the file kept.
     const std::string startFile = read(work / "d48_gk.pod");

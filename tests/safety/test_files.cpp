@@ -66,7 +66,8 @@ TEST_F(Files, CommandLineKeepsThePreviousReportWhenTheWriteFails)
     for (const bool ignored : {true, false}) {
         const auto r = run(cliPath(), args, dir, RunOptions{.fileSizeLimit = 64000, .ignoreFileSizeSignal = ignored});
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(boxLines(r.err), "Napaka v izracunu: Preveri podatke ali izberi pravilne nastavitve!\n");
+        // The box names the write, not the data.
+        EXPECT_EQ(boxLines(r.err), "Napaka v izracunu: Napaka v zapisu datoteke!\n");
         EXPECT_EQ(detailLines(r.err), "cannot write r.str: File too large\n");
         EXPECT_TRUE(readText(dir / "r.str") == previous) << "the previous report changed";
         EXPECT_EQ(entries(), 2u) << "a temporary file was left";
