@@ -75,6 +75,15 @@ struct VectorSeries {
 enum class HAlign { Left, Center, Right };
 enum class VAlign { Top, Middle, Baseline, Bottom };
 
+// The point a name belongs to, for a name the layout may move: when the
+// name's own place is taken (by a marker, a vector or a name placed before
+// it) it goes to another side of the point, `clearance` points off it, or
+// further out with a leader line back to the point.
+struct NamedPoint {
+    double x = 0, y = 0;       // data units
+    double clearance = 5;      // points from the point to the name's box
+};
+
 struct TextLabel {
     double x = 0, y = 0;       // anchor, data units
     std::string text;          // UTF-8, shown as it is
@@ -83,6 +92,7 @@ struct TextLabel {
     Rgb color = kBlack;
     double size = 8;           // points
     double dx = 0, dy = 0;     // shift of the anchor in points (dy upwards)
+    std::optional<NamedPoint> point; // a point's name, placed around it
 };
 
 // One axis: limits, ticks and their labels (one label per tick; the labels

@@ -26,7 +26,9 @@ Figure prik_mre(const Prik& prik)
 
     // Names as they are: our text has no markup, so "_" needs no escape.  The
     // name hangs D/20 under its point and 4 points lower still, so that it
-    // clears the point's marker at any zoom.
+    // clears the point's marker at any zoom; where that place is taken the
+    // layout moves it to another side of the point, 7 points off (clear of
+    // the common points' 8-point circles).
     ax.texts.reserve(prik.vset.size());
     for (std::size_t i = 0; i < prik.vset.size(); ++i) {
         const auto k = static_cast<Eigen::Index>(i);
@@ -38,7 +40,8 @@ Figure prik_mre(const Prik& prik)
                             .color = kBlack,
                             .size = 8,
                             .dx = 0,
-                            .dy = -4});
+                            .dy = -4,
+                            .point = NamedPoint{prik.Tx(k), prik.Ty(k), 7}});
     }
 
     networkAxes(ax, xmin, xmax, ymin, ymax, D);

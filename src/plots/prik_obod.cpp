@@ -79,8 +79,9 @@ Figure prik_obod(const Prik& prik, const Mat& meja)
     ax.y.lim = fitLimits(ylo, yhi, 20000, 200000);
     equalMetres(ax.x.lim, ax.y.lim, ax.plotBoxAspect[1]);
 
-    ax.x.label = "y(E)";
-    ax.y.label = "x(N)";
+    // Both axes in kilometres, like their tick labels.
+    ax.x.label = "y(E) (km)";
+    ax.y.label = "x(N) (km)";
     f.zoom = true;
     ax.title = "Lega mreze na prikazu z mejo RS";
     return f;

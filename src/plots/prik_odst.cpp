@@ -97,7 +97,8 @@ Figure prik_odst(const Prik& prik)
             vs.y(k) = ms.y(k) = prik.YI(c);
             vs.u(k) = prik.dy(c) * scale; // easting to the right
             vs.v(k) = prik.dx(c) * scale; // northing upwards
-            // The name on the side away from the vector.
+            // The name on the side away from the vector, clear of the
+            // marker; where that place is taken the layout moves it.
             const bool right = vs.u(k) <= 0, above = vs.v(k) <= 0;
             ax.texts.push_back({.x = prik.XI(c),
                                 .y = prik.YI(c),
@@ -106,8 +107,9 @@ Figure prik_odst(const Prik& prik)
                                 .valign = above ? VAlign::Bottom : VAlign::Top,
                                 .color = pass ? kRed : kBlack,
                                 .size = 8,
-                                .dx = right ? 4.0 : -4.0,
-                                .dy = above ? 2.0 : -2.0});
+                                .dx = right ? 5.0 : -5.0,
+                                .dy = above ? 3.0 : -3.0,
+                                .point = NamedPoint{prik.XI(c), prik.YI(c), 6}});
         }
         ax.vectors.push_back(std::move(vs));
         ax.markers.push_back(std::move(ms));

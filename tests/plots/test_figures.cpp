@@ -165,8 +165,12 @@ TEST(LocationPlot, FixedTicksLabelsAndEqualMetres)
     EXPECT_EQ(f.exportName, "obod_rs");
     EXPECT_EQ(f.menus[1].items[0].action, "prik_obod('png')");
     EXPECT_EQ(ax.title, "Lega mreze na prikazu z mejo RS");
-    EXPECT_EQ(ax.x.label, "y(E)");
-    EXPECT_EQ(ax.y.label, "x(N)");
+    EXPECT_EQ(ax.x.label, "y(E) (km)");
+    EXPECT_EQ(ax.y.label, "x(N) (km)");
+    // Both axes in the same unit: every tick label is its tick in kilometres.
+    for (const Axis* a : {&ax.x, &ax.y})
+        for (std::size_t i = 0; i < a->ticks.size(); ++i)
+            EXPECT_EQ(a->tickLabels.at(i), std::to_string(std::lround(a->ticks[i] / 1000))) << a->label;
     EXPECT_EQ(ax.x.ticks, range(360000, 20000, 640000));
     EXPECT_EQ(ax.y.ticks, range(20000, 20000, 200000));
     ASSERT_EQ(ax.x.tickLabels.size(), 15u);

@@ -256,7 +256,7 @@ TEST(FontMetrics, WidthsOfHelveticaForSloveneText)
     EXPECT_EQ(decodeUtf8("\xC4"), std::u32string{0xFFFD}) << "a cut sequence";
 }
 
-TEST(Layout, CrowdedNamesAreLeftOutUntilThereIsRoom)
+TEST(Layout, CrowdedNamesMoveAsideAndComeBackHomeWhenZoomedIn)
 {
     // Two points 30 m apart with long names, in a 10 km network.
     Prik p = test::syntheticPrik(4, 2, 400000, 410000, 100000, 110000, 1000);
@@ -266,16 +266,26 @@ TEST(Layout, CrowdedNamesAreLeftOutUntilThereIsRoom)
     p.vset[1] = "KOPER_2";
     LayoutInfo info;
     Scene s = layout(prik_mre(p), 1200, 900, defaultPxPerPt(1200, 900), &info);
-    EXPECT_EQ(info.hiddenTexts, 1u);
-    EXPECT_TRUE(findText(s, "KOPER_1")) << "the first keeps its place";
-    EXPECT_FALSE(findText(s, "KOPER_2"));
+    EXPECT_EQ(info.hiddenTexts, 0u) << "a plot of four points leaves no name out";
+    const Text* first = findText(s, "KOPER_1");
+    const Text* second = findText(s, "KOPER_2");
+    ASSERT_TRUE(first && second);
+    // The first keeps its place under its point; the second went to another side.
+    EXPECT_EQ(first->align, HAlign::Center);
+    EXPECT_GT(first->origin.y, info.box.y + info.box.h - (p.Ty(0) - 99000) / 12000 * info.box.h);
+    const auto [a0, a1] = span(*first);
+    const auto [b0, b1] = span(*second);
+    EXPECT_TRUE(a1 <= b0 || b1 <= a0 || std::abs(first->origin.y - second->origin.y) >= first->size)
+        << "the names do not overlap";
 
-    // Zoomed in around the two points, both names fit.
+    // Zoomed in around the two points, both names fit under their points.
     Figure zoomed = prik_mre(p);
     zoomed.axes.x.lim = {p.Tx(0) - 60, p.Tx(0) + 90};
     zoomed.axes.y.lim = {p.Ty(0) - 60, p.Ty(0) + 90};
     info = LayoutInfo{};
     s = layout(zoomed, 1200, 900, defaultPxPerPt(1200, 900), &info);
     EXPECT_EQ(info.hiddenTexts, 0u);
-    EXPECT_TRUE(findText(s, "KOPER_2"));
+    EXPECT_EQ(info.leaders, 0u);
+    ASSERT_TRUE(findText(s, "KOPER_2"));
+    EXPECT_EQ(findText(s, "KOPER_2")->align, HAlign::Center);
 }

@@ -1,13 +1,13 @@
 #include "plots/render/layout.h"
 
 #include "plots/render/fontmetrics.h"
+#include "plots/render/labels.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 #include <numeric>
-#include <unordered_map>
 
 namespace kolmo::plot {
 
@@ -171,43 +171,6 @@ void markerItems(Builder& b, Pt c, const MarkerStyle& m)
     }
 }
 
-// Rectangles placed so far, found through a grid of square cells, so that
-// a hundred thousand labels are checked in linear time.
-class LabelGrid {
-public:
-    // Takes `r` unless it overlaps a rectangle taken before.
-    bool place(const Rect& r)
-    {
-        if (cell_ == 0)
-            cell_ = std::max(r.h, 1.0);
-        const long x0 = key(r.x), x1 = key(r.x + r.w), y0 = key(r.y), y1 = key(r.y + r.h);
-        for (long gx = x0; gx <= x1; ++gx)
-            for (long gy = y0; gy <= y1; ++gy) {
-                const auto it = cells_.find(pack(gx, gy));
-                if (it == cells_.end())
-                    continue;
-                for (std::size_t k : it->second) {
-                    const Rect& q = rects_[k];
-                    if (r.x < q.x + q.w && q.x < r.x + r.w && r.y < q.y + q.h && q.y < r.y + r.h)
-                        return false;
-                }
-            }
-        rects_.push_back(r);
-        for (long gx = x0; gx <= x1; ++gx)
-            for (long gy = y0; gy <= y1; ++gy)
-                cells_[pack(gx, gy)].push_back(rects_.size() - 1);
-        return true;
-    }
-
-private:
-    long key(double v) const { return static_cast<long>(std::floor(v / cell_)); }
-    static long long pack(long x, long y) { return (static_cast<long long>(x) << 32) ^ static_cast<long long>(y & 0xFFFFFFFF); }
-
-    double cell_ = 0;
-    std::vector<Rect> rects_;
-    std::unordered_map<long long, std::vector<std::size_t>> cells_;
-};
-
 // ---------------------------------------------------------------- 2D
 
 struct Map2 {
@@ -338,17 +301,58 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
             markerItems(b, c, m.style);
         }
     }
-    // Texts.  A text that would overlap one placed before it is left out:
-    // crowded names are unreadable anyway, and zooming in (a new layout at
-    // the new limits) brings them back.
-    LabelGrid labels;
+    // Texts.  A point's name goes to a free side of its point, or further
+    // out with a leader (labels.h); a name that would overlap a name placed
+    // before it wherever it went is left out, and a layout at zoomed-in
+    // limits shows it again.  Other texts stay where they are put, or are
+    // left out when they would overlap a name.
+    const double textH = (kAscent + kDescent);
+    NamePlacer placer(box, 8 * textH * p, std::max(0.5, 0.5 * p));
+    for (const MarkerSeries& m : ax.markers) {
+        // The marker's square, its edge and a hair more.
+        const double r = m.style.size * p / 2 * (m.style.shape == MarkerShape::TriangleUp ? 1.15 : 1) + 0.5 * p;
+        const Eigen::Index n = std::min(m.x.size(), m.y.size());
+        for (Eigen::Index i = 0; i < n; ++i) {
+            const Pt c = map(m.x(i), m.y(i));
+            if (inside(box, c))
+                placer.addMarker({c.x - r, c.y - r, 2 * r, 2 * r});
+        }
+    }
+    for (const VectorSeries& v : ax.vectors) {
+        const Eigen::Index n = std::min({v.x.size(), v.y.size(), v.u.size(), v.v.size()});
+        for (Eigen::Index i = 0; i < n; ++i) {
+            Pt a = map(v.x(i), v.y(i)), t = map(v.x(i) + v.u(i), v.y(i) + v.v(i));
+            if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(t.x) || !std::isfinite(t.y))
+                continue;
+            const double len = std::hypot(t.x - a.x, t.y - a.y);
+            const double head = std::min(v.headSize * p, 0.4 * len);
+            if (!clipSegment(box, a, t))
+                continue;
+            placer.addSegment(a, t, v.style.width * p / 2 + 0.5 * p);
+            if (head > 0.5 && len > 0) {
+                // The head, as wide as its base.
+                const double ux = (t.x - a.x) / len, uy = (t.y - a.y) / len;
+                placer.addSegment({t.x - ux * head, t.y - uy * head}, t, head * 0.35 + 0.5 * p);
+            }
+        }
+    }
+    std::vector<NameRequest> requests;
+    std::vector<const TextLabel*> requested;
+    std::vector<Pt> anchors;
+    requests.reserve(ax.texts.size());
     for (const TextLabel& t : ax.texts) {
         Pt c = map(t.x, t.y);
-        if (!inside(box, c))
+        std::optional<Pt> pointAt;
+        if (t.point) {
+            pointAt = map(t.point->x, t.point->y);
+            if (!inside(box, *pointAt))
+                continue;
+        } else if (!inside(box, c)) {
             continue;
+        }
         c.x += t.dx * p;
         c.y -= t.dy * p;
-        const double size = t.size * p, w = textWidth(t.text, size), h = (kAscent + kDescent) * size;
+        const double size = t.size * p, w = textWidth(t.text, size), h = textH * size;
         const double tx0 = t.halign == HAlign::Left ? c.x : t.halign == HAlign::Center ? c.x - w / 2 : c.x - w;
         double ty0 = c.y - h;
         switch (t.valign) {
@@ -357,12 +361,32 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
         case VAlign::Baseline: ty0 = c.y - kAscent * size; break;
         case VAlign::Bottom: break;
         }
-        if (!labels.place({tx0, ty0, w, h})) {
+        NameRequest q{.preferred = {tx0, ty0, w, h}, .align = t.halign, .point = pointAt, .clearance = 0,
+                      .leaderInset = 0};
+        if (t.point) {
+            q.clearance = t.point->clearance * p;
+            q.leaderInset = std::max(0.0, (t.point->clearance - 1.5) * p);
+        }
+        requests.push_back(q);
+        requested.push_back(&t);
+    }
+    const auto placed = placer.place(requests);
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        if (!placed[i]) {
             ++info.hiddenTexts;
             continue;
         }
-        dataTexts.push_back({tx0, ty0, w, h});
-        b.text(c, t.text, t.size, t.halign, t.valign, t.color);
+        const TextLabel& t = *requested[i];
+        const Rect& r = placed[i]->box;
+        dataTexts.push_back(r);
+        if (placed[i]->leader) {
+            ++info.leaders;
+            const auto& l = *placed[i]->leader;
+            b.line({l[0], l[1]}, kLeaderColour, kLeaderWidth);
+        }
+        const HAlign h = placed[i]->align;
+        const double x = h == HAlign::Left ? r.x : h == HAlign::Center ? r.x + r.w / 2 : r.x + r.w;
+        b.text({x, r.y}, t.text, t.size, h, VAlign::Top, t.color);
     }
 
     // Frame and ticks, over the data.

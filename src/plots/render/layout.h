@@ -9,9 +9,11 @@
 // right-aligned left of them; the y label turned to read upwards; the title
 // centred above the box.  Everything drawn from data is clipped to the box:
 // lines and vectors cut at its edges, markers and texts whose point lies
-// outside left out.  A text (a point's name) that would overlap a text drawn
-// before it is left out too, so crowded names do not pile up into a black
-// patch; a layout at zoomed-in limits shows them again.  Where tick labels
+// outside left out.  The points' names are placed around their points clear
+// of the markers, the vectors and each other, with a leader line where
+// they must stand off (labels.h); only a name that would overlap a name
+// placed before it wherever it went is left out, so crowded names do not
+// pile up into a black patch, and a layout at zoomed-in limits shows it.  Where tick labels
 // would run into each other only every second (third, ...) tick is
 // labelled; every tick keeps its mark.  The legend is a framed box with a
 // sample of each entry, in a corner of the box, inset; "best" takes the
@@ -54,8 +56,10 @@ struct LayoutInfo {
     // 2D: every how many ticks a label is drawn (1: all), so that labels
     // do not run into each other.
     std::size_t xLabelEvery = 1, yLabelEvery = 1;
-    // 2D: texts left out because they would overlap texts drawn before them.
+    // 2D: texts left out because they would overlap names placed before them
+    // wherever they went, and names joined to their points by a leader.
     std::size_t hiddenTexts = 0;
+    std::size_t leaders = 0;
     // 3D: the screen direction (pixels, y down) of one unit of each axis of
     // the normalised plot box.
     Pt xDir, yDir, zDir;
