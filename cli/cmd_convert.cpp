@@ -77,7 +77,7 @@ int run(const ConvertOptions& o)
     std::vector<std::filesystem::path> inputs;
     if (o.in != "-")
         inputs.emplace_back(o.in);
-    return pretvori(vhi, s, o.out, o.dataDir, inputs) ? 0 : 1;
+    return pretvori(vhi, s, o.out, o.dataDir.empty() ? defaultDataDir() : o.dataDir, inputs) ? 0 : 1;
 }
 
 } // namespace
@@ -137,9 +137,9 @@ void addConvertCommand(CLI::App& app, int& status)
                     "Notation of latitude and longitude in an ellipsoidal input file: dec = decimal degrees "
                     "(default), dms = ddd.mmssss (degrees, minutes, seconds with decimals), rad = radians")
         ->check(CLI::IsMember(keys(kAngles)));
-    opts->dataDir = defaultDataDir();
-    cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: data beside kolmo-cli)")
-        ->capture_default_str();
+    // The default is found when the command runs, not written into the help:
+    // it is a path of this machine (and, installed, the user's own folder).
+    cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: the program's data folder)");
     cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] {
         if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")

@@ -654,7 +654,7 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--varnik", o->varnik, "Varnik project file (*.pod, *.in) in place of --start and --end");
     cmd->add_option("--data-dir", o->dataDir,
                     "Program folder with the data files (geoid models, parameter database); default: data/ "
-                    "beside kolmo-cli");
+                    "beside kolmo-cli, installed: ~/.local/share/kolmo");
     cmd->add_option("--plots", o->plots,
                     "Mode full: write the plots mreza.*, obod_rs.* (the network in the country, with the border "
                     "from meja_rs.mat) and odstopanja.* (residuals of the common points) into this folder, "

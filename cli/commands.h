@@ -19,7 +19,8 @@ inline constexpr const char* kExitStatusHelp =
     "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
     "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights).";
 
-// Program folder with the data files: <folder of kolmo-cli>/data.
+// Program folder with the data files: data/ beside kolmo-cli, or in an
+// installed tree the user's folder over <prefix>/share/kolmo (platform/datadir.h).
 std::filesystem::path defaultDataDir();
 
 // "start file a.pod, line 7 (point T5)" for messages about row `row` (from 0)

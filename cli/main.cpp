@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "platform/cp1250.h"
+#include "platform/datadir.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 
@@ -11,8 +12,7 @@ namespace kolmo::cli {
 
 std::filesystem::path defaultDataDir()
 {
-    const auto folder = platform::executableFolder();
-    return (folder.empty() ? std::filesystem::current_path() : folder) / "data";
+    return platform::programDataDir();
 }
 
 std::string pointWhere(const std::string& source, const PointSet& p, const ReadNotes& notes, Eigen::Index row)

@@ -14,7 +14,7 @@
 #   KOLMO_CLI       the kolmo-cli to run (default: kolmo-cli on the PATH, else
 #                   the one built in ../build beside this script)
 #   KOLMO_DATA_DIR  the program folder with t7.par and the geoid models
-#                   (default: data/ beside kolmo-cli)
+#                   (default: the program's data folder)
 #
 # Heights: the third column of a D48 file is carried over unchanged (plane
 # coordinates in and out); see kolmo-cli transform --help, --heights.

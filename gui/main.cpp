@@ -4,8 +4,12 @@
 //   kolmo            opens the main window
 //   kolmo <action>   runs kolmo('<action>') instead of "initialize"; with no
 //                    window open afterwards the program ends at once
+//   kolmo --help, kolmo --version   answer on the terminal
+//
+// The program folder with the data files: platform/datadir.h.
 #include "app/appstate.h"
 #include "app/kolmo.h"
+#include "platform/datadir.h"
 #include "qt/qt_dialogs.h"
 #include "qt/qt_extras.h"
 #include "qt/qt_ui.h"
@@ -15,27 +19,47 @@
 #include <QIcon>
 #include <QStringList>
 
-#include <filesystem>
-#include <optional>
-#include <string>
+#include <iostream>
+#include <string_view>
 
 namespace {
 
-// The program folder's data files (geoid models, border, parameter
-// database) lie in data/ beside the executable, in the build and installed.
-std::filesystem::path programDataDir()
+constexpr const char* kUsage =
+    "Usage: kolmo [OPTION | ACTION]\n"
+    "Kolmo v3.00 - the desktop program; its windows are in Slovene.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     Print this help message and exit\n"
+    "  --version      Display program version information and exit\n"
+    "\n"
+    "With no argument the main window opens, with the folder the program was\n"
+    "started in as its working folder.  An ACTION runs that action of the main\n"
+    "window (as its menus do) in place of opening it; with no window left open the\n"
+    "program ends at once.  The Qt options (-platform, -style, ...) are taken too.\n"
+    "\n"
+    "The batch form of the same computations is kolmo-cli.\n";
+
+// --help and --version, answered before Qt starts: they need no display.
+bool answeredOnTerminal(int argc, char** argv)
 {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
-        return std::filesystem::current_path() / "data";
-    return exe.parent_path() / "data";
+    if (argc != 2)
+        return false;
+    const std::string_view arg = argv[1];
+    if (arg == "-h" || arg == "--help")
+        std::cout << kUsage;
+    else if (arg == "--version")
+        std::cout << "Kolmo v3.00\n";
+    else
+        return false;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (answeredOnTerminal(argc, argv))
+        return 0;
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setApplicationName(QStringLiteral("Kolmo"));
@@ -58,7 +82,7 @@ int main(int argc, char** argv)
     ui.remembered().use({});
 
     kolmo::AppState state;
-    state.pot_prg = programDataDir();
+    state.pot_prg = kolmo::platform::programDataDir();
     kolmo::Kolmo controller(ui, state);
 
     // QApplication has taken its own options (-style, -platform, ...) out.

@@ -12,6 +12,8 @@ packages=(
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins qt6-translations-l10n
   xvfb xauth xdotool imagemagick fonts-dejavu-core
+  qt6-translations-l10n qt6-qpa-plugins
+  help2man dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

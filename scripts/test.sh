@@ -10,6 +10,8 @@ export CCACHE_BASEDIR="$PWD"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKOLMO_BENCH=OFF
 cmake --build build -j "$jobs"
+# The Debian package of this build, for the package tests (tests/package).
+bash scripts/package.sh build
 (cd build && ctest --output-on-failure -j "$jobs")
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

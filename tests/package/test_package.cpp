@@ -1,0 +1,257 @@
+// The Debian package kolmo_3.00-1_amd64.deb (scripts/package.sh), unpacked
+// into a temporary root with dpkg -x: its control fields, its files, and its
+// programs run from there.  scripts/test.sh builds the package of the release
+// build before the tests; without it (another build folder, a plain ctest)
+// these tests are skipped.
+#include "support/paths.h"
+#include "support/run.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace kolmo;
+
+namespace {
+
+const fs::path kDeb = fs::path(KOLMO_BINARY_DIR) / "kolmo_3.00-1_amd64.deb";
+
+test::RunResult sh(const std::string& script, const fs::path& cwd = fs::temp_directory_path())
+{
+    return test::run("/bin/bash", {"-c", script}, cwd);
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// The package unpacked once for all tests of the suite.
+class Package : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!fs::exists(kDeb))
+            return;
+        root_ = new fs::path(test::freshFolder("deb_root"));
+        const auto x = test::run("/usr/bin/dpkg", {"-x", kDeb.string(), root_->string()});
+        ASSERT_EQ(x.status, 0) << x.err;
+    }
+    static void TearDownTestSuite()
+    {
+        if (root_)
+            fs::remove_all(*root_);
+        delete root_;
+        root_ = nullptr;
+    }
+    void SetUp() override
+    {
+        if (!root_)
+            GTEST_SKIP() << kDeb << " is not there: run `bash scripts/package.sh " << KOLMO_BINARY_DIR
+                         << "` (scripts/test.sh does) to test the package";
+    }
+    static std::string field(const std::string& name)
+    {
+        const auto f = test::run("/usr/bin/dpkg-deb", {"-f", kDeb.string(), name});
+        std::string v = f.out;
+        while (!v.empty() && v.back() == '\n')
+            v.pop_back();
+        return v;
+    }
+    static const fs::path& root() { return *root_; }
+    static fs::path cli() { return root() / "usr/bin/kolmo-cli"; }
+
+private:
+    static fs::path* root_;
+};
+fs::path* Package::root_ = nullptr;
+
+} // namespace
+
+TEST_F(Package, ControlFields)
+{
+    EXPECT_EQ(field("Package"), "kolmo");
+    EXPECT_EQ(field("Version"), "3.00-1");
+    EXPECT_EQ(field("Architecture"), "amd64");
+    EXPECT_EQ(field("Section"), "science");
+    EXPECT_EQ(field("Priority"), "optional");
+    EXPECT_TRUE(std::regex_match(field("Maintainer"), std::regex(R"([^<>]+ <[^<>@ ]+@[^<>@ ]+>)")))
+        << field("Maintainer");
+    const auto description = lines(field("Description"));
+    ASSERT_GE(description.size(), 3u);
+    EXPECT_LT(description[0].size(), 80u);
+    for (const auto& line : description)
+        EXPECT_LE(line.size(), 80u) << line;
+
+    // What dpkg-shlibdeps found for the binaries, and what the program loads
+    // without linking it: the platform plugins and Qt's Slovene translation.
+    const std::string depends = field("Depends");
+    for (const char* package : {"libc6", "libstdc++6", "libqt6widgets6", "libqt6printsupport6", "libmatio11",
+                                "libcairo2", "libtiff6", "qt6-qpa-plugins", "qt6-translations-l10n"})
+        EXPECT_TRUE(std::regex_search(depends, std::regex(std::string("(^|, )") + std::regex_replace(
+                                                              package, std::regex(R"([+.])"), R"(\$&)") +
+                                                          "( |,|$)")))
+            << package << " not in " << depends;
+}
+
+TEST_F(Package, FilesWhereDebianWantsThem)
+{
+    const std::set<std::string> expected{
+        "usr/bin/kolmo", "usr/bin/kolmo-cli",
+        "usr/share/kolmo/t7.par", "usr/share/kolmo/t4.par", "usr/share/kolmo/t6.par",
+        "usr/share/kolmo/HREF_SVS2010.mat", "usr/share/kolmo/AMG_2000_gd.mat", "usr/share/kolmo/geoid.mat",
+        "usr/share/kolmo/meja_rs.mat",
+        "usr/share/man/man1/kolmo.1.gz", "usr/share/man/man1/kolmo-cli.1.gz",
+        "usr/share/bash-completion/completions/kolmo-cli",
+        "usr/share/applications/kolmo.desktop",
+        "usr/share/icons/hicolor/scalable/apps/kolmo.svg", "usr/share/icons/hicolor/256x256/apps/kolmo.png",
+        "usr/share/doc/kolmo/copyright", "usr/share/doc/kolmo/changelog.Debian.gz",
+        "usr/share/doc/kolmo/README.data.md"};
+    std::set<std::string> found;
+    for (const auto& e : fs::recursive_directory_iterator(root()))
+        if (!e.is_directory())
+            found.insert(fs::relative(e.path(), root()).string());
+    EXPECT_EQ(found, expected);
+
+    for (const char* program : {"usr/bin/kolmo", "usr/bin/kolmo-cli"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((root() / program).c_str(), &st), 0) << program;
+        EXPECT_EQ(st.st_mode & 07777, 0755u) << program;
+        // Stripped: no symbol table left.
+        const auto syms = test::run("/usr/bin/readelf", {"-S", (root() / program).string()});
+        EXPECT_EQ(syms.out.find(".symtab"), std::string::npos) << program << " is not stripped";
+    }
+    // The data files are the build's.
+    for (const auto& e : fs::directory_iterator(test::dataDir()))
+        EXPECT_EQ(test::readText(root() / "usr/share/kolmo" / e.path().filename()), test::readText(e.path()))
+            << e.path().filename();
+
+    const std::string copyright = test::readText(root() / "usr/share/doc/kolmo/copyright");
+    for (const char* says : {"Geodetska uprava Republike Slovenije", "CC-BY-4.0", "CC BY 4.0",
+                             "https://creativecommons.org/licenses/by/4.0/", "Natural Earth"})
+        EXPECT_NE(copyright.find(says), std::string::npos) << says;
+}
+
+TEST_F(Package, DesktopEntryNamesTheInstalledProgramAndIcon)
+{
+    const auto entry = lines(test::readText(root() / "usr/share/applications/kolmo.desktop"));
+    const std::set<std::string> has(entry.begin(), entry.end());
+    for (const char* line : {"[Desktop Entry]", "Type=Application", "Name=Kolmo", "Exec=kolmo", "Icon=kolmo",
+                             "Terminal=false", "Categories=Science;Geography;"})
+        EXPECT_EQ(has.count(line), 1u) << line;
+    if (sh("command -v desktop-file-validate").status == 0) {
+        const auto v = test::run("/usr/bin/desktop-file-validate",
+                                 {(root() / "usr/share/applications/kolmo.desktop").string()});
+        EXPECT_EQ(v.status, 0) << v.out << v.err;
+    }
+}
+
+// The pages hold every command the program lists, at any depth.
+TEST_F(Package, ManualPagesCoverEveryCommand)
+{
+    const auto page = [&](const char* name) {
+        return sh("zcat " + (root() / "usr/share/man/man1" / name).string()).out;
+    };
+    const std::string guiPage = page("kolmo.1.gz"), cliPage = page("kolmo-cli.1.gz");
+    EXPECT_NE(guiPage.find(".TH KOLMO \"1\""), std::string::npos);
+    EXPECT_NE(guiPage.find("KOLMO_EDITOR"), std::string::npos);
+    EXPECT_NE(cliPage.find(".TH KOLMO-CLI \"1\""), std::string::npos);
+    EXPECT_NE(cliPage.find("CC BY 4.0"), std::string::npos);
+
+    std::vector<std::vector<std::string>> pending{{}};
+    int commands = 0;
+    while (!pending.empty()) {
+        auto path = pending.back();
+        pending.pop_back();
+        auto args = path;
+        args.push_back("--help");
+        const auto help = test::run(cli(), args);
+        ASSERT_EQ(help.status, 0) << help.err;
+        bool inside = false;
+        for (const auto& line : lines(help.out)) {
+            if (line.rfind("  ", 0) != 0)
+                inside = line == "Subcommands:";
+            else if (inside && line.size() > 2 && line[2] != ' ') {
+                auto sub = path;
+                sub.push_back(line.substr(2, line.find(' ', 2) - 2));
+                pending.push_back(sub);
+            }
+        }
+        if (path.empty())
+            continue;
+        std::string heading = ".SS \"kolmo\\-cli";
+        for (const auto& word : path)
+            heading += " " + word;
+        EXPECT_NE(cliPage.find(heading + "\""), std::string::npos) << heading;
+        ++commands;
+    }
+    EXPECT_GE(commands, 6);  // convert, geoid, transform, params, params list, params add
+    const auto check = sh("zcat " + (root() / "usr/share/man/man1/kolmo-cli.1.gz").string() +
+                          " | LC_ALL=C.UTF-8 MANWIDTH=80 man -l -Tutf8 -Z - >/dev/null 2>err.txt; cat err.txt; rm -f err.txt",
+                          root());
+    EXPECT_EQ(check.out, "") << "groff warnings";
+}
+
+TEST_F(Package, BashCompletionOfCommandsOptionsAndValues)
+{
+    const std::string script = (root() / "usr/share/bash-completion/completions/kolmo-cli").string();
+    struct Case {
+        std::string words, expected;
+    };
+    for (const Case& c : std::vector<Case>{{"tr", "transform"},
+                                           {"params ''", "list add"},
+                                           {"transform --ty", "--type"},
+                                           {"transform --type ''", "3r7 2r4 2r6 fila-tm tm-fila"},
+                                           {"transform --csv --height-s", "--height-system"},
+                                           {"params add --npar ''", "7 4 6"},
+                                           {"transform --heights ''", ""}}) {
+        const auto r = sh("source '" + script + "'; COMP_WORDS=('" + cli().string() + "' " + c.words +
+                          "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _kolmo_cli; echo \"${COMPREPLY[*]}\"");
+        EXPECT_EQ(r.out, c.expected + "\n") << c.words << r.err;
+    }
+}
+
+// The programs run from the unpacked tree, find the shipped data and compute
+// the README's worked example exactly as the build's kolmo-cli does.
+TEST_F(Package, ProgramsRunFromTheInstalledTree)
+{
+    for (const char* program : {"usr/bin/kolmo-cli", "usr/bin/kolmo"}) {
+        const auto v = test::run(root() / program, {"--version"});
+        EXPECT_EQ(v.status, 0) << program << v.err;
+        EXPECT_EQ(v.out, "Kolmo v3.00\n") << program;
+    }
+
+    const fs::path work = test::freshFolder("deb_run");
+    test::RunOptions env;
+    env.environment = {"HOME=" + (work / "home").string(), "XDG_DATA_HOME="};
+    fs::create_directories(work / "home");
+    const std::vector<std::string> example{"transform", "--type", "3r7", "--mode", "full",
+                                           "--start", "local/d48_gk.pod", "--start-type", "gk",
+                                           "--end", "local/d96_tm.pod", "--end-type", "tm", "--out-type", "tm",
+                                           "--report", "ljubljana.str"};
+    for (const char* side : {"installed", "built"}) {
+        fs::create_directories(work / side);
+        fs::copy(test::examplesDir() / "local", work / side / "local", fs::copy_options::recursive);
+    }
+    const auto a = test::run(cli(), example, work / "installed", env);
+    const auto b = test::run(test::cliPath(), example, work / "built", env);
+    EXPECT_TRUE(a.status == 0 || a.status == 3) << a.err;
+    EXPECT_EQ(a.status, b.status);
+    EXPECT_EQ(a.out, b.out);
+    const std::string report = test::readText(work / "installed/ljubljana.str");
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(test::compareReports(test::readText(work / "built/ljubljana.str"), report), "");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work / "home/.local/share/kolmo/t7.par")))
+        << "the installed program works in the user's folder";
+    fs::remove_all(work);
+}
