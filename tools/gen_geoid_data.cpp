@@ -257,11 +257,11 @@ int main(int argc, char** argv)
 
         // SVS2000 -> SVS2010: the VTP2024 offsets as they stand, for the heights
         // of the national migration (bilinear on the same pixel centres).
-        Mat vtp(kolmo::kVrpRows, kolmo::kVrpCols);
+        Mat shift(kolmo::kVrpRows, kolmo::kVrpCols);
         for (int k = 0; k < kolmo::kVrpRows; ++k)
             for (int j = 0; j < kolmo::kVrpCols; ++j)
-                vtp(k, j) = offset.at(k, j);
-        kolmo::platform::saveDataFile(out / "VTP2024.mat", {{{"VTP", vtp}}}, true);
+                shift(k, j) = offset.at(k, j);
+        kolmo::platform::saveDataFile(out / "VTP2024.mat", {{{"VTP", shift}}}, true);
 
         // Border in D96/TM.
         const Mat lonlat = readBorder(border);

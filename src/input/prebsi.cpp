@@ -472,7 +472,8 @@ bool PointRows::next(std::string& name, std::array<double, 6>& numbers, int& cou
         return false;
     std::replace(row.name.begin(), row.name.end(), '%', '_');
     if (row.count == 0)
-        badLine(impl_->reader, "point " + shownToken(row.name) + " has no coordinates");
+        badLine(impl_->reader, "point " + shownToken(row.name) + " has no coordinates",
+                "točka " + shownToken(row.name) + " nima koordinat");
     name.swap(row.name);
     numbers = row.numbers;
     count = static_cast<int>(row.count);

@@ -318,7 +318,7 @@ FolderWriter::FolderWriter(const fs::path& target)
     target_ = resolveLinks(target);
     struct stat old {};
     if (::stat(target_.c_str(), &old) == 0 && !S_ISREG(old.st_mode))
-        fail("cannot write", target_, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+        fail(Action::Write, target_, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     for (int attempt = 0; attempt < 100; ++attempt) {
         folder_ = temporaryName(target_);
         if (::mkdir(folder_.c_str(), 0777) == 0) {
@@ -330,7 +330,7 @@ FolderWriter::FolderWriter(const fs::path& target)
     }
     const int err = errno;
     folder_.clear();
-    fail("cannot create a folder beside", target_, err);
+    fail(Action::Create, target_, err);
 }
 
 FolderWriter::~FolderWriter()
@@ -352,13 +352,13 @@ void FolderWriter::commit(const std::vector<std::string>& stale)
         if (entry.is_regular_file())
             written.push_back(entry.path());
     if (ec)
-        fail("cannot write", target_, ec.value());
+        fail(Action::Write, target_, ec.value());
     // Everything on the disk before the first rename, so that a power cut
     // leaves either the old files or complete new ones.
     for (const auto& file : written) {
         Fd fd(openRetrying(file.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0 || ::fsync(fd.get()) != 0)
-            fail("cannot write", destination / file.filename(), errno);
+            fail(Action::Write, destination / file.filename(), errno);
     }
     std::vector<std::string> names;
     for (const auto& file : written) {
@@ -367,7 +367,7 @@ void FolderWriter::commit(const std::vector<std::string>& stale)
         if (::stat(to.c_str(), &old) == 0)
             (void)::chmod(file.c_str(), old.st_mode & 07777);
         if (::rename(file.c_str(), to.c_str()) != 0)
-            fail("cannot replace", to, errno);
+            fail(Action::Replace, to, errno);
         names.push_back(file.filename().string());
     }
     for (const auto& name : stale)
