@@ -207,7 +207,7 @@ void Ui::runInBackground(std::function<void()> work, std::function<void()> done)
         post([this, id, done = std::move(done)] {
             std::thread finished;
             {
-                std::lock_guard lock(postMutex_);
+                std::lock_guard guard(postMutex_);
                 if (const auto it = threads_.find(id); it != threads_.end()) {
                     finished = std::move(it->second);
                     threads_.erase(it);
