@@ -77,8 +77,13 @@ QTableView* makeTableView(QWidget* parent)
 
 void setTableRows(QTableView* view, std::shared_ptr<const ui::TableRows> rows)
 {
-    auto* model = static_cast<LazyTableModel*>(view->model());
-    model->setRows(rows);
+    static_cast<LazyTableModel*>(view->model())->setRows(std::move(rows));
+    fitTableColumns(view);
+}
+
+void fitTableColumns(QTableView* view)
+{
+    const auto& rows = static_cast<LazyTableModel*>(view->model())->rows();
     if (!rows)
         return;
     // Widths from the header and the first rows only: measuring every row

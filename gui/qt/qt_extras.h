@@ -44,6 +44,8 @@ QTableView* makeTableView(QWidget* parent);
 // Shows `rows` in a view made by makeTableView; the columns get the width
 // of their header and of the first rows' cells.
 void setTableRows(QTableView* view, std::shared_ptr<const ui::TableRows> rows);
+// The columns' widths and the rows' height anew, for the view's font.
+void fitTableColumns(QTableView* view);
 
 // Menu labels with a keyboard mnemonic each ("&Orodja"), as Qt marks them:
 // for every label the first letter not yet taken by an earlier label of the

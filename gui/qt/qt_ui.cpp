@@ -885,6 +885,8 @@ void QtUi::place(View& v)
         const int pixels = fittingFont(c, cv.widget, v.fontPixels, r.height(), visible);
         if (pixels != cv.fontPixels || c.bold != cv.fontBold || c.monospace != cv.fontMonospace) {
             cv.widget->setFont(controlFont(c, pixels));
+            if (c.kind == Kind::Table)
+                fitTableColumns(static_cast<QTableView*>(cv.widget.data()));
             cv.fontPixels = pixels;
             cv.fontBold = c.bold;
             cv.fontMonospace = c.monospace;

@@ -154,6 +154,10 @@ std::optional<ActionCall> parseAction(std::string_view action);
 
 class Ui {
 public:
+    Ui() = default;
+    Ui(const Ui&) = delete;
+    Ui& operator=(const Ui&) = delete;
+    // Waits for the background works still running (see joinBackground()).
     virtual ~Ui();
 
     // --- the model --------------------------------------------------------
@@ -289,11 +293,6 @@ private:
     std::map<int, std::thread> threads_; // background works by id, joined when delivered
     int nextThread_ = 1;
     int running_ = 0; // works started and not yet delivered
-
-public:
-    Ui() = default;
-    Ui(const Ui&) = delete;
-    Ui& operator=(const Ui&) = delete;
 };
 
 // Starts a program without a shell: `args` reach it exactly as given.  The
