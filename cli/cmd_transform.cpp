@@ -675,8 +675,10 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--params-json", o->paramsJson,
                     "After an estimation (mode full or params), write the parameters for other programs as JSON: "
                     "model, direction, types, the parameters with units and standard deviations, the rotation "
-                    "convention, m0, iterations, common and flagged points, and a PROJ pipeline doing the same "
-                    "transformation; - writes to standard output");
+                    "convention, m0, iterations, common and flagged points, the converged adjustment (covariance, "
+                    "correlations, sigma0) and the quality of every common point (residuals, redundancy numbers, "
+                    "Baarda's tests, MDBs), and a PROJ pipeline doing the same transformation; - writes to "
+                    "standard output");
     cmd->add_option("--exclude", o->exclude,
                     "Estimation: leave these common points out (names separated by commas); they are still "
                     "transformed, and the JSON and the summary give their misclosures as checks");
