@@ -326,9 +326,12 @@ AnalizaOptions analysisOptions(const TransformOptions& o)
         throw UsageError("--sigma0: a standard deviation of unit weight in metres");
     std::stringstream ss(o.exclude);
     std::string item;
-    while (std::getline(ss, item, ','))
+    while (std::getline(ss, item, ',')) {
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
         if (!item.empty())
             a.exclude.push_back(platform::toCp1250(item));
+    }
     a.snoop = o.snoop;
     a.robust = o.robust;
     a.test.alpha = o.alpha;
