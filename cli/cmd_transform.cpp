@@ -353,6 +353,7 @@ int run(const TransformOptions& o)
                           : parseFormats(o.plotFormats);
     }
     checkStreams(o);
+    const AnalizaOptions ao = analysisOptions(o);
 
     AppState s;
     s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -525,7 +526,6 @@ int run(const TransformOptions& o)
         in.tocke = &noHeights;
     // Gross errors among the common points: the analysis runs on the prepared
     // points just before the estimation and decides what it uses.
-    const AnalizaOptions ao = analysisOptions(o);
     std::optional<AnalizaVez> analysis;
     if (tip <= 3 && s.t_tr.izr != 2) {
         const int u = tip == 1 ? 7 : tip == 2 ? 4 : 6;
