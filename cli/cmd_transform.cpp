@@ -327,9 +327,12 @@ AnalizaOptions analysisOptions(const TransformOptions& o)
         throw UsageError("--sigma0: a standard deviation of unit weight in metres");
     std::stringstream ss(o.exclude);
     std::string item;
-    while (std::getline(ss, item, ','))
+    while (std::getline(ss, item, ',')) {
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
         if (!item.empty())
             a.exclude.push_back(platform::toCp1250(item));
+    }
     a.snoop = o.snoop;
     a.robust = o.robust;
     a.test.alpha = o.alpha;
@@ -351,6 +354,7 @@ int run(const TransformOptions& o)
                           : parseFormats(o.plotFormats);
     }
     checkStreams(o);
+    const AnalizaOptions ao = analysisOptions(o);
 
     AppState s;
     s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -523,7 +527,6 @@ int run(const TransformOptions& o)
         in.tocke = &noHeights;
     // Gross errors among the common points: the analysis runs on the prepared
     // points just before the estimation and decides what it uses.
-    const AnalizaOptions ao = analysisOptions(o);
     std::optional<AnalizaVez> analysis;
     if (tip <= 3 && s.t_tr.izr != 2) {
         const int u = tip == 1 ? 7 : tip == 2 ? 4 : 6;
@@ -676,8 +679,10 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--params-json", o->paramsJson,
                     "After an estimation (mode full or params), write the parameters for other programs as JSON: "
                     "model, direction, types, the parameters with units and standard deviations, the rotation "
-                    "convention, m0, iterations, common and flagged points, and a PROJ pipeline doing the same "
-                    "transformation; - writes to standard output");
+                    "convention, m0, iterations, common and flagged points, the converged adjustment (covariance, "
+                    "correlations, sigma0) and the quality of every common point (residuals, redundancy numbers, "
+                    "Baarda's tests, MDBs), and a PROJ pipeline doing the same transformation; - writes to "
+                    "standard output");
     cmd->add_option("--exclude", o->exclude,
                     "Estimation: leave these common points out (names separated by commas); they are still "
                     "transformed, and the JSON and the summary give their misclosures as checks");

@@ -289,7 +289,9 @@ std::string analizaJson(const AnalizaVez& a, const AnalizaOptions& o)
              std::to_string(a.robustIterations) + ", \"weight_function\": " +
              jsonString("w = 1 for u <= c, exp(1 - (u/c)^4) above (at least 1e-10), u = sqrt(e^T M^-1 e / q) / "
                         "sigma with sigma a priori or from the weighted misclosures; the estimation divides the "
-                        "standard deviations of the point's start and end coordinates by sqrt(w)") +
+                        "standard deviations of the point's start and end coordinates by sqrt(w), and the tests of "
+                        "points are those of that weighted adjustment (a point of small weight shows its error in "
+                        "its misclosure and weight, not in its test)") +
              "},\n";
     return j;
 }
@@ -311,6 +313,29 @@ std::string analizaSummary(const AnalizaVez& a, const AnalizaOptions& o)
             s += line;
         }
         s += "  " + a.snoopEnd + "\n";
+    } else if (o.robust) {
+        // The tests of a down-weighted point say little (its weight keeps its
+        // misclosure out of them): the lowest weights and their misclosures.
+        std::vector<std::size_t> order;
+        for (std::size_t i = 0; i < k.tocke.size(); ++i)
+            if (k.tocke[i].used)
+                order.push_back(i);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t x, std::size_t y) { return k.tocke[x].weight < k.tocke[y].weight; });
+        order.resize(std::min<std::size_t>(order.size(), 3));
+        s += "Lowest robust weights (Danish method, c = 2, " + std::to_string(a.robustIterations) +
+             " iterations):\n";
+        for (const std::size_t i : order) {
+            const TockaKakovost& p = k.tocke[i];
+            std::snprintf(line, sizeof line, "  %-12s weight %.3g, misclosure", name(a.all.ime[i]).c_str(),
+                          p.weight);
+            s += line;
+            for (int c = 0; c < k.q; ++c) {
+                std::snprintf(line, sizeof line, " %s %.1f", kComponent[c], p.misclosure(c) * 1000);
+                s += line;
+            }
+            s += " mm\n";
+        }
     } else {
         std::vector<std::size_t> order;
         for (std::size_t i = 0; i < k.tocke.size(); ++i)
@@ -330,11 +355,9 @@ std::string analizaSummary(const AnalizaVez& a, const AnalizaOptions& o)
     }
     for (std::size_t i = 0; i < k.tocke.size(); ++i) {
         const TockaKakovost& p = k.tocke[i];
-        if (!p.used)
-            s += "Left out: " + name(a.all.ime[i]) + " (misclosure check: statistic " + jsonNumber(std::round(p.T * 100) / 100) +
-                 ")\n";
-        else if (o.robust && p.weight < 0.5) {
-            std::snprintf(line, sizeof line, "Robust weight %.3g: %s\n", p.weight, name(a.all.ime[i]).c_str());
+        if (!p.used) {
+            std::snprintf(line, sizeof line, "Left out: %s (misclosure check: statistic %.2f, critical %.2f)\n",
+                          name(a.all.ime[i]).c_str(), p.T, p.Tcrit);
             s += line;
         }
     }

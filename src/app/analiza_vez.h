@@ -76,8 +76,9 @@ void uporabi(const AnalizaVez& a, PointSet& vhi, PointSet& vhv);
 // Windows-1250), and the sd of the parameters from the converged estimation.
 std::string analizaJson(const AnalizaVez& a, const AnalizaOptions& o);
 
-// Lines for the summary: the snooping steps, else the three points with the
-// largest test ratio; the robust weights below 0.5.
+// Lines for the summary: the snooping steps; with robust estimation the three
+// lowest weights; else the three points with the largest ratio of test
+// statistic to critical value; and the points left out, as checks.
 std::string analizaSummary(const AnalizaVez& a, const AnalizaOptions& o);
 
 } // namespace kolmo

@@ -140,6 +140,21 @@ std::string heightsText(const ParExport& e)
     return t;
 }
 
+// Which m0 is which, when the converged adjustment is there as well.
+std::string m0About(const ParExport& e)
+{
+    if (e.statistics.empty())
+        return "";
+    return ", \"about\": " +
+           jsonText(spatial(e) ? "the report's figures: all_residuals from the residuals of the linearisation before "
+                                 "the last correction, end_differences from the differences of the transformed and "
+                                 "given common points in the end datum; adjustment.sigma0 is the a-posteriori value "
+                                 "of the converged adjustment that the precision and the tests take"
+                               : "the report's figure, from the residuals of the linearisation before the last "
+                                 "correction; adjustment.sigma0 is the a-posteriori value of the converged "
+                                 "adjustment that the precision and the tests take");
+}
+
 } // namespace
 
 std::string jsonNumber(double v) { return num(v); }
@@ -273,7 +288,7 @@ std::string parametersJson(const ParExport& e)
                     "parameters") +
              ",\n";
         j += "  \"m0\": {\"all_residuals\": " + num(est.m0[0]) + ", \"end_differences\": " + num(est.m0[1]) +
-             ", \"unit\": \"m\"},\n";
+             ", \"unit\": \"m\"" + m0About(e) + "},\n";
         j += "  \"iterations\": " + std::to_string(est.iter) + ",\n";
         j += "  \"redundancy\": " + std::to_string(3 * static_cast<long long>(n) - 7) + ",\n";
         j += "  \"common_points\": " + namesArray(est.vezne.ime) + ",\n";
@@ -300,7 +315,7 @@ std::string parametersJson(const ParExport& e)
         const auto n = est.vezne.ime.size();
         j += "  \"standard_deviations\": " +
              jsonText(!e.sdText.empty() ? e.sdText : "sd = sqrt(diag(m0^2 N^-1)), N the normal matrix of the last iteration") + ",\n";
-        j += "  \"m0\": {\"all_residuals\": " + num(est.m0) + ", \"unit\": \"m\"},\n";
+        j += "  \"m0\": {\"all_residuals\": " + num(est.m0) + ", \"unit\": \"m\"" + m0About(e) + "},\n";
         j += "  \"iterations\": " + std::to_string(est.iter) + ",\n";
         j += "  \"redundancy\": " + std::to_string(2 * static_cast<long long>(n) - (e.tip == 2 ? 4 : 6)) + ",\n";
         j += "  \"common_points\": " + namesArray(est.vezne.ime) + ",\n";

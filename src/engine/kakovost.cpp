@@ -305,9 +305,10 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
         p.used = usedAt(i);
         p.weight = p.used ? weightAt(i) : 0.0;
         const Terms tr = linearise(u, th, X.row(i).transpose() - xm, Y.row(i).transpose() - ym);
-        const MatX P = inverse(cofactor(tr, i, p.used ? p.weight : 1.0), i);
+        const MatX M = cofactor(tr, i, p.used ? p.weight : 1.0);
+        const MatX P = inverse(M, i);
         const MatX BNB = tr.B * Ninv * tr.B.transpose();
-        const MatX Qee = (p.used ? MatX(inverse(P, i) - BNB) : MatX(inverse(P, i) + BNB));
+        const MatX Qee = p.used ? MatX(M - BNB) : MatX(M + BNB);
         // A used point: the bias enters its misclosure through M_i, so
         // a = P_i e_i, S = P_i Q_ee P_i.  A check: the bias is its misclosure,
         // a = Q_ee^-1 e_i, S = Q_ee^-1 (the same T).
