@@ -142,15 +142,17 @@ const std::vector<OutputFormat>& outputFormats()
 {
     // FlatGeobuf's spatial index would sort the features along a Hilbert
     // curve; without it they keep the input's order.  GeoJSON keeps a
-    // projected CRS only outside RFC 7946.  A CSV gets its .csvt of field
-    // types beside it, so that a reader sees them again.  A former
-    // Shapefile's spatial index and a former GML's .gfs (which GDAL prefers to
-    // the .xsd) would describe another file.  GDAL's FlatGeobuf writer skips
-    // a feature without a geometry without a word; it is refused instead.
+    // projected CRS only outside RFC 7946, and 15 significant figures hold a
+    // plane coordinate to the nanometre without the noise of the binary
+    // fraction.  A CSV gets its .csvt of field types beside it, so that a
+    // reader sees them again.  A former Shapefile's spatial index and a
+    // former GML's .gfs (which GDAL prefers to the .xsd) would describe
+    // another file.  GDAL's FlatGeobuf writer skips a feature without a
+    // geometry without a word; it is refused instead.
     static const std::vector<OutputFormat> formats{
         {".gpkg", "GPKG", false, false, {}, {}},
         {".shp", "ESRI Shapefile", true, false, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
-        {".geojson", "GeoJSON", true, false, {"RFC7946=NO"}, {}},
+        {".geojson", "GeoJSON", true, false, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
         {".fgb", "FlatGeobuf", true, true, {"SPATIAL_INDEX=NO"}, {}},
         {".gml", "GML", false, false, {}, {".gfs"}},
         {".dxf", "DXF", true, false, {}, {}},
@@ -488,7 +490,7 @@ public:
         if (!driver)
             throw FileError(job_.out.string() + ": GDAL has no " + format.driver + " driver");
 
-        Dataset input(GDALDataset::Open(job_.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        Dataset input(GDALDataset::Open(job_.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
         if (!input)
             throw FileError("cannot read " + in + " as a GIS dataset" + messages_.reason());
         std::vector<LayerPlan> plans = planLayers(*input, job_);
@@ -593,6 +595,12 @@ private:
         fieldMap_.assign(static_cast<std::size_t>(definition->GetFieldCount()), -1);
         for (int i = 0; i < definition->GetFieldCount(); ++i) {
             const OGRFieldDefn& field = *definition->GetFieldDefn(i);
+            // A driver with a fixed schema (DXF) has its fields from the start.
+            const int fixed = written->GetFieldIndex(field.GetNameRef());
+            if (fixed >= 0 && written->GetFieldDefn(fixed)->GetType() == field.GetType()) {
+                fieldMap_[static_cast<std::size_t>(i)] = fixed;
+                continue;
+            }
             OGRFieldDefn copy(&field);
             copyDomains(input, output, field, copy, plan);
             const int before = written->GetFieldCount();
@@ -637,6 +645,7 @@ private:
         if (transactions && output.StartTransaction() != OGRERR_NONE)
             failLayer(plan, "cannot be written");
         plan.layer->ResetReading();
+        const std::size_t failuresBefore = messages_.failures();
         for (Feature feature(plan.layer->GetNextFeature()); feature; feature.reset(plan.layer->GetNextFeature())) {
             const GIntBig fid = feature->GetFID();
             const std::string where = "feature " + std::to_string(fid);
@@ -691,8 +700,9 @@ private:
             if (summary_.features % kProgressStep == 0)
                 step();
         }
-        if (messages_.failures() != 0 && plan.layer->GetFeatureCount(FALSE) != -1 &&
-            static_cast<GIntBig>(summary_.features - done_) < plan.count)
+        // GetNextFeature() ends a damaged layer as it ends a complete one;
+        // a failure on the way and fewer features than counted tell them apart.
+        if (messages_.failures() != failuresBefore && static_cast<GIntBig>(summary_.features - done_) < plan.count)
             throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + " cannot be read" +
                             messages_.reason());
         if (transactions && output.CommitTransaction() != OGRERR_NONE)

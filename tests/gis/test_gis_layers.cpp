@@ -71,6 +71,13 @@ const std::vector<LayerSpec>& specs()
           "(460020 100020,460020 100040,460040 100040,460020 100020)),"
           "((460200 100000,460300 100000,460300 100100,460200 100000)))",
           "MULTIPOLYGON (((461000 101000,461050 101000,461050 101050,461000 101000)))"}},
+        {"razno", wkbUnknown,
+         {"GEOMETRYCOLLECTION Z (POINT Z (460000 100000 5),LINESTRING Z (460000 100000 1,460010 100010 2),"
+          "POLYGON Z ((460000 100000 1,460010 100000 2,460010 100010 3,460000 100000 1)))",
+          "MULTIPOINT ((460000 100000),(460010 100010))",
+          "COMPOUNDCURVE ((460000 100000,460010 100000),CIRCULARSTRING (460010 100000,460015 100005,460020 100000))",
+          "CURVEPOLYGON (COMPOUNDCURVE (CIRCULARSTRING (460000 100000,460005 100005,460010 100000),"
+          "(460010 100000,460000 100000)))"}},
     };
     return layers;
 }
@@ -198,8 +205,9 @@ struct Conversion {
 
 class GisFormats : public GisLayers, public ::testing::WithParamInterface<Conversion> {};
 
-// Layer names, order of features, fields, values and vertices survive the
-// way through each output format.
+// Layer names, order of features, fields, values and vertices (of points,
+// lines, polygons with holes, their multi-forms, collections and curves, 2D
+// and 3D) survive the way through each output format.
 TEST_P(GisFormats, MovesEveryVertexAndKeepsTheRest)
 {
     const Conversion c = GetParam();
@@ -319,7 +327,10 @@ TEST_F(GisLayers, RefusesOtherCrsAndWritesNothing)
 
     DatasetJob assumed = job("none.gpkg", "out.gpkg");
     assumed.assumeCrs = "gk";
-    EXPECT_EQ(migrateDataset(assumed).features, 3u);
+    const DatasetSummary summary = migrateDataset(assumed);
+    EXPECT_EQ(summary.features, 3u);
+    ASSERT_EQ(summary.warnings.size(), 1u);
+    EXPECT_NE(summary.warnings[0].find("1 feature(s) without a geometry"), std::string::npos);
     assumed.assumeCrs = "tm";
     EXPECT_NE(messageOf(assumed).find("assumed"), std::string::npos);
 }
