@@ -134,6 +134,7 @@ struct OutputFormat {
     const char* driver;
     bool oneLayer;                         // the file holds a single layer
     bool needsGeometry;                    // a feature without a geometry would be lost
+    double copyShare;                      // of the time, the rest goes to closing the file
     std::vector<const char*> layerOptions; // KEY=VALUE
     std::vector<const char*> sidecars;     // files of a former write that the new one must not leave behind
 };
@@ -148,15 +149,17 @@ const std::vector<OutputFormat>& outputFormats()
     // reader sees them again.  A former Shapefile's spatial index and a
     // former GML's .gfs (which GDAL prefers to the .xsd) would describe
     // another file.  GDAL's FlatGeobuf writer skips a feature without a
-    // geometry without a word; it is refused instead.
+    // geometry without a word; it is refused instead.  A GeoPackage builds
+    // its spatial index when it is closed, which takes longer than writing
+    // the features: the progress leaves that its share.
     static const std::vector<OutputFormat> formats{
-        {".gpkg", "GPKG", false, false, {}, {}},
-        {".shp", "ESRI Shapefile", true, false, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
-        {".geojson", "GeoJSON", true, false, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
-        {".fgb", "FlatGeobuf", true, true, {"SPATIAL_INDEX=NO"}, {}},
-        {".gml", "GML", false, false, {}, {".gfs"}},
-        {".dxf", "DXF", true, false, {}, {}},
-        {".csv", "CSV", true, false, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
+        {".gpkg", "GPKG", false, false, 0.4, {}, {}},
+        {".shp", "ESRI Shapefile", true, false, 0.95, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
+        {".geojson", "GeoJSON", true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
+        {".fgb", "FlatGeobuf", true, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
+        {".gml", "GML", false, false, 0.95, {}, {".gfs"}},
+        {".dxf", "DXF", true, false, 0.95, {}, {}},
+        {".csv", "CSV", true, false, 0.95, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
     };
     return formats;
 }
@@ -503,7 +506,7 @@ public:
             plan.count = std::max<GIntBig>(0, plan.layer->GetFeatureCount(TRUE));
             total += plan.count;
         }
-        total_ = static_cast<double>(std::max<GIntBig>(total, 1));
+        total_ = static_cast<double>(std::max<GIntBig>(total, 1)) / format.copyShare;
 
         platform::FolderWriter folder(job_.out);
         {

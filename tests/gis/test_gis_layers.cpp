@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <set>
 #include <cstdlib>
@@ -251,7 +252,7 @@ TEST_P(GisFormats, MovesEveryVertexAndKeepsTheRest)
             }
         }
         for (;;) {
-            std::unique_ptr<OGRFeature> fa(src->GetNextFeature()), fb(dst->GetNextFeature());
+            OGRFeatureUniquePtr fa(src->GetNextFeature()), fb(dst->GetNextFeature());
             ASSERT_EQ(fa == nullptr, fb == nullptr);
             if (!fa)
                 break;
@@ -327,8 +328,14 @@ TEST_F(GisLayers, RefusesOtherCrsAndWritesNothing)
 
     DatasetJob assumed = job("none.gpkg", "out.gpkg");
     assumed.assumeCrs = "gk";
-    const DatasetSummary summary = migrateDataset(assumed);
+    std::vector<double> shares;
+    MigrateProgress progress;
+    progress.report = [&](double share) { shares.push_back(share); };
+    const DatasetSummary summary = migrateDataset(assumed, progress);
     EXPECT_EQ(summary.features, 3u);
+    ASSERT_FALSE(shares.empty());
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_EQ(shares.back(), 1.0);
     ASSERT_EQ(summary.warnings.size(), 1u);
     EXPECT_NE(summary.warnings[0].find("1 feature(s) without a geometry"), std::string::npos);
     assumed.assumeCrs = "tm";
@@ -350,7 +357,7 @@ TEST_F(GisLayers, BalkansZoneFiveLosesItsZoneDigit)
     }
     migrateDataset(job("z5.shp", "out.gpkg"));
     Dataset out(GDALDataset::Open((dir_ / "out.gpkg").c_str(), GDAL_OF_VECTOR));
-    std::unique_ptr<OGRFeature> f(out->GetLayer(0)->GetNextFeature());
+    OGRFeatureUniquePtr f(out->GetLayer(0)->GetNextFeature());
     const OGRPoint zoned(5460000.25, 5100000.5);
     expectMoved(&zoned, f->GetGeometryRef(), 5000000.0);
 }
