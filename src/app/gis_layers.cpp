@@ -319,7 +319,7 @@ bool northingFirst(const OGRSpatialReference& srs)
 
 // How the vertices of one geometry field reach the callback.
 struct VertexForm {
-    bool swap = false;        // data x is the northing
+    bool swap = false;        // data x is the northing (the output gets the easting first)
     bool zoneDigit = false;   // EPSG:31275: 5 000 000 off both coordinates
     bool stripLarge = false;  // assumed D48/GK: as point files, a value above 5 000 000 loses its zone digit
 };
@@ -370,6 +370,9 @@ public:
         }
         ok_.assign(n, 0);
         move_(n, e, north, threeD_ ? z : nullptr, ok_.data());
+        // The output's CRS is written easting first.
+        if (form_.swap)
+            std::swap_ranges(x, x + n, y);
         int any = FALSE;
         for (std::size_t i = 0; i < n; ++i) {
             if (success)
