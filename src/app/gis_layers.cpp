@@ -513,7 +513,7 @@ public:
 
         platform::FolderWriter folder(job_.out);
         {
-            Dataset output(driver->Create(folder.file().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+            Dataset output(createOutput(*driver, folder.file()));
             if (!output)
                 throw FileError("cannot create " + job_.out.string() + messages_.reason());
             const bool transactions = output->TestCapability(ODsCTransactions);
@@ -539,6 +539,21 @@ public:
     }
 
 private:
+    // A GeoPackage (SQLite) written with a page cache large enough for its
+    // spatial index, which GDAL builds when the file is closed and which
+    // otherwise goes to the disk page by page.  The setting is this
+    // thread's own and holds only for the output.
+    static GDALDataset* createOutput(GDALDriver& driver, const fs::path& file)
+    {
+        const char* key = "OGR_SQLITE_CACHE";
+        const char* before = CPLGetThreadLocalConfigOption(key, nullptr);
+        const std::string saved = before ? before : "";
+        CPLSetThreadLocalConfigOption(key, "64"); // MB
+        GDALDataset* dataset = driver.Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+        CPLSetThreadLocalConfigOption(key, before ? saved.c_str() : nullptr);
+        return dataset;
+    }
+
     [[noreturn]] void failLayer(const LayerPlan& plan, const std::string& what) const
     {
         throw FileError(job_.out.string() + ": layer " + inQuotes(plan.name) + ": " + what + messages_.reason());
