@@ -653,12 +653,6 @@ private:
         OGRLayer* layer = createLayer(input, output, driver, format, plan);
         OGRFeatureDefn* definition = plan.layer->GetLayerDefn();
         const int geometries = definition->GetGeomFieldCount();
-        // Output geometry field g: the one of the same name (a layer made
-        // with its single geometry field may have named it otherwise).
-        std::vector<int> geometryMap(static_cast<std::size_t>(geometries));
-        for (int g = 0; g < geometries; ++g)
-            geometryMap[static_cast<std::size_t>(g)] = geometries == 1 ? 0 : g;
-
         VertexMover mover(job_.move, &target_);
         Feature copy(OGRFeature::CreateFeature(layer->GetLayerDefn()));
         std::size_t withoutGeometry = 0;
@@ -669,7 +663,7 @@ private:
         const std::size_t failuresBefore = messages_.failures();
         for (Feature feature(plan.layer->GetNextFeature()); feature; feature.reset(plan.layer->GetNextFeature())) {
             const GIntBig fid = feature->GetFID();
-            const std::string where = "feature " + std::to_string(fid);
+            auto where = [fid] { return "feature " + std::to_string(fid); };
             copy->Reset();
             copy->SetFieldsFrom(feature.get(), fieldMap_.data(), TRUE);
             bool anyGeometry = geometries == 0;
@@ -684,21 +678,21 @@ private:
                     mover.prepare(plan.forms[static_cast<std::size_t>(g)], geometry->Is3D());
                     const OGRErr moved = geometry->transform(&mover);
                     if (moved != OGRERR_NONE || mover.failed()) {
-                        delete geometry;
+                        OGRGeometryFactory::destroyGeometry(geometry);
                         if (mover.failed()) {
                             char vertex[96];
                             std::snprintf(vertex, sizeof vertex, "%.3f %.3f", mover.failedE(), mover.failedN());
-                            throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where +
+                            throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where() +
                                             ": the vertex " + vertex + " lies outside the model");
                         }
-                        failLayer(plan, where + ": the geometry cannot be moved");
+                        failLayer(plan, where() + ": the geometry cannot be moved");
                     }
                 }
-                copy->SetGeomFieldDirectly(geometryMap[static_cast<std::size_t>(g)], geometry);
+                copy->SetGeomFieldDirectly(g, geometry);
             }
             if (!anyGeometry) {
                 if (format.needsGeometry)
-                    failLayer(plan, where + " has no geometry, and the " + format.driver +
+                    failLayer(plan, where() + " has no geometry, and the " + format.driver +
                                         " format cannot hold such a feature");
                 ++withoutGeometry;
             }
@@ -710,7 +704,7 @@ private:
             }
             copy->SetFID(keepFid_ ? fid : OGRNullFID);
             if (layer->CreateFeature(copy.get()) != OGRERR_NONE)
-                failLayer(plan, where + " cannot be written");
+                failLayer(plan, where() + " cannot be written");
 
             ++summary_.features;
             if (transactions && ++inTransaction == kTransactionSize) {
