@@ -16,10 +16,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <set>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
+#include <set>
 #include <sstream>
 
 namespace kolmo {
@@ -125,12 +125,20 @@ void makeDataset(const fs::path& path, const char* driverName, const OGRSpatialR
     }
 }
 
+// The numbers of a WKT text in their order (the coordinates).
 std::vector<double> numbers(const std::string& wkt)
 {
-    static const std::regex number(R"(-?\d+(\.\d+)?(e[-+]?\d+)?)", std::regex::icase);
     std::vector<double> values;
-    for (std::sregex_iterator it(wkt.begin(), wkt.end(), number), end; it != end; ++it)
-        values.push_back(std::stod(it->str()));
+    const char* p = wkt.c_str();
+    while (*p) {
+        if (std::isdigit(static_cast<unsigned char>(*p)) || (*p == '-' && std::isdigit(static_cast<unsigned char>(p[1])))) {
+            char* end = nullptr;
+            values.push_back(std::strtod(p, &end));
+            p = end;
+        } else {
+            ++p;
+        }
+    }
     return values;
 }
 
