@@ -134,6 +134,7 @@ struct OutputFormat {
     const char* driver;
     bool oneLayer;                         // the file holds a single layer
     bool needsGeometry;                    // a feature without a geometry would be lost
+    double copyShare;                      // of the time, the rest goes to closing the file
     std::vector<const char*> layerOptions; // KEY=VALUE
     std::vector<const char*> sidecars;     // files of a former write that the new one must not leave behind
 };
@@ -142,19 +143,23 @@ const std::vector<OutputFormat>& outputFormats()
 {
     // FlatGeobuf's spatial index would sort the features along a Hilbert
     // curve; without it they keep the input's order.  GeoJSON keeps a
-    // projected CRS only outside RFC 7946.  A CSV gets its .csvt of field
-    // types beside it, so that a reader sees them again.  A former
-    // Shapefile's spatial index and a former GML's .gfs (which GDAL prefers to
-    // the .xsd) would describe another file.  GDAL's FlatGeobuf writer skips
-    // a feature without a geometry without a word; it is refused instead.
+    // projected CRS only outside RFC 7946, and 15 significant figures hold a
+    // plane coordinate to the nanometre without the noise of the binary
+    // fraction.  A CSV gets its .csvt of field types beside it, so that a
+    // reader sees them again.  A former Shapefile's spatial index and a
+    // former GML's .gfs (which GDAL prefers to the .xsd) would describe
+    // another file.  GDAL's FlatGeobuf writer skips a feature without a
+    // geometry without a word; it is refused instead.  A GeoPackage builds
+    // its spatial index when it is closed, which takes longer than writing
+    // the features: the progress leaves that its share.
     static const std::vector<OutputFormat> formats{
-        {".gpkg", "GPKG", false, false, {}, {}},
-        {".shp", "ESRI Shapefile", true, false, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
-        {".geojson", "GeoJSON", true, false, {"RFC7946=NO"}, {}},
-        {".fgb", "FlatGeobuf", true, true, {"SPATIAL_INDEX=NO"}, {}},
-        {".gml", "GML", false, false, {}, {".gfs"}},
-        {".dxf", "DXF", true, false, {}, {}},
-        {".csv", "CSV", true, false, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
+        {".gpkg", "GPKG", false, false, 0.4, {}, {}},
+        {".shp", "ESRI Shapefile", true, false, 0.95, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
+        {".geojson", "GeoJSON", true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
+        {".fgb", "FlatGeobuf", true, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
+        {".gml", "GML", false, false, 0.95, {}, {".gfs"}},
+        {".dxf", "DXF", true, false, 0.95, {}, {}},
+        {".csv", "CSV", true, false, 0.95, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
     };
     return formats;
 }
@@ -314,7 +319,7 @@ bool northingFirst(const OGRSpatialReference& srs)
 
 // How the vertices of one geometry field reach the callback.
 struct VertexForm {
-    bool swap = false;        // data x is the northing
+    bool swap = false;        // data x is the northing (the output gets the easting first)
     bool zoneDigit = false;   // EPSG:31275: 5 000 000 off both coordinates
     bool stripLarge = false;  // assumed D48/GK: as point files, a value above 5 000 000 loses its zone digit
 };
@@ -365,6 +370,9 @@ public:
         }
         ok_.assign(n, 0);
         move_(n, e, north, threeD_ ? z : nullptr, ok_.data());
+        // The output's CRS is written easting first.
+        if (form_.swap)
+            std::swap_ranges(x, x + n, y);
         int any = FALSE;
         for (std::size_t i = 0; i < n; ++i) {
             if (success)
@@ -488,7 +496,7 @@ public:
         if (!driver)
             throw FileError(job_.out.string() + ": GDAL has no " + format.driver + " driver");
 
-        Dataset input(GDALDataset::Open(job_.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+        Dataset input(GDALDataset::Open(job_.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
         if (!input)
             throw FileError("cannot read " + in + " as a GIS dataset" + messages_.reason());
         std::vector<LayerPlan> plans = planLayers(*input, job_);
@@ -501,11 +509,11 @@ public:
             plan.count = std::max<GIntBig>(0, plan.layer->GetFeatureCount(TRUE));
             total += plan.count;
         }
-        total_ = static_cast<double>(std::max<GIntBig>(total, 1));
+        total_ = static_cast<double>(std::max<GIntBig>(total, 1)) / format.copyShare;
 
         platform::FolderWriter folder(job_.out);
         {
-            Dataset output(driver->Create(folder.file().c_str(), 0, 0, 0, GDT_Unknown, nullptr));
+            Dataset output(createOutput(*driver, folder.file()));
             if (!output)
                 throw FileError("cannot create " + job_.out.string() + messages_.reason());
             const bool transactions = output->TestCapability(ODsCTransactions);
@@ -531,6 +539,21 @@ public:
     }
 
 private:
+    // A GeoPackage (SQLite) written with a page cache large enough for its
+    // spatial index, which GDAL builds when the file is closed and which
+    // otherwise goes to the disk page by page.  The setting is this
+    // thread's own and holds only for the output.
+    static GDALDataset* createOutput(GDALDriver& driver, const fs::path& file)
+    {
+        const char* key = "OGR_SQLITE_CACHE";
+        const char* before = CPLGetThreadLocalConfigOption(key, nullptr);
+        const std::string saved = before ? before : "";
+        CPLSetThreadLocalConfigOption(key, "64"); // MB
+        GDALDataset* dataset = driver.Create(file.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+        CPLSetThreadLocalConfigOption(key, before ? saved.c_str() : nullptr);
+        return dataset;
+    }
+
     [[noreturn]] void failLayer(const LayerPlan& plan, const std::string& what) const
     {
         throw FileError(job_.out.string() + ": layer " + inQuotes(plan.name) + ": " + what + messages_.reason());
@@ -593,6 +616,12 @@ private:
         fieldMap_.assign(static_cast<std::size_t>(definition->GetFieldCount()), -1);
         for (int i = 0; i < definition->GetFieldCount(); ++i) {
             const OGRFieldDefn& field = *definition->GetFieldDefn(i);
+            // A driver with a fixed schema (DXF) has its fields from the start.
+            const int fixed = written->GetFieldIndex(field.GetNameRef());
+            if (fixed >= 0 && written->GetFieldDefn(fixed)->GetType() == field.GetType()) {
+                fieldMap_[static_cast<std::size_t>(i)] = fixed;
+                continue;
+            }
             OGRFieldDefn copy(&field);
             copyDomains(input, output, field, copy, plan);
             const int before = written->GetFieldCount();
@@ -624,12 +653,6 @@ private:
         OGRLayer* layer = createLayer(input, output, driver, format, plan);
         OGRFeatureDefn* definition = plan.layer->GetLayerDefn();
         const int geometries = definition->GetGeomFieldCount();
-        // Output geometry field g: the one of the same name (a layer made
-        // with its single geometry field may have named it otherwise).
-        std::vector<int> geometryMap(static_cast<std::size_t>(geometries));
-        for (int g = 0; g < geometries; ++g)
-            geometryMap[static_cast<std::size_t>(g)] = geometries == 1 ? 0 : g;
-
         VertexMover mover(job_.move, &target_);
         Feature copy(OGRFeature::CreateFeature(layer->GetLayerDefn()));
         std::size_t withoutGeometry = 0;
@@ -637,9 +660,10 @@ private:
         if (transactions && output.StartTransaction() != OGRERR_NONE)
             failLayer(plan, "cannot be written");
         plan.layer->ResetReading();
+        const std::size_t failuresBefore = messages_.failures();
         for (Feature feature(plan.layer->GetNextFeature()); feature; feature.reset(plan.layer->GetNextFeature())) {
             const GIntBig fid = feature->GetFID();
-            const std::string where = "feature " + std::to_string(fid);
+            auto where = [fid] { return "feature " + std::to_string(fid); };
             copy->Reset();
             copy->SetFieldsFrom(feature.get(), fieldMap_.data(), TRUE);
             bool anyGeometry = geometries == 0;
@@ -654,21 +678,21 @@ private:
                     mover.prepare(plan.forms[static_cast<std::size_t>(g)], geometry->Is3D());
                     const OGRErr moved = geometry->transform(&mover);
                     if (moved != OGRERR_NONE || mover.failed()) {
-                        delete geometry;
+                        OGRGeometryFactory::destroyGeometry(geometry);
                         if (mover.failed()) {
                             char vertex[96];
                             std::snprintf(vertex, sizeof vertex, "%.3f %.3f", mover.failedE(), mover.failedN());
-                            throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where +
+                            throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where() +
                                             ": the vertex " + vertex + " lies outside the model");
                         }
-                        failLayer(plan, where + ": the geometry cannot be moved");
+                        failLayer(plan, where() + ": the geometry cannot be moved");
                     }
                 }
-                copy->SetGeomFieldDirectly(geometryMap[static_cast<std::size_t>(g)], geometry);
+                copy->SetGeomFieldDirectly(g, geometry);
             }
             if (!anyGeometry) {
                 if (format.needsGeometry)
-                    failLayer(plan, where + " has no geometry, and the " + format.driver +
+                    failLayer(plan, where() + " has no geometry, and the " + format.driver +
                                         " format cannot hold such a feature");
                 ++withoutGeometry;
             }
@@ -680,7 +704,7 @@ private:
             }
             copy->SetFID(keepFid_ ? fid : OGRNullFID);
             if (layer->CreateFeature(copy.get()) != OGRERR_NONE)
-                failLayer(plan, where + " cannot be written");
+                failLayer(plan, where() + " cannot be written");
 
             ++summary_.features;
             if (transactions && ++inTransaction == kTransactionSize) {
@@ -691,8 +715,9 @@ private:
             if (summary_.features % kProgressStep == 0)
                 step();
         }
-        if (messages_.failures() != 0 && plan.layer->GetFeatureCount(FALSE) != -1 &&
-            static_cast<GIntBig>(summary_.features - done_) < plan.count)
+        // GetNextFeature() ends a damaged layer as it ends a complete one;
+        // a failure on the way and fewer features than counted tell them apart.
+        if (messages_.failures() != failuresBefore && static_cast<GIntBig>(summary_.features - done_) < plan.count)
             throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + " cannot be read" +
                             messages_.reason());
         if (transactions && output.CommitTransaction() != OGRERR_NONE)

@@ -40,6 +40,10 @@ bool isPointFile(const std::filesystem::path& path);
 // Throws kolmo::FileError naming the layer and feature id (a dataset that
 // cannot be read, a CRS other than the expected one, a field the output
 // driver cannot hold, a geometry outside the model); nothing is written then.
+// The output's format follows its extension: .gpkg, .shp, .geojson, .fgb,
+// .gml, .dxf, .csv (geometry as WKT); a Shapefile, GeoJSON, FlatGeobuf, DXF
+// or CSV holds one layer, so a dataset of several needs `layer`.  A cancel
+// throws MigrateCancelled, and an existing output stays as it was.
 DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& progress = {});
 
 } // namespace kolmo
