@@ -79,6 +79,7 @@ NamePlacer::NamePlacer(const Rect& box, double nameHeight, double cell)
     mw_ = std::max(1L, static_cast<long>(std::ceil(box.w / cell_)));
     mh_ = std::max(1L, static_cast<long>(std::ceil(box.h / cell_)));
     mask_.assign(static_cast<std::size_t>(mw_ * mh_), 0);
+    occupied_.assign(mask_.size(), 0);
     // The names' grid reaches a little beyond the box: names may stick out of it.
     gcell_ = std::max(gcell_, std::sqrt(area / 1e6));
     gw_ = static_cast<long>(std::ceil(box.w / gcell_)) + 1;
@@ -154,6 +155,16 @@ bool NamePlacer::insideBox(const Rect& r) const
 
 bool NamePlacer::hitsName(const Rect& r) const
 {
+    // A quick answer where names crowd: a corner or the middle of r inside a name.
+    const auto taken = [&](double x, double y) {
+        const auto cx = static_cast<long>(std::floor((x - box_.x) / cell_));
+        const auto cy = static_cast<long>(std::floor((y - box_.y) / cell_));
+        return cx >= 0 && cy >= 0 && cx < mw_ && cy < mh_ && occupied_[static_cast<std::size_t>(cy * mw_ + cx)];
+    };
+    for (const double fx : {0.5, 0.02, 0.98})
+        for (const double fy : {0.5, 0.05, 0.95})
+            if (taken(r.x + fx * r.w, r.y + fy * r.h))
+                return true;
     const CellRange c = cellsOf(r.x, r.y, r.x + r.w, r.y + r.h, box_, gcell_, gw_, gh_);
     for (long y = c.y0; y <= c.y1; ++y)
         for (long x = c.x0; x <= c.x1; ++x)
@@ -204,6 +215,15 @@ void NamePlacer::take(const Candidate& c)
             for (long x = g.x0; x <= g.x1; ++x)
                 grid_[static_cast<std::size_t>(y * gw_ + x)].push_back(index);
     };
+    // The cells wholly inside the name, for hitsName's quick answer.
+    {
+        const long x0 = std::max(0L, static_cast<long>(std::ceil((c.r.x - box_.x) / cell_)));
+        const long x1 = std::min(mw_, static_cast<long>(std::floor((c.r.x + c.r.w - box_.x) / cell_)));
+        const long y0 = std::max(0L, static_cast<long>(std::ceil((c.r.y - box_.y) / cell_)));
+        const long y1 = std::min(mh_, static_cast<long>(std::floor((c.r.y + c.r.h - box_.y) / cell_)));
+        for (long y = y0; y < y1; ++y)
+            std::fill_n(occupied_.begin() + y * mw_ + x0, std::max(0L, x1 - x0), std::uint8_t{1});
+    }
     rects_.push_back(c.r);
     add(c.r.x, c.r.y, c.r.x + c.r.w, c.r.y + c.r.h, static_cast<std::uint32_t>(rects_.size() - 1));
     if (c.leader) {
@@ -266,11 +286,11 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
 {
     buildSums();
     std::vector<std::optional<NamePlacement>> result(names.size());
-    // Rings of leaders: to the edge of the box on a plot of few names, two otherwise.
-    int rings = 2;
+    // Rings of leaders: to the edge of the box on a plot of few names, one otherwise.
+    int rings = 1;
     if (names.size() < kAlwaysNamed) {
         const double step = 0.8 * gcell_;
-        rings = std::max(2, static_cast<int>(std::ceil(std::hypot(box_.w, box_.h) / step)));
+        rings = std::max(1, static_cast<int>(std::ceil(std::hypot(box_.w, box_.h) / step)));
     }
     std::vector<Candidate> cand;
     const auto free = [&](const Candidate& c) {
@@ -306,33 +326,59 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
     // place that overlaps no name.
     for (std::size_t i : further) {
         candidates(names[i], rings, cand);
-        auto it = std::find_if(cand.begin(), cand.end(), free);
-        // A free box whose leader crosses a marker or a vector.
-        if (it == cand.end())
-            it = std::find_if(cand.begin(), cand.end(), [&](const Candidate& c) {
-                return insideBox(c.r) && !coversObstacle(c.r) && !hitsName(c.r) &&
-                       (!c.leader || !leaderHitsName((*c.leader)[0], (*c.leader)[1]));
-            });
-        // A free box whose leader crosses as few names and leaders as may be.
-        if (it == cand.end()) {
+        // One look at each place, the answers kept for the fallbacks below.
+        std::size_t clearLeaderOverData = SIZE_MAX, chosen = SIZE_MAX;
+        std::vector<std::size_t> crossing; // free boxes whose leaders cross names or leaders
+        std::vector<std::size_t> over; // boxes over markers or vectors, not yet checked against the names
+        for (std::size_t k = 0; k < cand.size() && chosen == SIZE_MAX; ++k) {
+            const Candidate& c = cand[k];
+            const bool in = insideBox(c.r);
+            if (c.leader && !in)
+                continue;
+            if (!in || coversObstacle(c.r)) {
+                over.push_back(k);
+                continue;
+            }
+            if (hitsName(c.r))
+                continue;
+            if (!c.leader) {
+                chosen = k;
+                break;
+            }
+            const auto& l = *c.leader;
+            if (leaderHitsName(l[0], l[1])) {
+                crossing.push_back(k);
+                continue;
+            }
+            if (!segmentCoversObstacle(l[0], l[1]))
+                chosen = k;
+            else
+                clearLeaderOverData = std::min(clearLeaderOverData, k);
+        }
+        // Failing a free place: a free box whose leader crosses a marker or a
+        // vector; one whose leader crosses as few names and leaders as may
+        // be; last, a box over a marker or a vector, better than no name.
+        if (chosen == SIZE_MAX)
+            chosen = clearLeaderOverData;
+        if (chosen == SIZE_MAX) {
             std::size_t fewest = SIZE_MAX;
-            for (auto c = cand.begin(); c != cand.end() && fewest > 1; ++c) {
-                if (!c->leader || !insideBox(c->r) || coversObstacle(c->r) || hitsName(c->r))
-                    continue;
-                const std::size_t n = leaderCrossings((*c->leader)[0], (*c->leader)[1], fewest);
+            for (std::size_t k : crossing) {
+                const std::size_t n = leaderCrossings((*cand[k].leader)[0], (*cand[k].leader)[1], fewest);
                 if (n < fewest) {
                     fewest = n;
-                    it = c;
+                    chosen = k;
                 }
+                if (fewest <= 1)
+                    break;
             }
         }
-        // Last, a box over a marker or a vector, but over no name: better than no name.
-        if (it == cand.end())
-            it = std::find_if(cand.begin(), cand.end(), [&](const Candidate& c) {
-                return !hitsName(c.r) && (!c.leader || insideBox(c.r));
-            });
-        if (it != cand.end())
-            accept(i, *it);
+        if (chosen == SIZE_MAX) {
+            const auto it = std::find_if(over.begin(), over.end(), [&](std::size_t k) { return !hitsName(cand[k].r); });
+            if (it != over.end())
+                chosen = *it;
+        }
+        if (chosen != SIZE_MAX)
+            accept(i, cand[chosen]);
     }
     return result;
 }
