@@ -10,6 +10,15 @@ namespace {
 
 constexpr std::uint32_t kSegmentFlag = 0x80000000u;
 
+// floor(v) as an integer, without a library call (this is the inner loop);
+// far values are held to a range the cells never leave.
+long cellOf(double v)
+{
+    v = std::clamp(v, -1e9, 1e9);
+    const auto i = static_cast<long>(v);
+    return v < static_cast<double>(i) ? i - 1 : i;
+}
+
 bool overlap(const Rect& a, const Rect& b)
 {
     return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
@@ -63,7 +72,7 @@ struct CellRange {
 CellRange cellsOf(double x0, double y0, double x1, double y1, const Rect& box, double c, long n, long m)
 {
     const auto k = [&](double v, double o, long count) {
-        return std::clamp(static_cast<long>(std::floor((v - o) / c)), 0L, count - 1);
+        return std::clamp(cellOf((v - o) / c), 0L, count - 1);
     };
     return {k(x0, box.x, n), k(x1, box.x, n), k(y0, box.y, m), k(y1, box.y, m)};
 }
@@ -89,10 +98,10 @@ NamePlacer::NamePlacer(const Rect& box, double nameHeight, double cell)
 
 void NamePlacer::addMarker(const Rect& r)
 {
-    const long x0 = std::max(0L, static_cast<long>(std::floor((r.x - box_.x) / cell_)));
-    const long x1 = std::min(mw_ - 1, static_cast<long>(std::floor((r.x + r.w - box_.x) / cell_)));
-    const long y0 = std::max(0L, static_cast<long>(std::floor((r.y - box_.y) / cell_)));
-    const long y1 = std::min(mh_ - 1, static_cast<long>(std::floor((r.y + r.h - box_.y) / cell_)));
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
     for (long y = y0; y <= y1; ++y)
         for (long x = x0; x <= x1; ++x)
             mask_[static_cast<std::size_t>(y * mw_ + x)] = 1;
@@ -126,10 +135,10 @@ void NamePlacer::buildSums()
 bool NamePlacer::coversObstacle(const Rect& r) const
 {
     // Cells the box touches, clipped to the mask.
-    const long x0 = std::max(0L, static_cast<long>(std::floor((r.x - box_.x) / cell_)));
-    const long x1 = std::min(mw_ - 1, static_cast<long>(std::floor((r.x + r.w - box_.x) / cell_)));
-    const long y0 = std::max(0L, static_cast<long>(std::floor((r.y - box_.y) / cell_)));
-    const long y1 = std::min(mh_ - 1, static_cast<long>(std::floor((r.y + r.h - box_.y) / cell_)));
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
     if (x0 > x1 || y0 > y1)
         return false;
     const auto s = [&](long x, long y) { return sums_[static_cast<std::size_t>(y * (mw_ + 1) + x)]; };
@@ -157,8 +166,8 @@ bool NamePlacer::hitsName(const Rect& r) const
 {
     // A quick answer where names crowd: a corner or the middle of r inside a name.
     const auto taken = [&](double x, double y) {
-        const auto cx = static_cast<long>(std::floor((x - box_.x) / cell_));
-        const auto cy = static_cast<long>(std::floor((y - box_.y) / cell_));
+        const auto cx = cellOf((x - box_.x) / cell_);
+        const auto cy = cellOf((y - box_.y) / cell_);
         return cx >= 0 && cy >= 0 && cx < mw_ && cy < mh_ && occupied_[static_cast<std::size_t>(cy * mw_ + cx)];
     };
     for (const double fx : {0.5, 0.02, 0.98})
@@ -218,9 +227,9 @@ void NamePlacer::take(const Candidate& c)
     // The cells wholly inside the name, for hitsName's quick answer.
     {
         const long x0 = std::max(0L, static_cast<long>(std::ceil((c.r.x - box_.x) / cell_)));
-        const long x1 = std::min(mw_, static_cast<long>(std::floor((c.r.x + c.r.w - box_.x) / cell_)));
+        const long x1 = std::min(mw_, cellOf((c.r.x + c.r.w - box_.x) / cell_));
         const long y0 = std::max(0L, static_cast<long>(std::ceil((c.r.y - box_.y) / cell_)));
-        const long y1 = std::min(mh_, static_cast<long>(std::floor((c.r.y + c.r.h - box_.y) / cell_)));
+        const long y1 = std::min(mh_, cellOf((c.r.y + c.r.h - box_.y) / cell_));
         for (long y = y0; y < y1; ++y)
             std::fill_n(occupied_.begin() + y * mw_ + x0, std::max(0L, x1 - x0), std::uint8_t{1});
     }
@@ -288,6 +297,7 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
     std::vector<std::optional<NamePlacement>> result(names.size());
     // Rings of leaders: to the edge of the box on a plot of few names, one otherwise.
     int rings = 1;
+    const bool crowded = names.size() >= kAlwaysNamed;
     if (names.size() < kAlwaysNamed) {
         const double step = 0.8 * gcell_;
         rings = std::max(1, static_cast<int>(std::ceil(std::hypot(box_.w, box_.h) / step)));
@@ -372,8 +382,11 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
                     break;
             }
         }
+        // (On a crowded plot only next to the point: a leader over the data helps no one there.)
         if (chosen == SIZE_MAX) {
-            const auto it = std::find_if(over.begin(), over.end(), [&](std::size_t k) { return !hitsName(cand[k].r); });
+            const auto it = std::find_if(over.begin(), over.end(), [&](std::size_t k) {
+                return (crowded ? !cand[k].leader : true) && !hitsName(cand[k].r);
+            });
             if (it != over.end())
                 chosen = *it;
         }
