@@ -145,6 +145,19 @@ bool NamePlacer::coversObstacle(const Rect& r) const
     return s(x1 + 1, y1 + 1) + s(x0, y0) - s(x0, y1 + 1) - s(x1 + 1, y0) > 0;
 }
 
+bool NamePlacer::fullyCovered(const Rect& r) const
+{
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
+    if (x0 > x1 || y0 > y1)
+        return true; // wholly outside the box: no place there is free either
+    const auto s = [&](long x, long y) { return sums_[static_cast<std::size_t>(y * (mw_ + 1) + x)]; };
+    const auto painted = s(x1 + 1, y1 + 1) + s(x0, y0) - s(x0, y1 + 1) - s(x1 + 1, y0);
+    return painted == static_cast<std::uint32_t>((x1 - x0 + 1) * (y1 - y0 + 1));
+}
+
 bool NamePlacer::segmentCoversObstacle(Pt a, Pt b) const
 {
     const double len = std::hypot(b.x - a.x, b.y - a.y);
@@ -323,8 +336,19 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
         else if (names[i].point)
             rest.push_back(i);
     }
+    // Where markers and vectors cover every cell around a point, no place
+    // of a ring reaching `d` from it is free: one look says so.
+    const auto buried = [&](const NameRequest& q, double d) {
+        const Pt p = *q.point;
+        const double w = q.preferred.w, h = q.preferred.h;
+        return fullyCovered({p.x - d - w, p.y - d - h, 2 * (d + w), 2 * (d + h)});
+    };
     std::vector<std::size_t> further;
     for (std::size_t i : rest) {
+        if (buried(names[i], names[i].clearance)) {
+            further.push_back(i);
+            continue;
+        }
         candidates(names[i], 0, cand);
         const auto it = std::find_if(cand.begin() + 1, cand.end(), free);
         if (it != cand.end())
@@ -335,7 +359,8 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
     // Round three: further out with a leader; failing that, the least bad
     // place that overlaps no name.
     for (std::size_t i : further) {
-        candidates(names[i], rings, cand);
+        const bool allOver = crowded && buried(names[i], names[i].clearance + rings * 0.8 * names[i].preferred.h);
+        candidates(names[i], allOver ? 0 : rings, cand);
         // One look at each place, the answers kept for the fallbacks below.
         std::size_t clearLeaderOverData = SIZE_MAX, chosen = SIZE_MAX;
         std::vector<std::size_t> crossing; // free boxes whose leaders cross names or leaders
@@ -345,7 +370,7 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
             const bool in = insideBox(c.r);
             if (c.leader && !in)
                 continue;
-            if (!in || coversObstacle(c.r)) {
+            if (allOver || !in || coversObstacle(c.r)) {
                 over.push_back(k);
                 continue;
             }

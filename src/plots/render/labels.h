@@ -80,6 +80,7 @@ private:
 
     void buildSums();
     bool coversObstacle(const Rect& r) const;
+    bool fullyCovered(const Rect& r) const; // every cell of r (within the box) painted
     bool segmentCoversObstacle(Pt a, Pt b) const;
     bool insideBox(const Rect& r) const;
     bool hitsName(const Rect& r) const;
