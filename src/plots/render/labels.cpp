@@ -357,7 +357,22 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
             further.push_back(i);
     }
     // Round three: further out with a leader; failing that, the least bad
-    // place that overlaps no name.
+    // place that overlaps no name.  The names nearest the middle of those
+    // left go first: their leaders have the longest way out, and the others
+    // then find their places around those leaders rather than across them.
+    if (!crowded && further.size() > 1) {
+        Pt mid{0, 0};
+        for (std::size_t i : further)
+            mid = {mid.x + names[i].point->x, mid.y + names[i].point->y};
+        mid = {mid.x / static_cast<double>(further.size()), mid.y / static_cast<double>(further.size())};
+        const auto depth = [&](std::size_t i) { return std::hypot(names[i].point->x - mid.x, names[i].point->y - mid.y); };
+        std::vector<std::pair<double, std::size_t>> order;
+        for (std::size_t i : further)
+            order.emplace_back(depth(i), i);
+        std::stable_sort(order.begin(), order.end());
+        for (std::size_t k = 0; k < order.size(); ++k)
+            further[k] = order[k].second;
+    }
     for (std::size_t i : further) {
         const bool allOver = crowded && buried(names[i], names[i].clearance + rings * 0.8 * names[i].preferred.h);
         candidates(names[i], allOver ? 0 : rings, cand);
@@ -393,6 +408,7 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
         // Failing a free place: a free box whose leader crosses a marker or a
         // vector; one whose leader crosses as few names and leaders as may
         // be; last, a box over a marker or a vector, better than no name.
+        crossingsTaken_ = 0;
         if (chosen == SIZE_MAX)
             chosen = clearLeaderOverData;
         if (chosen == SIZE_MAX) {
@@ -403,6 +419,7 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
                     fewest = n;
                     chosen = k;
                 }
+                crossingsTaken_ = fewest;
                 if (fewest <= 1)
                     break;
             }
@@ -415,8 +432,11 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
             if (it != over.end())
                 chosen = *it;
         }
-        if (chosen != SIZE_MAX)
+        if (chosen != SIZE_MAX) {
             accept(i, cand[chosen]);
+            if (cand[chosen].leader && crossingsTaken_ > 0 && crossingsTaken_ != SIZE_MAX)
+                crossings_ += crossingsTaken_;
+        }
     }
     return result;
 }

@@ -70,6 +70,8 @@ public:
 
     // Places every request; entries left empty are names left out.
     std::vector<std::optional<NamePlacement>> place(const std::vector<NameRequest>& names);
+    // How many names and leaders the leaders of place() had to cross.
+    std::size_t crossings() const { return crossings_; }
 
 private:
     struct Candidate {
@@ -101,6 +103,7 @@ private:
     std::vector<std::vector<std::uint32_t>> grid_; // per cell: indices into rects_ / segs_ (segments flagged)
     std::vector<Rect> rects_;
     std::vector<std::array<Pt, 2>> segs_;
+    std::size_t crossings_ = 0, crossingsTaken_ = 0;
 };
 
 } // namespace kolmo::plot

@@ -372,6 +372,7 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
         requested.push_back(&t);
     }
     const auto placed = placer.place(requests);
+    info.leaderCrossings = placer.crossings();
     for (std::size_t i = 0; i < placed.size(); ++i) {
         if (!placed[i]) {
             ++info.hiddenTexts;

@@ -64,6 +64,7 @@ struct LayoutInfo {
     // wherever they went, and names joined to their points by a leader.
     std::size_t hiddenTexts = 0;
     std::size_t leaders = 0;
+    std::size_t leaderCrossings = 0; // names and leaders crossed by leaders that found no clear way
     // 3D: the colour scale's bar, when the axes have one.
     std::optional<Rect> colourBar;
     // 3D: the screen direction (pixels, y down) of one unit of each axis of
