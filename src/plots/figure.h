@@ -167,6 +167,9 @@ struct Axes {
     double elevation = 30;     // degrees above the x-y plane
     std::vector<Surface> surfaces;
     std::vector<Line3> lines3;
+    // A colour scale beside the plot: the surface colours from the lower to
+    // the upper z limit, with the z ticks and the z label.
+    bool colourBar = false;
 };
 
 struct MenuItem {

@@ -53,7 +53,9 @@ void autoAxis(Axis& a, double lo, double hi)
     }
 }
 
-Figure surfaceFigure(std::string name, Surface s)
+// A surface over longitude and latitude with its title, the axis labels in
+// their units and a colour scale of the heights.
+Figure surfaceFigure(std::string name, std::string title, std::string heightLabel, Surface s)
 {
     Figure f;
     f.name = std::move(name);
@@ -80,6 +82,11 @@ Figure surfaceFigure(std::string name, Surface s)
     const double wx = (ax.x.lim[1] - ax.x.lim[0]) * std::cos(46 * std::numbers::pi / 180);
     const double wy = ax.y.lim[1] - ax.y.lim[0];
     ax.plotBoxAspect = {wx, wy, 0.4 * std::max(wx, wy)};
+    ax.title = std::move(title);
+    ax.x.label = "geografska dolžina (°)";
+    ax.y.label = "geografska širina (°)";
+    ax.z.label = std::move(heightLabel);
+    ax.colourBar = true;
     ax.surfaces.push_back(std::move(s));
     return f;
 }
@@ -99,7 +106,8 @@ Figure prik_amg2000(const Mat& geoid)
         s.y(k) = 45.25 + k / 60.0;
     // Cells without data (0) stay at 0; the others are lowered by 44 m.
     s.z = geoid.unaryExpr([](double g) { return g != 0 ? g - 44 : 0.0; });
-    return surfaceFigure("Kolmo - Prikaz modela geoida AMG2000", std::move(s));
+    return surfaceFigure("Kolmo - Prikaz modela geoida AMG2000", "Model geoida AMG2000",
+                         "višina geoida N - 44 m (m)", std::move(s));
 }
 
 Figure prik_vrp2016(const Mat& geoid, const Mat& meja)
@@ -134,7 +142,8 @@ Figure prik_vrp2016(const Mat& geoid, const Mat& meja)
     }
     border.style = LineStyle{kBlack, 1};
 
-    Figure f = surfaceFigure("Kolmo - Prikaz modela geoida VRP2016", std::move(s));
+    Figure f = surfaceFigure("Kolmo - Prikaz modela geoida VRP2016", "Model geoida VRP2016 z mejo RS",
+                             "višina geoida N (m)", std::move(s));
     f.axes.lines3.push_back(std::move(border));
     return f;
 }

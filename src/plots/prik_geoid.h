@@ -5,8 +5,8 @@
 // prik_amg2000: `geoid` is the AMG2000 plot grid of geoid.mat, 106 rows of
 // latitude 45.25 + (k - 1)/60 by 141 columns of longitude 13.25 + 0.025 (j - 1);
 // 0 marks cells without data.  The surface is geoid - 44 where geoid is not
-// 0 and 0 elsewhere.  No title, labels or border.  Window "Kolmo - Prikaz
-// modela geoida AMG2000".
+// 0 and 0 elsewhere; no border.  Window "Kolmo - Prikaz modela geoida
+// AMG2000".
 //
 // prik_vrp2016: `geoid` is the VRP2016 grid of HREF_SVS2010.mat, 241 rows of
 // latitude (north to south) by 321 columns of longitude (see
@@ -19,7 +19,9 @@
 // Both windows have no menus of their own; the view is from the south-west
 // (azimuth -37.5 degrees, elevation 30 degrees) and the plot box keeps the
 // proportions of the ground at 46 degrees north, with the heights stretched
-// to 40 % of the longer side.
+// to 40 % of the longer side.  Each has a title naming the model, the axes
+// labelled with their units (degrees; metres upwards) and a colour scale of
+// the heights beside the box.
 //
 // Throw kolmo::Error when a grid has another size; prikaziT / prikaziK load the
 // files from the program folder and throw DataFileError when one is missing.

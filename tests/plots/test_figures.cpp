@@ -371,7 +371,7 @@ TEST(GeoidSurfaces, Amg2000IsLoweredBy44WhereThereAreData)
     const Figure f = prik_amg2000(g);
     EXPECT_EQ(f.name, "Kolmo - Prikaz modela geoida AMG2000");
     EXPECT_TRUE(f.axes.threeD);
-    EXPECT_TRUE(f.axes.title.empty());
+    EXPECT_EQ(f.axes.title, "Model geoida AMG2000");
     EXPECT_TRUE(f.axes.lines3.empty()) << "no border over AMG2000";
     ASSERT_EQ(f.axes.surfaces.size(), 1u);
     const Surface& s = f.axes.surfaces[0];

@@ -135,8 +135,9 @@ TEST(NamePlacement, EveryNameOfADenseNetworkClearOfMarkersVectorsAndEachOther)
                 for (const auto& v : d.vectors)
                     EXPECT_FALSE(crosses(v[0], v[1], r)) << where << ": " << name << " over a vector";
                 for (const auto& [other, q] : d.names) {
-                    if (&other != &name)
+                    if (&other != &name) {
                         EXPECT_FALSE(overlaps(r, q)) << where << ": " << name << " over " << other;
+                    }
                 }
             }
             EXPECT_EQ(seen, names) << where;

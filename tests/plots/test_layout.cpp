@@ -51,6 +51,16 @@ Figure oneLine(double x0, double y0, double x1, double y1)
     return f;
 }
 
+// The labels of the ticks inside the limits.
+std::vector<std::string> visibleTicks(const Axis& a)
+{
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < a.ticks.size(); ++i)
+        if (a.ticks[i] >= a.lim[0] - 1e-9 && a.ticks[i] <= a.lim[1] + 1e-9)
+            out.push_back(a.tickLabels.at(i));
+    return out;
+}
+
 } // namespace
 
 TEST(Layout, PlotBoxKeepsItsAspectAndEverythingStaysOnThePage)
@@ -288,4 +298,55 @@ TEST(Layout, CrowdedNamesMoveAsideAndComeBackHomeWhenZoomedIn)
     EXPECT_EQ(info.leaders, 0u);
     ASSERT_TRUE(findText(s, "KOPER_2"));
     EXPECT_EQ(findText(s, "KOPER_2")->align, HAlign::Center);
+}
+
+TEST(Layout, GeoidSurfacesCarryTitleAxisLabelsAndAColourScale)
+{
+    const Figure amg = prik_amg2000(Mat::Constant(106, 141, 47.5));
+    const Figure vrp = prikaziK(test::dataDir());
+    for (const Figure* f : {&amg, &vrp}) {
+        const Axes& ax = f->axes;
+        EXPECT_NE(ax.title.find(f == &amg ? "AMG2000" : "VRP2016"), std::string::npos);
+        EXPECT_EQ(ax.x.label, "geografska dolžina (°)");
+        EXPECT_EQ(ax.y.label, "geografska širina (°)");
+        EXPECT_NE(ax.z.label.find("(m)"), std::string::npos);
+        ASSERT_TRUE(ax.colourBar);
+        for (auto [w, h] : {std::pair{1200.0, 900.0}, {700.0, 700.0}}) {
+            LayoutInfo info;
+            const Scene s = layout(*f, w, h, defaultPxPerPt(w, h), &info);
+            const Text* title = findText(s, ax.title);
+            ASSERT_TRUE(title);
+            EXPECT_TRUE(title->bold);
+            // The x and y labels along their edges (turned), the z label at its axis and at the scale.
+            for (const std::string& l : {ax.x.label, ax.y.label}) {
+                const Text* t = findText(s, l);
+                ASSERT_TRUE(t) << l;
+                EXPECT_GT(t->origin.y, info.box.y + info.box.h / 2) << l << ": under the floor";
+                EXPECT_GE(t->origin.x - textWidth(l, t->size) / 2, 0) << l;
+            }
+            int zLabels = 0;
+            for (const Text* t : texts(s))
+                zLabels += t->text == ax.z.label && t->angle == 90;
+            EXPECT_EQ(zLabels, 2);
+            // The scale right of the box, on the page, its colours running from low (bottom) to high.
+            ASSERT_TRUE(info.colourBar);
+            const Rect bar = *info.colourBar;
+            EXPECT_GT(bar.x, info.box.x + info.box.w * 0.9);
+            EXPECT_LT(bar.x + bar.w, w);
+            std::vector<const Polygon*> bands;
+            for (const Item& i : s.items)
+                if (const auto* g = std::get_if<Polygon>(&i); g && g->fill && !g->edge && g->pts[0].x == bar.x)
+                    bands.push_back(g);
+            ASSERT_GE(bands.size(), 16u);
+            EXPECT_GT(bands.front()->pts[0].y, bands.back()->pts[0].y);
+            EXPECT_EQ(*bands.front()->fill, heightColour(0.5 / static_cast<double>(bands.size())));
+            // Every z tick labelled beside the bar.
+            for (const std::string& l : visibleTicks(ax.z)) {
+                bool beside = false;
+                for (const Text* t : texts(s))
+                    beside = beside || (t->text == l && t->origin.x > bar.x + bar.w);
+                EXPECT_TRUE(beside) << l;
+            }
+        }
+    }
 }

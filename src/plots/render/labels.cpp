@@ -10,6 +10,15 @@ namespace {
 
 constexpr std::uint32_t kSegmentFlag = 0x80000000u;
 
+// floor(v) as an integer, without a library call (this is the inner loop);
+// far values are held to a range the cells never leave.
+long cellOf(double v)
+{
+    v = std::clamp(v, -1e9, 1e9);
+    const auto i = static_cast<long>(v);
+    return v < static_cast<double>(i) ? i - 1 : i;
+}
+
 bool overlap(const Rect& a, const Rect& b)
 {
     return a.x < b.x + b.w && b.x < a.x + a.w && a.y < b.y + b.h && b.y < a.y + a.h;
@@ -63,7 +72,7 @@ struct CellRange {
 CellRange cellsOf(double x0, double y0, double x1, double y1, const Rect& box, double c, long n, long m)
 {
     const auto k = [&](double v, double o, long count) {
-        return std::clamp(static_cast<long>(std::floor((v - o) / c)), 0L, count - 1);
+        return std::clamp(cellOf((v - o) / c), 0L, count - 1);
     };
     return {k(x0, box.x, n), k(x1, box.x, n), k(y0, box.y, m), k(y1, box.y, m)};
 }
@@ -79,6 +88,7 @@ NamePlacer::NamePlacer(const Rect& box, double nameHeight, double cell)
     mw_ = std::max(1L, static_cast<long>(std::ceil(box.w / cell_)));
     mh_ = std::max(1L, static_cast<long>(std::ceil(box.h / cell_)));
     mask_.assign(static_cast<std::size_t>(mw_ * mh_), 0);
+    occupied_.assign(mask_.size(), 0);
     // The names' grid reaches a little beyond the box: names may stick out of it.
     gcell_ = std::max(gcell_, std::sqrt(area / 1e6));
     gw_ = static_cast<long>(std::ceil(box.w / gcell_)) + 1;
@@ -88,10 +98,10 @@ NamePlacer::NamePlacer(const Rect& box, double nameHeight, double cell)
 
 void NamePlacer::addMarker(const Rect& r)
 {
-    const long x0 = std::max(0L, static_cast<long>(std::floor((r.x - box_.x) / cell_)));
-    const long x1 = std::min(mw_ - 1, static_cast<long>(std::floor((r.x + r.w - box_.x) / cell_)));
-    const long y0 = std::max(0L, static_cast<long>(std::floor((r.y - box_.y) / cell_)));
-    const long y1 = std::min(mh_ - 1, static_cast<long>(std::floor((r.y + r.h - box_.y) / cell_)));
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
     for (long y = y0; y <= y1; ++y)
         for (long x = x0; x <= x1; ++x)
             mask_[static_cast<std::size_t>(y * mw_ + x)] = 1;
@@ -125,14 +135,27 @@ void NamePlacer::buildSums()
 bool NamePlacer::coversObstacle(const Rect& r) const
 {
     // Cells the box touches, clipped to the mask.
-    const long x0 = std::max(0L, static_cast<long>(std::floor((r.x - box_.x) / cell_)));
-    const long x1 = std::min(mw_ - 1, static_cast<long>(std::floor((r.x + r.w - box_.x) / cell_)));
-    const long y0 = std::max(0L, static_cast<long>(std::floor((r.y - box_.y) / cell_)));
-    const long y1 = std::min(mh_ - 1, static_cast<long>(std::floor((r.y + r.h - box_.y) / cell_)));
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
     if (x0 > x1 || y0 > y1)
         return false;
     const auto s = [&](long x, long y) { return sums_[static_cast<std::size_t>(y * (mw_ + 1) + x)]; };
     return s(x1 + 1, y1 + 1) + s(x0, y0) - s(x0, y1 + 1) - s(x1 + 1, y0) > 0;
+}
+
+bool NamePlacer::fullyCovered(const Rect& r) const
+{
+    const long x0 = std::max(0L, cellOf((r.x - box_.x) / cell_));
+    const long x1 = std::min(mw_ - 1, cellOf((r.x + r.w - box_.x) / cell_));
+    const long y0 = std::max(0L, cellOf((r.y - box_.y) / cell_));
+    const long y1 = std::min(mh_ - 1, cellOf((r.y + r.h - box_.y) / cell_));
+    if (x0 > x1 || y0 > y1)
+        return true; // wholly outside the box: no place there is free either
+    const auto s = [&](long x, long y) { return sums_[static_cast<std::size_t>(y * (mw_ + 1) + x)]; };
+    const auto painted = s(x1 + 1, y1 + 1) + s(x0, y0) - s(x0, y1 + 1) - s(x1 + 1, y0);
+    return painted == static_cast<std::uint32_t>((x1 - x0 + 1) * (y1 - y0 + 1));
 }
 
 bool NamePlacer::segmentCoversObstacle(Pt a, Pt b) const
@@ -154,6 +177,16 @@ bool NamePlacer::insideBox(const Rect& r) const
 
 bool NamePlacer::hitsName(const Rect& r) const
 {
+    // A quick answer where names crowd: a corner or the middle of r inside a name.
+    const auto taken = [&](double x, double y) {
+        const auto cx = cellOf((x - box_.x) / cell_);
+        const auto cy = cellOf((y - box_.y) / cell_);
+        return cx >= 0 && cy >= 0 && cx < mw_ && cy < mh_ && occupied_[static_cast<std::size_t>(cy * mw_ + cx)];
+    };
+    for (const double fx : {0.5, 0.02, 0.98})
+        for (const double fy : {0.5, 0.05, 0.95})
+            if (taken(r.x + fx * r.w, r.y + fy * r.h))
+                return true;
     const CellRange c = cellsOf(r.x, r.y, r.x + r.w, r.y + r.h, box_, gcell_, gw_, gh_);
     for (long y = c.y0; y <= c.y1; ++y)
         for (long x = c.x0; x <= c.x1; ++x)
@@ -204,6 +237,15 @@ void NamePlacer::take(const Candidate& c)
             for (long x = g.x0; x <= g.x1; ++x)
                 grid_[static_cast<std::size_t>(y * gw_ + x)].push_back(index);
     };
+    // The cells wholly inside the name, for hitsName's quick answer.
+    {
+        const long x0 = std::max(0L, static_cast<long>(std::ceil((c.r.x - box_.x) / cell_)));
+        const long x1 = std::min(mw_, cellOf((c.r.x + c.r.w - box_.x) / cell_));
+        const long y0 = std::max(0L, static_cast<long>(std::ceil((c.r.y - box_.y) / cell_)));
+        const long y1 = std::min(mh_, cellOf((c.r.y + c.r.h - box_.y) / cell_));
+        for (long y = y0; y < y1; ++y)
+            std::fill_n(occupied_.begin() + y * mw_ + x0, std::max(0L, x1 - x0), std::uint8_t{1});
+    }
     rects_.push_back(c.r);
     add(c.r.x, c.r.y, c.r.x + c.r.w, c.r.y + c.r.h, static_cast<std::uint32_t>(rects_.size() - 1));
     if (c.leader) {
@@ -266,11 +308,12 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
 {
     buildSums();
     std::vector<std::optional<NamePlacement>> result(names.size());
-    // Rings of leaders: to the edge of the box on a plot of few names, two otherwise.
-    int rings = 2;
+    // Rings of leaders: to the edge of the box on a plot of few names, one otherwise.
+    int rings = 1;
+    const bool crowded = names.size() >= kAlwaysNamed;
     if (names.size() < kAlwaysNamed) {
         const double step = 0.8 * gcell_;
-        rings = std::max(2, static_cast<int>(std::ceil(std::hypot(box_.w, box_.h) / step)));
+        rings = std::max(1, static_cast<int>(std::ceil(std::hypot(box_.w, box_.h) / step)));
     }
     std::vector<Candidate> cand;
     const auto free = [&](const Candidate& c) {
@@ -293,8 +336,19 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
         else if (names[i].point)
             rest.push_back(i);
     }
+    // Where markers and vectors cover every cell around a point, no place
+    // of a ring reaching `d` from it is free: one look says so.
+    const auto buried = [&](const NameRequest& q, double d) {
+        const Pt p = *q.point;
+        const double w = q.preferred.w, h = q.preferred.h;
+        return fullyCovered({p.x - d - w, p.y - d - h, 2 * (d + w), 2 * (d + h)});
+    };
     std::vector<std::size_t> further;
     for (std::size_t i : rest) {
+        if (buried(names[i], names[i].clearance)) {
+            further.push_back(i);
+            continue;
+        }
         candidates(names[i], 0, cand);
         const auto it = std::find_if(cand.begin() + 1, cand.end(), free);
         if (it != cand.end())
@@ -303,36 +357,86 @@ std::vector<std::optional<NamePlacement>> NamePlacer::place(const std::vector<Na
             further.push_back(i);
     }
     // Round three: further out with a leader; failing that, the least bad
-    // place that overlaps no name.
+    // place that overlaps no name.  The names nearest the middle of those
+    // left go first: their leaders have the longest way out, and the others
+    // then find their places around those leaders rather than across them.
+    if (!crowded && further.size() > 1) {
+        Pt mid{0, 0};
+        for (std::size_t i : further)
+            mid = {mid.x + names[i].point->x, mid.y + names[i].point->y};
+        mid = {mid.x / static_cast<double>(further.size()), mid.y / static_cast<double>(further.size())};
+        const auto depth = [&](std::size_t i) { return std::hypot(names[i].point->x - mid.x, names[i].point->y - mid.y); };
+        std::vector<std::pair<double, std::size_t>> order;
+        for (std::size_t i : further)
+            order.emplace_back(depth(i), i);
+        std::stable_sort(order.begin(), order.end());
+        for (std::size_t k = 0; k < order.size(); ++k)
+            further[k] = order[k].second;
+    }
     for (std::size_t i : further) {
-        candidates(names[i], rings, cand);
-        auto it = std::find_if(cand.begin(), cand.end(), free);
-        // A free box whose leader crosses a marker or a vector.
-        if (it == cand.end())
-            it = std::find_if(cand.begin(), cand.end(), [&](const Candidate& c) {
-                return insideBox(c.r) && !coversObstacle(c.r) && !hitsName(c.r) &&
-                       (!c.leader || !leaderHitsName((*c.leader)[0], (*c.leader)[1]));
-            });
-        // A free box whose leader crosses as few names and leaders as may be.
-        if (it == cand.end()) {
+        const bool allOver = crowded && buried(names[i], names[i].clearance + rings * 0.8 * names[i].preferred.h);
+        candidates(names[i], allOver ? 0 : rings, cand);
+        // One look at each place, the answers kept for the fallbacks below.
+        std::size_t clearLeaderOverData = SIZE_MAX, chosen = SIZE_MAX;
+        std::vector<std::size_t> crossing; // free boxes whose leaders cross names or leaders
+        std::vector<std::size_t> over; // boxes over markers or vectors, not yet checked against the names
+        for (std::size_t k = 0; k < cand.size() && chosen == SIZE_MAX; ++k) {
+            const Candidate& c = cand[k];
+            const bool in = insideBox(c.r);
+            if (c.leader && !in)
+                continue;
+            if (allOver || !in || coversObstacle(c.r)) {
+                over.push_back(k);
+                continue;
+            }
+            if (hitsName(c.r))
+                continue;
+            if (!c.leader) {
+                chosen = k;
+                break;
+            }
+            const auto& l = *c.leader;
+            if (leaderHitsName(l[0], l[1])) {
+                crossing.push_back(k);
+                continue;
+            }
+            if (!segmentCoversObstacle(l[0], l[1]))
+                chosen = k;
+            else
+                clearLeaderOverData = std::min(clearLeaderOverData, k);
+        }
+        // Failing a free place: a free box whose leader crosses a marker or a
+        // vector; one whose leader crosses as few names and leaders as may
+        // be; last, a box over a marker or a vector, better than no name.
+        crossingsTaken_ = 0;
+        if (chosen == SIZE_MAX)
+            chosen = clearLeaderOverData;
+        if (chosen == SIZE_MAX) {
             std::size_t fewest = SIZE_MAX;
-            for (auto c = cand.begin(); c != cand.end() && fewest > 1; ++c) {
-                if (!c->leader || !insideBox(c->r) || coversObstacle(c->r) || hitsName(c->r))
-                    continue;
-                const std::size_t n = leaderCrossings((*c->leader)[0], (*c->leader)[1], fewest);
+            for (std::size_t k : crossing) {
+                const std::size_t n = leaderCrossings((*cand[k].leader)[0], (*cand[k].leader)[1], fewest);
                 if (n < fewest) {
                     fewest = n;
-                    it = c;
+                    chosen = k;
                 }
+                crossingsTaken_ = fewest;
+                if (fewest <= 1)
+                    break;
             }
         }
-        // Last, a box over a marker or a vector, but over no name: better than no name.
-        if (it == cand.end())
-            it = std::find_if(cand.begin(), cand.end(), [&](const Candidate& c) {
-                return !hitsName(c.r) && (!c.leader || insideBox(c.r));
+        // (On a crowded plot only next to the point: a leader over the data helps no one there.)
+        if (chosen == SIZE_MAX) {
+            const auto it = std::find_if(over.begin(), over.end(), [&](std::size_t k) {
+                return (crowded ? !cand[k].leader : true) && !hitsName(cand[k].r);
             });
-        if (it != cand.end())
-            accept(i, *it);
+            if (it != over.end())
+                chosen = *it;
+        }
+        if (chosen != SIZE_MAX) {
+            accept(i, cand[chosen]);
+            if (cand[chosen].leader && crossingsTaken_ > 0 && crossingsTaken_ != SIZE_MAX)
+                crossings_ += crossingsTaken_;
+        }
     }
     return result;
 }

@@ -13,7 +13,8 @@
 // leaders as may be; a box over a marker or a vector.  Only a name that
 // would overlap a name placed before it at every place is left out.  On a
 // plot of fewer than kAlwaysNamed names the rings go out as far as the plot
-// box reaches, so that in practice every name finds a place.
+// box reaches, so that in practice every name finds a place; on a larger
+// one a single ring is tried.
 //
 // The names are placed in three rounds, each in order: first every name
 // whose own place is free, then the rest on a free side of their points,
@@ -69,6 +70,8 @@ public:
 
     // Places every request; entries left empty are names left out.
     std::vector<std::optional<NamePlacement>> place(const std::vector<NameRequest>& names);
+    // How many names and leaders the leaders of place() had to cross.
+    std::size_t crossings() const { return crossings_; }
 
 private:
     struct Candidate {
@@ -79,6 +82,7 @@ private:
 
     void buildSums();
     bool coversObstacle(const Rect& r) const;
+    bool fullyCovered(const Rect& r) const; // every cell of r (within the box) painted
     bool segmentCoversObstacle(Pt a, Pt b) const;
     bool insideBox(const Rect& r) const;
     bool hitsName(const Rect& r) const;
@@ -93,11 +97,13 @@ private:
     long mw_ = 0, mh_ = 0;           // mask size in cells
     std::vector<std::uint8_t> mask_; // painted cells
     std::vector<std::uint32_t> sums_; // (mw_ + 1) x (mh_ + 1) running sums of mask_
+    std::vector<std::uint8_t> occupied_; // mask cells wholly inside a placed name
     double gcell_;                   // name grid cell
     long gw_ = 0, gh_ = 0;
     std::vector<std::vector<std::uint32_t>> grid_; // per cell: indices into rects_ / segs_ (segments flagged)
     std::vector<Rect> rects_;
     std::vector<std::array<Pt, 2>> segs_;
+    std::size_t crossings_ = 0, crossingsTaken_ = 0;
 };
 
 } // namespace kolmo::plot

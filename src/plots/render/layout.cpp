@@ -18,6 +18,7 @@ constexpr double kTickFont = 9, kLabelFont = 10, kTitleFont = 11, kLegendFont = 
 constexpr double kTickLength = 4, kPad = 6, kGap = 3, kFrameWidth = 0.5, kLegendInset = 5;
 constexpr double kLegendSample = 22, kLegendRow = 1.45; // sample length; row height in font sizes
 constexpr double kLineHeight = 1.2;                     // text height in font sizes for the margins
+constexpr double kColourBarWidth = 10;
 constexpr Rgb kGridColour{0.85, 0.85, 0.85};
 constexpr Rgb kPlaneEdge{0.3, 0.3, 0.3};
 
@@ -371,6 +372,7 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
         requested.push_back(&t);
     }
     const auto placed = placer.place(requests);
+    info.leaderCrossings = placer.crossings();
     for (std::size_t i = 0; i < placed.size(); ++i) {
         if (!placed[i]) {
             ++info.hiddenTexts;
@@ -559,13 +561,23 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
     const double labelW = std::max({widest(labels(ax.x), kTickFont, p), widest(labels(ax.y), kTickFont, p),
                                     widest(labels(ax.z), kTickFont, p)});
     const double side = kPad * p + labelW + (kTickLength + 2 * kGap) * p;
+    const double labelLine = kLabelFont * kLineHeight * p + kGap * p;
     const double topRoom = ax.title.empty() ? kPad * p : kPad * p + kTitleFont * kLineHeight * p + 2 * kGap * p;
-    const double bottomRoom = kPad * p + 2 * kTickFont * kLineHeight * p;
-    const double W = std::max(1.0, b.scene.width - 2 * side), H = std::max(1.0, b.scene.height - topRoom - bottomRoom);
+    const double bottomRoom = kPad * p + 2 * kTickFont * kLineHeight * p +
+                              (ax.x.label.empty() && ax.y.label.empty() ? 0 : labelLine + kGap * p);
+    const double leftRoom = side + (ax.z.label.empty() ? 0 : labelLine);
+    // The colour scale: a bar, its tick labels and its label, right of the box.
+    const double barW = kColourBarWidth * p;
+    const double zLabelW = widest(labels(ax.z), kTickFont, p);
+    const double barRoom = 2 * kGap * p + barW + (kTickLength + kGap) * p + zLabelW +
+                           (ax.z.label.empty() ? 0 : labelLine + kGap * p);
+    const double rightRoom = side + (ax.colourBar ? barRoom : 0);
+    const double W = std::max(1.0, b.scene.width - leftRoom - rightRoom);
+    const double H = std::max(1.0, b.scene.height - topRoom - bottomRoom);
     vw.k = std::min(W / std::max(sxhi - sxlo, 1e-12), H / std::max(syhi - sylo, 1e-12));
     vw.mx = (sxlo + sxhi) / 2;
     vw.my = (sylo + syhi) / 2;
-    vw.cx = b.scene.width / 2;
+    vw.cx = leftRoom + W / 2;
     vw.cy = topRoom + H / 2;
     info.box = {vw.cx - vw.k * (sxhi - sxlo) / 2, vw.cy - vw.k * (syhi - sylo) / 2, vw.k * (sxhi - sxlo),
                 vw.k * (syhi - sylo)};
@@ -649,6 +661,43 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
         placed.push_back(r);
         b.text(t, s, kTickFont, h, v);
     };
+    // How far tick labels reach out from their edge in direction `out`.
+    const auto reach = [&](const VisibleTicks& t, Pt out) {
+        const double len = std::hypot(out.x, out.y);
+        const double ux = len > 0 ? std::abs(out.x / len) : 0, uy = len > 0 ? std::abs(out.y / len) : 1;
+        const double th = (kAscent + kDescent) * kTickFont * p;
+        double r = 0;
+        for (const auto& l : t.labels)
+            r = std::max(r, ux * textWidth(l, kTickFont * p) + uy * th);
+        return tl + 2 * kGap * p + r;
+    };
+    // An axis label along the edge from e0 to e1, beyond its tick labels
+    // (placed[from...]) on the side `out` points to.
+    const auto edgeLabel = [&](std::array<double, 3> e0, std::array<double, 3> e1, Pt out, std::size_t from,
+                               const std::string& s) {
+        Pt a = vw.screen(e0), c = vw.screen(e1);
+        if (c.x < a.x)
+            std::swap(a, c);
+        const double len = std::hypot(c.x - a.x, c.y - a.y);
+        if (s.empty() || len == 0)
+            return;
+        // The edge's normal on the side of the tick labels.
+        Pt n{(a.y - c.y) / len, (c.x - a.x) / len};
+        if (n.x * out.x + n.y * out.y < 0)
+            n = {-n.x, -n.y};
+        double d = tl + kGap * p;
+        for (std::size_t i = from; i < placed.size(); ++i) {
+            const Rect& r = placed[i];
+            for (const Pt q : {Pt{r.x, r.y}, Pt{r.x + r.w, r.y}, Pt{r.x, r.y + r.h}, Pt{r.x + r.w, r.y + r.h}})
+                d = std::max(d, (q.x - a.x) * n.x + (q.y - a.y) * n.y);
+        }
+        d += kGap * p;
+        const Pt at{(a.x + c.x) / 2 + n.x * d, (a.y + c.y) / 2 + n.y * d};
+        // Along the edge, reading from left to right, its top towards the edge.
+        const double angle = std::atan2(a.y - c.y, c.x - a.x) * 180 / std::numbers::pi;
+        const double down = std::sin(angle * std::numbers::pi / 180) * n.x + std::cos(angle * std::numbers::pi / 180) * n.y;
+        b.text(at, s, kLabelFont, HAlign::Center, down >= 0 ? VAlign::Top : VAlign::Bottom, kBlack, false, angle);
+    };
     const double zFloor = zBack == 0 ? 0 : vw.az; // the floor is the back z side seen from above
     {
         std::array<double, 2> best{0, 0};
@@ -663,17 +712,51 @@ void layout3d(const Figure& fig, Builder& b, LayoutInfo& info)
             }
         for (std::size_t i = 0; i < zt.at.size(); ++i)
             tickLabel({best[0], best[1], nz(zt.at[i])}, {-1, 0}, zt.labels[i]);
+        if (!ax.z.label.empty()) {
+            const Pt lo = vw.screen({best[0], best[1], 0}), hi = vw.screen({best[0], best[1], vw.az});
+            b.text({lo.x - reach(zt, {-1, 0}), (lo.y + hi.y) / 2}, ax.z.label, kLabelFont, HAlign::Center,
+                   VAlign::Bottom, kBlack, false, 90);
+        }
     }
 
     {
         const Pt out = dir({0, yFront == 0 ? -1.0 : 1.0, 0});
+        const std::size_t from = placed.size();
         for (std::size_t i = 0; i < xt.at.size(); ++i)
             tickLabel({nx(xt.at[i]), yFront, zFloor}, out, xt.labels[i]);
+        edgeLabel({0, yFront, zFloor}, {vw.ax, yFront, zFloor}, out, from, ax.x.label);
     }
     {
         const Pt out = dir({xFront == 0 ? -1.0 : 1.0, 0, 0});
+        const std::size_t from = placed.size();
         for (std::size_t i = 0; i < yt.at.size(); ++i)
             tickLabel({xFront, ny(yt.at[i]), zFloor}, out, yt.labels[i]);
+        edgeLabel({xFront, 0, zFloor}, {xFront, vw.ay, zFloor}, out, from, ax.y.label);
+    }
+    // The colour scale: the edge colours from the lowest height (bottom) to
+    // the highest, with the z ticks.
+    if (ax.colourBar) {
+        const double x0 = b.scene.width - kPad * p - barRoom + 2 * kGap * p;
+        const double y0 = vw.cy - vw.k * (syhi - sylo) * 0.35, y1 = vw.cy + vw.k * (syhi - sylo) * 0.35;
+        constexpr int kBands = 64;
+        for (int k = 0; k < kBands; ++k) {
+            const double ya = y1 - (y1 - y0) * k / kBands, yb = y1 - (y1 - y0) * (k + 1) / kBands;
+            const Rgb c = heightColour((k + 0.5) / kBands);
+            // Each band a hair taller, so no seam of the background shows between them.
+            b.scene.items.emplace_back(
+                Polygon{{{x0, ya + 0.5}, {x0 + barW, ya + 0.5}, {x0 + barW, yb - 0.5}, {x0, yb - 0.5}}, c, std::nullopt});
+        }
+        b.scene.items.emplace_back(
+            Polygon{{{x0, y0}, {x0 + barW, y0}, {x0 + barW, y1}, {x0, y1}}, std::nullopt, Pen{kBlack, kFrameWidth * p}});
+        for (std::size_t i = 0; i < zt.at.size(); ++i) {
+            const double y = y1 - (zt.at[i] - vw.zl[0]) / (vw.zl[1] - vw.zl[0]) * (y1 - y0);
+            b.line({{x0 + barW, y}, {x0 + barW + tl, y}}, kBlack, kFrameWidth);
+            b.text({x0 + barW + tl + kGap * p, y}, zt.labels[i], kTickFont, HAlign::Left, VAlign::Middle);
+        }
+        if (!ax.z.label.empty())
+            b.text({x0 + barW + tl + 2 * kGap * p + zLabelW + kGap * p, (y0 + y1) / 2}, ax.z.label, kLabelFont,
+                   HAlign::Center, VAlign::Top, kBlack, false, 90);
+        info.colourBar = Rect{x0, y0, barW, y1 - y0};
     }
     // Surfaces, cell by cell from the back.
     struct Cell {

@@ -30,7 +30,11 @@
 // and at the left vertical edge.  Surfaces are drawn cell by cell from the
 // farthest to the nearest (painter's algorithm) as white cells with edges
 // coloured by their height, so nearer cells hide the lines behind them; the
-// lines in space are drawn over them.
+// lines in space are drawn over them.  The axis labels stand beyond the
+// tick labels: x and y under their front edges of the floor, z turned to
+// read upwards left of its ticks.  A colour scale, where the axes ask for
+// one, is a bar of the edge colours from the lowest to the highest height
+// right of the box, with the z ticks and the z label beside it.
 //
 // Sizes of the figure (points) become pixels by `pxPerPt`.  Texts are
 // measured with the built-in metrics (fontmetrics.h), so every backend gets
@@ -60,6 +64,9 @@ struct LayoutInfo {
     // wherever they went, and names joined to their points by a leader.
     std::size_t hiddenTexts = 0;
     std::size_t leaders = 0;
+    std::size_t leaderCrossings = 0; // names and leaders crossed by leaders that found no clear way
+    // 3D: the colour scale's bar, when the axes have one.
+    std::optional<Rect> colourBar;
     // 3D: the screen direction (pixels, y down) of one unit of each axis of
     // the normalised plot box.
     Pt xDir, yDir, zDir;
