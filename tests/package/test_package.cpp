@@ -116,7 +116,7 @@ TEST_F(Package, FilesWhereDebianWantsThem)
         "usr/share/applications/kolmo.desktop",
         "usr/share/icons/hicolor/scalable/apps/kolmo.svg", "usr/share/icons/hicolor/256x256/apps/kolmo.png",
         "usr/share/doc/kolmo/copyright", "usr/share/doc/kolmo/changelog.Debian.gz",
-        "usr/share/doc/kolmo/README.data.md"};
+        "usr/share/doc/kolmo/README.data.md", "usr/share/lintian/overrides/kolmo"};
     std::set<std::string> found;
     for (const auto& e : fs::recursive_directory_iterator(root()))
         if (!e.is_directory())
@@ -191,15 +191,17 @@ TEST_F(Package, ManualPagesCoverEveryCommand)
             continue;
         std::string heading = ".SS \"kolmo\\-cli";
         for (const auto& word : path)
-            heading += " " + word;
+            heading += " " + std::regex_replace(word, std::regex("-"), "\\-");
         EXPECT_NE(cliPage.find(heading + "\""), std::string::npos) << heading;
         ++commands;
     }
     EXPECT_GE(commands, 6);  // convert, geoid, transform, params, params list, params add
-    const auto check = sh("zcat " + (root() / "usr/share/man/man1/kolmo-cli.1.gz").string() +
-                          " | LC_ALL=C.UTF-8 MANWIDTH=80 man -l -Tutf8 -Z - >/dev/null 2>err.txt; cat err.txt; rm -f err.txt",
-                          root());
-    EXPECT_EQ(check.out, "") << "groff warnings";
+    // groff, with every warning on, finds nothing to say about either page.
+    for (const char* name : {"kolmo.1.gz", "kolmo-cli.1.gz"}) {
+        const auto check = sh("zcat '" + (root() / "usr/share/man/man1" / name).string() +
+                              "' | groff -man -Tutf8 -ww -z 2>&1");
+        EXPECT_EQ(check.out, "") << name;
+    }
 }
 
 TEST_F(Package, BashCompletionOfCommandsOptionsAndValues)
