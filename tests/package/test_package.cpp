@@ -190,8 +190,10 @@ TEST_F(Package, ManualPagesCoverEveryCommand)
         if (path.empty())
             continue;
         std::string heading = ".SS \"kolmo\\-cli";
-        for (const auto& word : path)
-            heading += " " + std::regex_replace(word, std::regex("-"), "\\-");
+        for (const auto& word : path) {
+            heading += ' ';
+            heading += std::regex_replace(word, std::regex("-"), "\\-");
+        }
         EXPECT_NE(cliPage.find(heading + "\""), std::string::npos) << heading;
         ++commands;
     }
