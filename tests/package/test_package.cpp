@@ -257,5 +257,17 @@ TEST_F(Package, ProgramsRunFromTheInstalledTree)
     EXPECT_EQ(test::compareReports(test::readText(work / "built/ljubljana.str"), report), "");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work / "home/.local/share/kolmo/t7.par")))
         << "the installed program works in the user's folder";
+
+    // The desktop program starts from there too (Qt's libraries and plugins
+    // found) and prepares the same folder; an action that opens no window
+    // ends it at once.
+    test::RunOptions gui = env;
+    gui.environment = {"HOME=" + (work / "gui-home").string(), "XDG_DATA_HOME=", "QT_QPA_PLATFORM=offscreen"};
+    gui.cpuSeconds = 60;
+    fs::create_directories(work / "gui-home");
+    const auto started = test::run(root() / "usr/bin/kolmo", {"no-such-action"}, work, gui);
+    EXPECT_EQ(started.status, 0) << started.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work / "gui-home/.local/share/kolmo/t7.par")));
+    EXPECT_TRUE(fs::is_symlink(work / "gui-home/.local/share/kolmo/HREF_SVS2010.mat"));
     fs::remove_all(work);
 }
