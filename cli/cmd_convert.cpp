@@ -139,7 +139,8 @@ void addConvertCommand(CLI::App& app, int& status)
         ->check(CLI::IsMember(keys(kAngles)));
     // The default is found when the command runs, not written into the help:
     // it is a path of this machine (and, installed, the user's own folder).
-    cmd->add_option("--data-dir", opts->dataDir, "Folder with the geoid model files (default: the program's data folder)");
+    cmd->add_option("--data-dir", opts->dataDir,
+                    "Folder with the geoid model files (default: the program's data folder)");
     cmd->footer(kExitStatusHelp);
     cmd->callback([opts, &status] {
         if (!opts->angles.empty() && opts->angles != "dec" && opts->inType != "ell")

@@ -83,7 +83,8 @@ void addCommonOptions(CLI::App* cmd, ParamsOptions& o)
     cmd->add_option("--direction", o.direction, "Direction code: 2 = into D96 (from D48), 1 = into D48 (from D96)")
         ->required()
         ->check(CLI::IsMember({"1", "2"}));
-    cmd->add_option("--data-dir", o.dataDir, "Program folder with t7.par, t4.par, t6.par (default: data/ beside kolmo-cli; installed: "
+    cmd->add_option("--data-dir", o.dataDir,
+                    "Program folder with t7.par, t4.par, t6.par (default: data/ beside kolmo-cli; installed: "
                     "~/.local/share/kolmo)");
 }
 

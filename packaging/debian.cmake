@@ -22,9 +22,10 @@ if(KOLMO_GZIP)
     DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.Debian
     VERBATIM)
   add_custom_target(kolmo_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz)
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz DESTINATION share/doc/kolmo)
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz DESTINATION share/doc/kolmo OPTIONAL)
 endif()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION share/doc/kolmo)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME kolmo)
 
 # Everything the install rules take from the build.
 add_custom_target(kolmo_package_files)

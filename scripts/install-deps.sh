@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins qt6-translations-l10n
   xvfb xauth xdotool imagemagick fonts-dejavu-core
   qt6-translations-l10n qt6-qpa-plugins
-  help2man dpkg-dev
+  help2man dpkg-dev desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -44,8 +44,8 @@ if grep -qi 'warn' "$log"; then
 fi
 cp "$build/$deb" "$deb"
 if command -v lintian >/dev/null; then
-  lintian --no-tag-display-limit "$deb" || true
+  lintian --tag-display-limit 0 "$deb" || true
 fi
 echo "Built $deb:"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 echo "Install it with: sudo apt install ./$deb"

@@ -162,7 +162,7 @@ TEST(Documents, CommandsRunAndPathsExistInAFreshClone)
         for (std::string block : codeBlocks(text)) {
             // The scripts that install packages: there, and sound shell.
             bool installs = false;
-            for (const char* script : {"scripts/build-and-run.sh", "scripts/test.sh"})
+            for (const char* script : {"scripts/build-and-run.sh", "scripts/test.sh", "scripts/package.sh"})
                 if (block.find(script) != std::string::npos) {
                     installs = true;
                     std::string output;
@@ -197,6 +197,7 @@ TEST(Documents, CommandsRunAndPathsExistInAFreshClone)
     EXPECT_GE(blocksRun, 6);
     EXPECT_GE(listedRun, 40);
     EXPECT_GE(pathsChecked, 10);
-    EXPECT_TRUE(fs::exists(prefix / "kolmo-cli")) << "the install command of the README";
+    EXPECT_TRUE(fs::exists(prefix / "bin" / "kolmo-cli")) << "the install command of the README";
+    EXPECT_TRUE(fs::exists(prefix / "share" / "kolmo" / "t7.par")) << "the install command of the README";
     fs::remove_all(top);
 }
