@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include <iostream>
@@ -39,6 +40,10 @@ QString qtTranslationsFolder() { return QLibraryInfo::path(QLibraryInfo::Transla
 QTranslator* installSlovene(QCoreApplication& app)
 {
     platform::setCauseLanguage(platform::Language::Slovene);
+    // Qt's texts from the system (the file types and dates in the file
+    // dialogs) follow the default locale.  Kolmo's own numbers never do: it
+    // formats and reads them itself.
+    QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
     auto* translator = new QTranslator(&app);
     if (!translator->load(QLatin1String(kQtSloveneCatalogue), qtTranslationsFolder()) ||
         !QCoreApplication::installTranslator(translator)) {

@@ -5,6 +5,7 @@
 #include "geodesy/interg.h"
 #include "input/prebsi.h"
 #include "input/value_checks.h"
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -73,8 +74,10 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
 
     if (s.tip_vh == 1)
         if (const auto bad = impossibleValue(koo, true, -1, 0))
-            throw Error("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
-                        std::to_string(bad->row + 1) + "): " + bad->what);
+            throw platform::Bilingual<Error>("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
+                                                 std::to_string(bad->row + 1) + "): " + bad->what,
+                                             "točka " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (" +
+                                                 std::to_string(bad->row + 1) + ". vrstica): " + bad->slovene);
 
     // Plane coordinates written with the zone digit 5 in front.
     if (s.tip_vh == 3)
