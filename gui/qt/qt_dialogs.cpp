@@ -163,11 +163,8 @@ void QtDialogs::errorBox(std::string_view message, std::string_view title, std::
     auto* box = new QMessageBox(QMessageBox::Critical, qs(title), qs(message), QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
     if (!details.empty()) {
-        // A cause reads as a sentence of its own in the box.
-        QString text = qs(details);
-        text[0] = text[0].toUpper();
-        box->setDetailedText(text);
-        widenForDetails(*box, text);
+        box->setDetailedText(qs(details));
+        widenForDetails(*box, qs(details));
     }
     keep(box);
 }
