@@ -63,8 +63,11 @@ void failureBox(const std::exception& e, std::string_view message, std::string_v
 void checkParameters(const Vec& PAR, Eigen::Index n)
 {
     if (PAR.size() != n)
-        throw ComputationError("the current parameters do not belong to this transformation (" +
-                               std::to_string(PAR.size()) + " values, " + std::to_string(n) + " needed)");
+        throw platform::Bilingual<ComputationError>(
+            "the current parameters do not belong to this transformation (" + std::to_string(PAR.size()) +
+                " values, " + std::to_string(n) + " needed)",
+            "trenutni parametri ne sodijo k tej transformaciji (vrednosti je " + std::to_string(PAR.size()) +
+                ", potrebnih " + std::to_string(n) + ")");
     if (const auto why = impossibleScale(PAR))
         throw ComputationError(*why);
 }
@@ -104,8 +107,9 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
         const PointSet& vhi = *s.vhi;
         const Eigen::Index n1 = vhi.koo.rows();
         if (vhi.koo.cols() < 3)
-            throw ComputationError("the conversion needs three columns, the points have " +
-                                   std::to_string(vhi.koo.cols()));
+            throw platform::Bilingual<ComputationError>(
+                "the conversion needs three columns, the points have " + std::to_string(vhi.koo.cols()),
+                "pretvorba potrebuje tri stolpce, točke jih imajo " + std::to_string(vhi.koo.cols()));
         checkValues(vhi, s.t_tr.tip, true);
         if (!s.rez)
             s.rez.emplace();
