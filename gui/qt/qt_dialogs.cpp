@@ -1,13 +1,21 @@
 #include "qt/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -65,7 +73,71 @@ QDialog* textBox(const QString& text, const QString& title)
     return box;
 }
 
+QRect screenArea()
+{
+    return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                            : QRect(0, 0, 1024, 768);
+}
+
+// A message box as narrow as its message would break the details, which name
+// a file by its whole path, over many lines: the box gets the width of their
+// longest line, within reason.
+void widenForDetails(QMessageBox& box, const QString& details)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QFontMetrics fm(box.font());
+    int widest = 0;
+    for (const QString& line : details.split(QLatin1Char('\n')))
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    const int width = std::clamp(widest + 4 * fm.averageCharWidth(), 360, screenArea().width() * 3 / 5);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 } // namespace
+
+void fitFileDialog(QFileDialog& dialog)
+{
+    const QFontMetrics fm(dialog.font());
+    if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        const int places = fm.horizontalAdvance(QStringLiteral("Računalnik")) + 8 * fm.averageCharWidth();
+        splitter->setSizes({places, std::max(places, dialog.width() - places)});
+    }
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!tree)
+        return;
+    QHeaderView* header = tree->header();
+    if (header->count() < 4)
+        return;
+    // The widest texts the columns show: sizes and dates as the file system
+    // model writes them, types as long as "Besedilni dokument".
+    const QLocale system = QLocale::system();
+    const int widths[] = {
+        0,
+        std::max(fm.horizontalAdvance(system.formattedDataSize(1023)),
+                 fm.horizontalAdvance(system.formattedDataSize(999 * 1024 + 1023))),
+        fm.horizontalAdvance(QStringLiteral("Besedilni dokument")),
+        fm.horizontalAdvance(system.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)),
+    };
+    const int pad = 3 * fm.averageCharWidth();
+    for (int k = 1; k < 4; ++k)
+        header->resizeSection(k, std::max(header->sectionSizeHint(k), widths[k] + pad));
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    // The types come from the system's file types: their columns follow
+    // what each folder shows once it is read.
+    if (auto* model = dialog.findChild<QFileSystemModel*>())
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, tree, [tree] {
+            for (int k = 1; k < 4; ++k) {
+                const int before = tree->header()->sectionSize(k);
+                tree->resizeColumnToContents(k);
+                if (tree->header()->sectionSize(k) < before)
+                    tree->header()->resizeSection(k, before);
+            }
+        });
+}
 
 QtDialogs::~QtDialogs()
 {
@@ -90,8 +162,10 @@ void QtDialogs::errorBox(std::string_view message, std::string_view title, std::
 {
     auto* box = new QMessageBox(QMessageBox::Critical, qs(title), qs(message), QMessageBox::Ok);
     box->setTextFormat(Qt::PlainText);
-    if (!details.empty())
+    if (!details.empty()) {
         box->setDetailedText(qs(details));
+        widenForDetails(*box, qs(details));
+    }
     keep(box);
 }
 

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QFileDialog;
+
 #include <string_view>
 #include <vector>
 
@@ -45,5 +47,10 @@ private:
     std::vector<QPointer<QWidget>> boxes_;
     int busy_ = 0;
 };
+
+// Widens the columns of Qt's own file dialog that open cut short: the places
+// list, and the size, type and date of the detail view, whose name column
+// takes the rest.
+void fitFileDialog(QFileDialog& dialog);
 
 } // namespace kolmo::qt

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "qt/plot_widget.h"
+#include "qt/qt_dialogs.h"
 #include "qt/qt_extras.h"
 #include "plots/render/export.h"
 
@@ -979,6 +980,7 @@ std::optional<ui::FileChoice> QtUi::fileDialog(const ui::FilterTable& filters, c
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     // Qt's own dialog opens small enough to cut its columns short.
     dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 480)));
+    fitFileDialog(dialog);
     const QStringList names = nameFilters(filters);
     if (!names.isEmpty())
         dialog.setNameFilters(names);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include <iostream>
@@ -11,25 +12,22 @@
 namespace kolmo::qt {
 namespace {
 
-// Qt 5 moved the texts of the standard buttons ("Cancel", "&Yes", "OK")
-// from QDialogButtonBox to QPlatformTheme, and Debian's qt_sl.qm still has
-// them under the old name only, so the file dialogs and the overwrite
-// question kept an English "Cancel", "Yes", "No".  This translator answers
-// for the new name from the old one.
-class StandardButtons : public QTranslator {
+// Qt's Slovene catalogue.  Qt 5 moved the texts of the standard buttons
+// ("Cancel", "&Yes", "OK") from QDialogButtonBox to QPlatformTheme, and
+// Debian's qt_sl.qm still has them under the old name only, so the file
+// dialogs and the overwrite question kept an English "Cancel", "Yes", "No";
+// they are looked up under the old name when the new one has none.
+class SloveneQt : public QTranslator {
 public:
-    StandardButtons(const QTranslator& slovene, QObject* parent) : QTranslator(parent), slovene_(slovene) {}
+    using QTranslator::QTranslator;
 
     QString translate(const char* context, const char* source, const char* disambiguation, int n) const override
     {
-        if (qstrcmp(context, "QPlatformTheme") != 0)
-            return {};
-        return slovene_.translate("QDialogButtonBox", source, disambiguation, n);
+        QString text = QTranslator::translate(context, source, disambiguation, n);
+        if (text.isEmpty() && qstrcmp(context, "QPlatformTheme") == 0)
+            text = QTranslator::translate("QDialogButtonBox", source, disambiguation, n);
+        return text;
     }
-    bool isEmpty() const override { return false; }
-
-private:
-    const QTranslator& slovene_;
 };
 
 } // namespace
@@ -39,7 +37,11 @@ QString qtTranslationsFolder() { return QLibraryInfo::path(QLibraryInfo::Transla
 QTranslator* installSlovene(QCoreApplication& app)
 {
     platform::setCauseLanguage(platform::Language::Slovene);
-    auto* translator = new QTranslator(&app);
+    // Qt's texts from the system (the file types and dates in the file
+    // dialogs) follow the default locale.  Kolmo's own numbers never do: it
+    // formats and reads them itself.
+    QLocale::setDefault(QLocale(QLocale::Slovenian, QLocale::Slovenia));
+    auto* translator = new SloveneQt(&app);
     if (!translator->load(QLatin1String(kQtSloveneCatalogue), qtTranslationsFolder()) ||
         !QCoreApplication::installTranslator(translator)) {
         std::cerr << "kolmo: Qt's Slovene translation (" << kQtSloveneCatalogue << ".qm in "
@@ -47,8 +49,6 @@ QTranslator* installSlovene(QCoreApplication& app)
         delete translator;
         return nullptr;
     }
-    // A child of the translator: it goes when the translator goes.
-    QCoreApplication::installTranslator(new StandardButtons(*translator, translator));
     return translator;
 }
 

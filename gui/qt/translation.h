@@ -20,7 +20,8 @@ namespace kolmo::qt {
 QString qtTranslationsFolder();
 inline constexpr const char* kQtSloveneCatalogue = "qt_sl";
 
-// Installs Qt's Slovene translation into `app` and chooses Slovene causes.
+// Installs Qt's Slovene translation into `app`, makes Slovenian the default
+// locale of Qt and chooses Slovene causes.
 // Returns the translator, owned by `app`; nullptr, with a line on stderr,
 // when the translation is not there (Qt's texts then stay English).
 QTranslator* installSlovene(QCoreApplication& app);

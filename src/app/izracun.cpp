@@ -63,19 +63,26 @@ void failureBox(const std::exception& e, std::string_view message, std::string_v
 void checkParameters(const Vec& PAR, Eigen::Index n)
 {
     if (PAR.size() != n)
-        throw ComputationError("the current parameters do not belong to this transformation (" +
-                               std::to_string(PAR.size()) + " values, " + std::to_string(n) + " needed)");
+        throw platform::Bilingual<ComputationError>(
+            "the current parameters do not belong to this transformation (" + std::to_string(PAR.size()) +
+                " values, " + std::to_string(n) + " needed)",
+            "trenutni parametri ne sodijo k tej transformaciji (vrednosti je " + std::to_string(PAR.size()) +
+                ", potrebnih " + std::to_string(n) + ")");
     if (const auto why = impossibleScale(PAR))
         throw ComputationError(*why);
 }
 
 // Refuses a point set that holds a value no survey can have.
-void checkValues(const PointSet& p, int transformationType, const char* which)
+void checkValues(const PointSet& p, int transformationType, bool start)
 {
     if (const auto bad = impossibleValue(p, transformationType, p.tip == 1)) {
         const auto row = static_cast<std::size_t>(bad->row);
-        throw ComputationError(std::string(which) + ", point " + platform::fromCp1250(p.ime.at(row)) + " (row " +
-                               std::to_string(row + 1) + "): " + bad->what);
+        const std::string name = platform::fromCp1250(p.ime.at(row)), number = std::to_string(row + 1);
+        throw platform::Bilingual<ComputationError>(
+            std::string(start ? "start points" : "end points") + ", point " + name + " (row " + number +
+                "): " + bad->what,
+            std::string(start ? "začetne točke" : "končne točke") + ", točka " + name + " (" + number +
+                ". vrstica): " + bad->slovene);
     }
 }
 
@@ -100,9 +107,10 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
         const PointSet& vhi = *s.vhi;
         const Eigen::Index n1 = vhi.koo.rows();
         if (vhi.koo.cols() < 3)
-            throw ComputationError("the conversion needs three columns, the points have " +
-                                   std::to_string(vhi.koo.cols()));
-        checkValues(vhi, s.t_tr.tip, "start points");
+            throw platform::Bilingual<ComputationError>(
+                "the conversion needs three columns, the points have " + std::to_string(vhi.koo.cols()),
+                "pretvorba potrebuje tri stolpce, točke jih imajo " + std::to_string(vhi.koo.cols()));
+        checkValues(vhi, s.t_tr.tip, true);
         if (!s.rez)
             s.rez.emplace();
         Rez& rez = *s.rez;
@@ -144,9 +152,9 @@ void pretvorbaD96(AppState& s, const MainInputs& in, int geoid, IzracunResult& o
 
 void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
 {
-    checkValues(*s.vhi, 1, "start points");
+    checkValues(*s.vhi, 1, true);
     if (s.t_tr.izr != 2)
-        checkValues(*s.vhv, 1, "end points");
+        checkValues(*s.vhv, 1, false);
     PointSet vhi = *s.vhi;
     PointSet vhv = *s.vhv;
     TTr t_tr = s.t_tr;
@@ -193,9 +201,9 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
 
 void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
 {
-    checkValues(*s.vhi, s.t_tr.tip, "start points");
+    checkValues(*s.vhi, s.t_tr.tip, true);
     if (s.t_tr.izr != 2)
-        checkValues(*s.vhv, s.t_tr.tip, "end points");
+        checkValues(*s.vhv, s.t_tr.tip, false);
     PointSet vhi = *s.vhi;
     PointSet vhv = *s.vhv;
     t_priprava2d(vhi, vhv, s.t_tr);
@@ -242,7 +250,7 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
 void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
 {
     PointSet& vhi = *s.vhi;
-    checkValues(vhi, 1, "start points");
+    checkValues(vhi, 1, true);
     TTr& t = s.t_tr;
     Rez& rez = *s.rez;
     vhi.eli = vhi.tip < 3 ? 2 : 3;
@@ -320,7 +328,7 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
 // for each point as its row of the report is written.
 void ravninskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
 {
-    checkValues(*s.vhi, s.t_tr.tip, "start points");
+    checkValues(*s.vhi, s.t_tr.tip, true);
     // Nothing here can fail half-way, so the points are prepared where they are.
     t_priprava2d(*s.vhi, *s.vhv, s.t_tr);
     const int npar = s.t_tr.tip == 2 ? 4 : 6;

@@ -11,6 +11,7 @@
 #include "input/prebpro2d.h"
 #include "input/prebpro3d1.h"
 #include "input/prebsi.h"
+#include "platform/cause.h"
 #include "platform/cp1250.h"
 #include "platform/numtext.h"
 #include "platform/dialogs.h"
@@ -691,7 +692,8 @@ void Kolmo::plot(const std::string& which)
 {
     try {
         if (!s_.prik)
-            throw Error("no plot record: compute parameters and coordinates first");
+            throw platform::Bilingual<Error>("no plot record: compute parameters and coordinates first",
+                                             "ni podatkov za prikaz: najprej izračunaj parametre in koordinate");
         prik_->open(which == "situacija" ? prik_mre(*s_.prik)
                     : which == "obod_rs" ? prik_obod(*s_.prik, loadMeja(s_.pot_prg))
                                          : prik_odst(*s_.prik));

@@ -1,6 +1,7 @@
 #include "app/pardb.h"
 
 #include "input/value_checks.h"
+#include "platform/cause.h"
 #include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -122,7 +123,8 @@ ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::s
     try {
         fields = platform::readFields(file);
     } catch (const FileError& e) {
-        throw ParDbError(std::string(kParFileBad), e.what());  // there, but not readable as text
+        // There, but not readable as text.
+        throw ParDbError(std::string(kParFileBad), platform::causeText(e, platform::causeLanguage()));
     }
     try {
         return parseParFields(fields, npar, par_tip);
@@ -192,7 +194,7 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
             try {
                 fields = platform::readFields(current);
             } catch (const FileError& e) {
-                throw ParDbError(std::string(kDamaged), e.what());
+                throw ParDbError(std::string(kDamaged), platform::causeText(e, platform::causeLanguage()));
             }
             // A record appended after a broken one would be read out of its group.
             if (fields.size() % n != 0)
@@ -209,7 +211,8 @@ bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_p
     } catch (const ParDbError& e) {
         return failBox(e.what(), e.details());
     } catch (const FileError& e) {
-        return failBox(kNotSaved, e.what());
+        // A folder that cannot take the database, a full disk: the system's reason.
+        return failBox(kNotSaved, platform::causeText(e, platform::causeLanguage()));
     }
     return true;
 }

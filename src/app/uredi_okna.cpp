@@ -1,6 +1,7 @@
 #include "app/uredi_okna.h"
 
 #include "platform/dialogs.h"
+#include "platform/cause.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
 
@@ -24,7 +25,7 @@ UrediWindow urediInitialize(AppState& st, UrediKind kind, const std::string& dat
     st.C1 = Mat();
     const std::optional<PointSet>& set = target(st, kind);
     if (!set)
-        throw Error("no points to arrange");
+        throw platform::Bilingual<Error>("no points to arrange", "ni točk za urejanje");
     st.C = set->koo;
     return urediOpen(kind, dat, tip, st.C);
 }

@@ -1,6 +1,7 @@
 #include "input/uredi.h"
 
 #include "input/rackot.h"
+#include "platform/cause.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
 
@@ -70,7 +71,7 @@ UrediWindow urediOpen(UrediKind kind, const std::string& dat, const std::string&
 {
     const int t = typeIndex(tip);
     if (C.rows() == 0 || C.cols() == 0)
-        throw Error("no points to arrange");
+        throw platform::Bilingual<Error>("no points to arrange", "ni točk za urejanje");
 
     UrediWindow w;
     w.dat = dat;

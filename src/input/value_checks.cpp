@@ -19,12 +19,16 @@ std::optional<ImpossibleValue> impossibleValue(const Mat& koo, bool latitude, Ei
     const bool sd = sdFrom >= 0 && koo.cols() >= sdFrom + sdCount;
     for (Eigen::Index r = 0; r < koo.rows(); ++r) {
         if (latitude && koo.cols() > 0 && !(std::abs(koo(r, 0)) <= 90.0))
-            return ImpossibleValue{r, "latitude " + text(koo(r, 0)) + " is outside -90 to 90 deg"};
+            return ImpossibleValue{r, "latitude " + text(koo(r, 0)) + " is outside -90 to 90 deg",
+                                   "širina " + text(koo(r, 0)) + " ni med -90 in 90 stopinjami"};
         if (sd)
             for (Eigen::Index c = sdFrom; c < sdFrom + sdCount; ++c)
                 if (koo(r, c) < 0)
-                    return ImpossibleValue{r, "standard deviation " + text(koo(r, c)) + " (column " +
-                                                  std::to_string(c + 1) + ") is negative"};
+                    return ImpossibleValue{r,
+                                           "standard deviation " + text(koo(r, c)) + " (column " +
+                                               std::to_string(c + 1) + ") is negative",
+                                           "standardni odklon " + text(koo(r, c)) + " (" + std::to_string(c + 1) +
+                                               ". stolpec) je negativen"};
     }
     return std::nullopt;
 }

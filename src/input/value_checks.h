@@ -15,7 +15,8 @@ namespace kolmo {
 
 struct ImpossibleValue {
     Eigen::Index row;  // from 0
-    std::string what;  // "latitude 95 is outside -90 to 90 deg"
+    std::string what;     // "latitude 95 is outside -90 to 90 deg"
+    std::string slovene;  // the same in Slovene, for the desktop's error boxes
 };
 
 // The first impossible value of `koo`: column 1 is checked as a latitude in

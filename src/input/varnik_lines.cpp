@@ -1,5 +1,6 @@
 #include "input/varnik_lines.h"
 
+#include "platform/cause.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
 
@@ -23,12 +24,27 @@ bool beginsWith(std::string_view line, std::string_view marker)
     return true;
 }
 
+namespace {
+
+// TextLines::where in Slovene.
+std::string whereSl(const platform::TextLines& lines, std::size_t k)
+{
+    const std::string at = k < lines.numbers.size() ? std::to_string(lines.numbers[k]) + ". vrstica" : "konec datoteke";
+    return lines.source.empty() ? at : lines.source + ", " + at;
+}
+
+} // namespace
+
 const std::string& lineAt(const platform::TextLines& lines, std::size_t k)
 {
-    if (k >= lines.lines.size())
-        throw FileError((lines.source.empty() ? std::string() : lines.source + ": ") + "the file ends after " +
-                        std::to_string(lines.lines.size()) +
-                        " lines of text, before an end marker (*I, *R, *T) or a type header");
+    if (k >= lines.lines.size()) {
+        const std::string source = lines.source.empty() ? std::string() : lines.source + ": ";
+        const std::string n = std::to_string(lines.lines.size());
+        throw platform::Bilingual<FileError>(source + "the file ends after " + n +
+                                             " lines of text, before an end marker (*I, *R, *T) or a type header",
+                                         source + "datoteka se konča po " + n +
+                                             " vrsticah besedila, pred oznako konca (*I, *R, *T) ali glavo tipa");
+    }
     return lines.lines[k];
 }
 
@@ -52,19 +68,24 @@ PointLine splitPointLine(const platform::TextLines& lines, std::size_t k, std::s
     };
     const auto name = next();
     if (name.empty())
-        throw FileError(lines.where(k) + ": a point line without a name");
+        throw platform::Bilingual<FileError>(lines.where(k) + ": a point line without a name",
+                                         whereSl(lines, k) + ": vrstica točke brez imena");
     out.name.assign(name);
     std::replace(out.name.begin(), out.name.end(), '%', '_');
     out.values.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const auto token = next();
         if (token.empty())
-            throw FileError(lines.where(k) + ": point '" + out.name + "' has " + std::to_string(i) + " numbers, " +
-                            std::to_string(count) + " needed");
+            throw platform::Bilingual<FileError>(lines.where(k) + ": point '" + out.name + "' has " + std::to_string(i) +
+                                                 " numbers, " + std::to_string(count) + " needed",
+                                             whereSl(lines, k) + ": točka '" + out.name + "' ima " +
+                                                 std::to_string(i) + " števil, potrebnih je " + std::to_string(count));
         const auto v = platform::parseNumber(token);
         if (!v)
-            throw FileError(lines.where(k) + ": '" + std::string(token.substr(0, 40)) + "' of point '" + out.name +
-                            "' is not a number");
+            throw platform::Bilingual<FileError>(lines.where(k) + ": '" + std::string(token.substr(0, 40)) + "' of point '" +
+                                                 out.name + "' is not a number",
+                                             whereSl(lines, k) + ": '" + std::string(token.substr(0, 40)) +
+                                                 "' točke '" + out.name + "' ni število");
         out.values.push_back(*v);
     }
     return out;

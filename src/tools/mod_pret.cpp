@@ -5,6 +5,7 @@
 #include "geodesy/interg.h"
 #include "input/prebsi.h"
 #include "input/value_checks.h"
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -67,14 +68,17 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     Mat& koo = vhi.koo;
     const Eigen::Index n = koo.rows();
     if (koo.cols() < 3 || static_cast<Eigen::Index>(vhi.ime.size()) != n)
-        throw Error("the conversion needs a name and three coordinates per point");
+        throw platform::Bilingual<Error>("the conversion needs a name and three coordinates per point",
+                                         "pretvorba potrebuje ime in tri koordinate vsake točke");
     if (s.tip_vh < 1 || s.tip_vh > 3 || s.tip_rez < 1 || s.tip_rez > 4 || s.vis < 1 || s.vis > 3)
         throw Error("unknown choice code");
 
     if (s.tip_vh == 1)
         if (const auto bad = impossibleValue(koo, true, -1, 0))
-            throw Error("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
-                        std::to_string(bad->row + 1) + "): " + bad->what);
+            throw platform::Bilingual<Error>("point " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (row " +
+                                                 std::to_string(bad->row + 1) + "): " + bad->what,
+                                             "točka " + vhi.ime[static_cast<std::size_t>(bad->row)] + " (" +
+                                                 std::to_string(bad->row + 1) + ". vrstica): " + bad->slovene);
 
     // Plane coordinates written with the zone digit 5 in front.
     if (s.tip_vh == 3)
@@ -96,7 +100,8 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
         h = koo(i, 2);
         if (s.tip_vh == 3 && !plane.toGeodetic(koo(i, 0), koo(i, 1), fi, la)) {
             ZoneProjection::eastingBox(i, koo(i, 1));
-            throw ComputationError("conversion stopped before the last point");
+            throw platform::Bilingual<ComputationError>("conversion stopped before the last point",
+                                                        "pretvorba se je ustavila pred zadnjo točko");
         }
     };
 
@@ -114,7 +119,8 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
     }
     if (outsideRow >= 0) {
         ZoneProjection::longitudeBox(outsideRow, outsideLongitude);
-        throw ComputationError("conversion stopped before the last point");
+        throw platform::Bilingual<ComputationError>("conversion stopped before the last point",
+                                                    "pretvorba se je ustavila pred zadnjo točko");
     }
 
     const bool toEllipsoidal = s.tip_rez == 1 && s.vis == 2 && s.tip_vh == 3; // H + N
@@ -174,8 +180,9 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, Read
         options.keep = 3; // the conversion uses three coordinates: the rest is not kept
         PointSet points = prebsi(file, &read, options);
         if (points.koo.cols() < 3)
-            throw FileError(source + ": " +
-                            std::to_string(points.koo.cols()) + " number(s) per point, three coordinates needed");
+            throw platform::Bilingual<FileError>(
+                source + ": " + std::to_string(points.koo.cols()) + " number(s) per point, three coordinates needed",
+                source + ": števil na točko je " + std::to_string(points.koo.cols()) + ", potrebne so tri koordinate");
         if (read.width == 2)
             points.koo.col(2).setZero();
         vhi = std::move(points);

@@ -132,6 +132,14 @@ TEST_F(RealCauses, TheMainWindowShowsThePointsTheConversionToolHolds)
     EXPECT_EQ(c(slot::VhDat1).text, "d96_fila.pod");
     EXPECT_EQ(c(slot::VhDat1).userData, (work / "d96_fila.pod").string());
     EXPECT_EQ(c(slot::Tip1).value, 1) << "D96/fi_la";
+    // The computation takes them for what they are.
+    load(2, work / "d48_gk.pod");
+    answerSave(work / "r.str");
+    act("IzDat");
+    auto n = boxes.boxes.size();
+    act("izracun");
+    EXPECT_EQ(boxes.boxes.size(), n) << lastBox().text << ": " << lastBox().details;
+    EXPECT_TRUE(has(read(work / "r.str"), "d96_fila.pod"));
 
     // Plane points on Bessel's ellipsoid are D48/GK; under a plane
     // transformation the lists that follow the start type follow it.

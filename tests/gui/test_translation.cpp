@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
 
@@ -47,7 +48,9 @@ protected:
             QCoreApplication::removeTranslator(translator_);
             delete translator_;
         }
+        QLocale::setDefault(locale_);
     }
+    QLocale locale_;
     QTranslator* translator_ = nullptr;
     kolmo::platform::ScopedCauseLanguage keep_{kolmo::platform::causeLanguage()};
 };
