@@ -3,6 +3,7 @@
 // tinshift file.
 #include "commands.h"
 
+#include "app/gis_layers.h"
 #include "app/migrate.h"
 #include "engine/tran_trik.h"
 #include "platform/dialogs.h"
@@ -86,6 +87,8 @@ int run(const MigrateCliOptions& o)
         throw UsageError("give either --params or --params-json");
     if (o.in == "-" && o.paramsJson == "-")
         throw UsageError("--in and --params-json cannot both be the standard input (-)");
+    if (isPointFile(o.in) && (!o.layer.empty() || !o.assumeCrs.empty()))
+        throw UsageError("--layer and --assume-crs belong to GIS datasets, not to the point file " + o.in);
 
     MigrateOptions m;
     m.in = o.in;

@@ -98,6 +98,7 @@ TEST(MigrateCli, ExitStatusesAndNothingWrittenOnError)
              {{"migrate", "--in", "in.pod"}, 2},
              {{"migrate", "--in", "in.pod", "--out", "o.pod", "--heights", "up"}, 2},
              {{"migrate", "--in", "in.pod", "--out", "o.pod", "--params", "x", "--params-json", "p.json"}, 2},
+             {{"migrate", "--in", "in.pod", "--out", "o.pod", "--layer", "a"}, 2},
              {{"migrate", "--in", "missing.pod", "--out", "o.pod"}, 1},
              {{"migrate", "--in", "bad.pod", "--out", "o.pod"}, 1},
              {{"migrate", "--in", "in.pod", "--out", "in.pod"}, 1},
