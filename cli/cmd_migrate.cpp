@@ -32,10 +32,14 @@ struct UsageError : std::runtime_error {
 class ProgressBar {
 public:
     explicit ProgressBar(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1) {}
-    ~ProgressBar()
+    ~ProgressBar() { finish(); }
+    // Ends the bar's line, so that what follows starts on a line of its own.
+    void finish()
     {
         if (drawn_)
             std::fputs("\n", stderr);
+        drawn_ = false;
+        enabled_ = false;
     }
     void operator()(double share)
     {
@@ -110,7 +114,9 @@ int run(const MigrateCliOptions& o)
     MigrateSummary s;
     try {
         s = migrate(m, progress);
+        bar.finish();
     } catch (const std::exception& e) {
+        bar.finish();
         platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
         return 1;
     }
