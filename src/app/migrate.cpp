@@ -112,7 +112,13 @@ private:
                     // Only control characters are escaped this way in the file.
                     if (p_ + 4 > s_.size())
                         fail("a short \\u escape");
-                    c = static_cast<char>(std::stoi(std::string(s_.substr(p_, 4)), nullptr, 16) & 0x7f);
+                    {
+                        unsigned code = 0;
+                        const auto r = std::from_chars(s_.data() + p_, s_.data() + p_ + 4, code, 16);
+                        if (r.ptr != s_.data() + p_ + 4)
+                            fail("a \\u escape that is no number");
+                        c = static_cast<char>(code & 0x7f);
+                    }
                     p_ += 4;
                     break;
                 default: break;
