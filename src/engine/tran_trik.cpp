@@ -212,7 +212,8 @@ void TriangleModel::buildPlane(int plane)
     g.cols = static_cast<int>((eMax - eMin) * g.inv) + 1;
     g.rows = static_cast<int>((nMax - nMin) * g.inv) + 1;
     const std::size_t cells = static_cast<std::size_t>(g.cols) * static_cast<std::size_t>(g.rows);
-    std::vector<std::vector<std::uint32_t>> lists(cells);
+    // (cell, triangle) pairs, then sorted into the cells' lists by counting.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
     for (std::size_t k = 0; k < tri_.size(); ++k) {
         const auto& t = tri_[k];
         double lo[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
@@ -252,16 +253,19 @@ void TriangleModel::buildPlane(int plane)
                 const double ce0 = g.e0 + c / g.inv, cn0 = g.n0 + r / g.inv;
                 if (apart(ce0, cn0, ce0 + 1 / g.inv, cn0 + 1 / g.inv))
                     continue;
-                lists[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c)]
-                    .push_back(static_cast<std::uint32_t>(k));
+                pairs.emplace_back(static_cast<std::uint32_t>(r * g.cols + c), static_cast<std::uint32_t>(k));
             }
     }
     g.start.assign(cells + 1, 0);
+    for (const auto& [cell, k] : pairs)
+        ++g.start[cell + 1];
     for (std::size_t c = 0; c < cells; ++c)
-        g.start[c + 1] = g.start[c] + static_cast<std::uint32_t>(lists[c].size());
-    g.ids.reserve(g.start[cells]);
-    for (const auto& l : lists)
-        g.ids.insert(g.ids.end(), l.begin(), l.end());
+        g.start[c + 1] += g.start[c];
+    // Triangles keep their order within a cell.
+    g.ids.resize(pairs.size());
+    std::vector<std::uint32_t> next(g.start.begin(), g.start.end() - 1);
+    for (const auto& [cell, k] : pairs)
+        g.ids[next[cell]++] = k;
 }
 
 long TriangleModel::find(int plane, double e, double n) const
