@@ -235,13 +235,17 @@ void TriangleModel::buildPlane(int plane)
         // a cell lies apart when all its corners are outside one edge (the
         // separating axes of a triangle and a box in the plane).
         const std::pair<double, double> p[3] = {src(t[0]), src(t[1]), src(t[2])};
+        double len[3];
+        for (int i = 0; i < 3; ++i)
+            len[i] = std::hypot(p[(i + 1) % 3].first - p[i].first, p[(i + 1) % 3].second - p[i].second);
         const auto apart = [&](double ce0, double cn0, double ce1, double cn1) {
             for (int i = 0; i < 3; ++i) {
                 const auto [ae, an] = p[i];
                 const auto [be, bn] = p[(i + 1) % 3];
                 // Counter-clockwise corners: the inside is on the left of a->b.
-                const double len = std::hypot(be - ae, bn - an);
-                const auto left = [&](double e, double n) { return cross(be - ae, bn - an, e - ae, n - an) / len; };
+                const auto left = [&](double e, double n) {
+                    return cross(be - ae, bn - an, e - ae, n - an) / len[i];
+                };
                 if (left(ce0, cn0) < -1e-3 && left(ce1, cn0) < -1e-3 && left(ce0, cn1) < -1e-3 &&
                     left(ce1, cn1) < -1e-3)
                     return true;
