@@ -3,6 +3,7 @@
 // tinshift file.
 #include "commands.h"
 
+#include "app/gis_layers.h"
 #include "app/migrate.h"
 #include "engine/tran_trik.h"
 #include "platform/dialogs.h"
@@ -31,10 +32,14 @@ struct UsageError : std::runtime_error {
 class ProgressBar {
 public:
     explicit ProgressBar(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1) {}
-    ~ProgressBar()
+    ~ProgressBar() { finish(); }
+    // Ends the bar's line, so that what follows starts on a line of its own.
+    void finish()
     {
         if (drawn_)
             std::fputs("\n", stderr);
+        drawn_ = false;
+        enabled_ = false;
     }
     void operator()(double share)
     {
@@ -86,6 +91,8 @@ int run(const MigrateCliOptions& o)
         throw UsageError("give either --params or --params-json");
     if (o.in == "-" && o.paramsJson == "-")
         throw UsageError("--in and --params-json cannot both be the standard input (-)");
+    if (isPointFile(o.in) && (!o.layer.empty() || !o.assumeCrs.empty()))
+        throw UsageError("--layer and --assume-crs belong to GIS datasets, not to the point file " + o.in);
 
     MigrateOptions m;
     m.in = o.in;
@@ -107,7 +114,9 @@ int run(const MigrateCliOptions& o)
     MigrateSummary s;
     try {
         s = migrate(m, progress);
+        bar.finish();
     } catch (const std::exception& e) {
+        bar.finish();
         platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
         return 1;
     }

@@ -17,7 +17,8 @@ namespace kolmo::cli {
 inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 done; 1 error (\"<title>: <message>\" on stderr, the cause on the next line); "
     "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
-    "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights).";
+    "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights; in migrate, "
+    "points outside the transformation model, heights outside the SVS2000/SVS2010 offset grid).";
 
 // Program folder with the data files: data/ beside kolmo-cli, or in an
 // installed tree the user's folder over <prefix>/share/kolmo (platform/datadir.h).

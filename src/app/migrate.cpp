@@ -25,6 +25,7 @@
 #include <mutex>
 #include <thread>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -111,7 +112,13 @@ private:
                     // Only control characters are escaped this way in the file.
                     if (p_ + 4 > s_.size())
                         fail("a short \\u escape");
-                    c = static_cast<char>(std::stoi(std::string(s_.substr(p_, 4)), nullptr, 16) & 0x7f);
+                    {
+                        unsigned code = 0;
+                        const auto r = std::from_chars(s_.data() + p_, s_.data() + p_ + 4, code, 16);
+                        if (r.ptr != s_.data() + p_ + 4)
+                            fail("a \\u escape that is no number");
+                        c = static_cast<char>(code & 0x7f);
+                    }
                     p_ += 4;
                     break;
                 default: break;
@@ -354,9 +361,9 @@ private:
 
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
-// The rows of a point file parsed on a thread of their own, a block at a
-// time, while the caller moves and writes the rows of the block before: the
-// reading and the writing each take about half of the work.  At most a few
+// The rows of a point file parsed and moved (`prepare`) on a thread of their
+// own, a block at a time, while the caller writes the rows of the block
+// before: the two halves take about the same time.  At most a few
 // blocks wait, so the memory stays small whatever the file's length.  The
 // reader's error reaches the caller after the rows before it, as in a
 // reading on one thread.
@@ -364,12 +371,19 @@ class RowFeeder {
 public:
     struct Row {
         std::string name;
-        std::array<double, 3> v{};
+        std::array<double, 3> v{}; // as read: up to three numbers
         int count = 0;
         std::size_t line = 0;
+        // Filled by `prepare` on the reading thread.
+        double x = 0, y = 0, h = 0;
+        bool moved = false, heightLost = false;
     };
+    using Prepare = std::function<void(Row&, bool first)>;
 
-    explicit RowFeeder(const std::filesystem::path& in) : rows_(in), thread_([this] { produce(); }) {}
+    RowFeeder(const std::filesystem::path& in, Prepare prepare)
+        : rows_(in), prepare_(std::move(prepare)), thread_([this] { produce(); })
+    {
+    }
     ~RowFeeder()
     {
         {
@@ -417,6 +431,7 @@ private:
     {
         try {
             std::array<double, 6> v{};
+            bool first = true;
             for (;;) {
                 Block b;
                 {
@@ -437,6 +452,8 @@ private:
                     }
                     std::copy_n(v.begin(), 3, r.v.begin());
                     r.line = rows_.lineNumber();
+                    prepare_(r, first);
+                    first = false;
                     ++b.n;
                 }
                 b.bytes = rows_.bytesRead();
@@ -464,6 +481,7 @@ private:
     }
 
     PointRows rows_;
+    Prepare prepare_;
     std::mutex m_;
     std::condition_variable cv_;
     std::deque<Block> full_;
@@ -488,7 +506,28 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         if (std::filesystem::is_regular_file(o.in, ec))
             inSize = std::filesystem::file_size(o.in, ec);
     }
-    RowFeeder rows(o.in);
+    // The first row tells whether the file has heights; the reading thread
+    // moves each row as it is read.
+    const bool yx = o.order == MigrateOrder::Yx;
+    bool headsUp = false; // heights, as the reading thread decided (its own copy)
+    RowFeeder rows(o.in, [&mover, yx, headsUp](RowFeeder::Row& r, bool first) mutable {
+        if (first)
+            headsUp = r.count >= 3;
+        double x = r.v[0], y = r.count >= 2 ? r.v[1] : 0.0;
+        if (yx)
+            std::swap(x, y);
+        // D48/GK eastings (and northings) of the Balkans zone form carry a
+        // leading zone digit 5; Kolmo's planes are without it.
+        if (x > kZoneOffset)
+            x -= kZoneOffset;
+        if (y > kZoneOffset)
+            y -= kZoneOffset;
+        r.h = headsUp && r.count >= 3 ? r.v[2] : kNaN;
+        r.heightLost = false;
+        r.moved = r.count >= 2 && mover.move(y, x, r.h, r.heightLost);
+        r.x = x;
+        r.y = y;
+    });
 
     const bool toStdout = o.out == "-";
     const bool csv = !toStdout && isCsvName(o.out);
@@ -499,7 +538,6 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     WarningList lost(summary.warnings, "points with heights outside the SVS2000/SVS2010 offset grid (H NaN)");
     WarningList noHeight(summary.warnings, "rows without a height, written with H NaN");
     WarningList extraHeight(summary.warnings, "rows with a height in a file whose first row has none");
-    const bool yx = o.order == MigrateOrder::Yx;
     const std::string target = o.from == MigrateFrom::Gk ? "D96/TM" : "D48/GK";
     bool heights = false;
     std::size_t read = 0;
@@ -509,9 +547,6 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         return "point " + pointName(row->name) + " (" + inName + ", line " + std::to_string(row->line) + ")";
     };
     while ((row = rows.next(bytes))) {
-        const std::string& name = row->name;
-        const auto& v = row->v;
-        const int count = row->count;
         if ((++read & 0x3fff) == 0) {
             if (progress.cancel && progress.cancel->load())
                 throw MigrateCancelled{};
@@ -519,41 +554,28 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
                 progress.report(std::min(1.0, static_cast<double>(bytes) / static_cast<double>(inSize)));
         }
         if (!out) {
-            heights = count >= 3;
+            heights = row->count >= 3;
             out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx, 3);
             out->begin(2, heights);
         }
         if (!csv)
-            if (const auto why = IzhodTock::plainNameProblem(name); !why.empty())
+            if (const auto why = IzhodTock::plainNameProblem(row->name); !why.empty())
                 throw FileError(o.out.string() + ": " + where() + ": " + why);
-        double x = v[0], y = count >= 2 ? v[1] : 0.0;
-        if (yx)
-            std::swap(x, y);
-        // D48/GK eastings (and northings) of the Balkans zone form carry a
-        // leading zone digit 5; Kolmo's planes are without it.
-        if (x > kZoneOffset)
-            x -= kZoneOffset;
-        if (y > kZoneOffset)
-            y -= kZoneOffset;
-        double h = kNaN;
-        if (heights && count >= 3)
-            h = v[2];
-        else if (heights)
+        if (heights && row->count < 3)
             noHeight.add(where() + ": no height; written with H NaN");
-        else if (count >= 3)
+        else if (!heights && row->count >= 3)
             extraHeight.add(where() + ": its height is left out, as the file's first row has none");
-        bool heightLost = false;
-        if (count < 2) {
+        if (row->count < 2) {
             outside.add(where() + ": a single coordinate; not written");
             continue;
         }
-        if (!mover.move(y, x, h, heightLost)) {
+        if (!row->moved) {
             outside.add(where() + ": outside the transformation model, no " + target + " coordinates; not written");
             continue;
         }
-        if (heightLost)
+        if (row->heightLost)
             lost.add(where() + ": outside the SVS2000/SVS2010 offset grid; its height is written as NaN");
-        out->point(name, x, y, h);
+        out->point(row->name, row->x, row->y, row->h);
         ++summary.written;
     }
     if (!out)

@@ -194,9 +194,9 @@ void TriangleModel::buildPlane(int plane)
         nMax = std::max({nMax, n1, n2, n3});
     }
 
-    // Cells of the size of the median triangle: the network's regular
-    // triangles hold one to three per cell; the big ones of the outer rings
-    // span many cells, each of which lists them alone.
+    // Cells of about a third of the side of the median triangle: a cell of
+    // the regular network meets one or two triangles, so that a look-up
+    // mostly tests one; the big triangles of the outer rings span many cells.
     std::vector<double> areas;
     areas.reserve(faces.size());
     for (const Face& f : faces)
@@ -205,14 +205,15 @@ void TriangleModel::buildPlane(int plane)
     Grid& g = grid_[plane];
     const double span = std::max(eMax - eMin, nMax - nMin);
     // At most about a million cells, whatever the file holds.
-    const double side = std::max(std::sqrt(areas[areas.size() / 2]), span / 1000.0);
+    const double side = std::max(0.35 * std::sqrt(areas[areas.size() / 2]), span / 1000.0);
     g.inv = 1.0 / side;
     g.e0 = eMin;
     g.n0 = nMin;
     g.cols = static_cast<int>((eMax - eMin) * g.inv) + 1;
     g.rows = static_cast<int>((nMax - nMin) * g.inv) + 1;
     const std::size_t cells = static_cast<std::size_t>(g.cols) * static_cast<std::size_t>(g.rows);
-    std::vector<std::vector<std::uint32_t>> lists(cells);
+    // (cell, triangle) pairs, then sorted into the cells' lists by counting.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
     for (std::size_t k = 0; k < tri_.size(); ++k) {
         const auto& t = tri_[k];
         double lo[2] = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
@@ -230,17 +231,45 @@ void TriangleModel::buildPlane(int plane)
         const int c1 = std::min(g.cols - 1, static_cast<int>((hi[0] + 1e-3 - g.e0) * g.inv));
         const int r0 = std::max(0, static_cast<int>((lo[1] - 1e-3 - g.n0) * g.inv));
         const int r1 = std::min(g.rows - 1, static_cast<int>((hi[1] + 1e-3 - g.n0) * g.inv));
+        // Of the cells under the bounding box, those the triangle touches:
+        // a cell lies apart when all its corners are outside one edge (the
+        // separating axes of a triangle and a box in the plane).
+        const std::pair<double, double> p[3] = {src(t[0]), src(t[1]), src(t[2])};
+        double len[3];
+        for (int i = 0; i < 3; ++i)
+            len[i] = std::hypot(p[(i + 1) % 3].first - p[i].first, p[(i + 1) % 3].second - p[i].second);
+        const auto apart = [&](double ce0, double cn0, double ce1, double cn1) {
+            for (int i = 0; i < 3; ++i) {
+                const auto [ae, an] = p[i];
+                const auto [be, bn] = p[(i + 1) % 3];
+                // Counter-clockwise corners: the inside is on the left of a->b.
+                const auto left = [&](double e, double n) {
+                    return cross(be - ae, bn - an, e - ae, n - an) / len[i];
+                };
+                if (left(ce0, cn0) < -1e-3 && left(ce1, cn0) < -1e-3 && left(ce0, cn1) < -1e-3 &&
+                    left(ce1, cn1) < -1e-3)
+                    return true;
+            }
+            return false;
+        };
         for (int r = r0; r <= r1; ++r)
-            for (int c = c0; c <= c1; ++c)
-                lists[static_cast<std::size_t>(r) * static_cast<std::size_t>(g.cols) + static_cast<std::size_t>(c)]
-                    .push_back(static_cast<std::uint32_t>(k));
+            for (int c = c0; c <= c1; ++c) {
+                const double ce0 = g.e0 + c / g.inv, cn0 = g.n0 + r / g.inv;
+                if (apart(ce0, cn0, ce0 + 1 / g.inv, cn0 + 1 / g.inv))
+                    continue;
+                pairs.emplace_back(static_cast<std::uint32_t>(r * g.cols + c), static_cast<std::uint32_t>(k));
+            }
     }
     g.start.assign(cells + 1, 0);
+    for (const auto& [cell, k] : pairs)
+        ++g.start[cell + 1];
     for (std::size_t c = 0; c < cells; ++c)
-        g.start[c + 1] = g.start[c] + static_cast<std::uint32_t>(lists[c].size());
-    g.ids.reserve(g.start[cells]);
-    for (const auto& l : lists)
-        g.ids.insert(g.ids.end(), l.begin(), l.end());
+        g.start[c + 1] += g.start[c];
+    // Triangles keep their order within a cell.
+    g.ids.resize(pairs.size());
+    std::vector<std::uint32_t> next(g.start.begin(), g.start.end() - 1);
+    for (const auto& [cell, k] : pairs)
+        g.ids[next[cell]++] = k;
 }
 
 long TriangleModel::find(int plane, double e, double n) const

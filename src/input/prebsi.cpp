@@ -168,13 +168,13 @@ public:
             return false;
         std::size_t pos = 0;
         row.name.assign(nextToken(line_, pos));
-        rest_.assign(line_, pos, std::string::npos);
-        std::replace(rest_.begin(), rest_.end(), ',', '.');
+        // The numbers after the name, a decimal comma made a point in place.
+        std::replace(line_.begin() + static_cast<std::ptrdiff_t>(pos), line_.end(), ',', '.');
         row.numbers.fill(0.0);
         row.count = 0;
-        std::size_t p = 0;
+        std::size_t p = pos;
         while (row.count < kMaxNumbers) {
-            const std::string_view token = nextToken(rest_, p);
+            const std::string_view token = nextToken(line_, p);
             if (token.empty())
                 break;
             const auto v = platform::parseNumber(token);
@@ -187,7 +187,7 @@ public:
 
 private:
     platform::LineReader& reader_;
-    std::string line_, rest_;
+    std::string line_;
 };
 
 // CSV rows (see prebsi.h).

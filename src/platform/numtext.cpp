@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -21,6 +22,34 @@ std::optional<double> parseNumber(std::string_view token)
     // "inf", "nan" and hexadecimal forms.
     if (token.empty() || !(std::isdigit(static_cast<unsigned char>(token.front())) || token.front() == '.'))
         return std::nullopt;
+    // The common form of survey files, digits with a decimal point and at
+    // most 15 digits in all: the integer of the digits and the power of ten
+    // are exact doubles, so their quotient is the correctly rounded value,
+    // the one from_chars gives (Clinger's fast path), at a fraction of its cost.
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (token.size() <= 16) {
+        std::uint64_t digits = 0;
+        int count = 0, decimals = -1;
+        bool plain = true;
+        for (const char c : token) {
+            if (c >= '0' && c <= '9') {
+                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                ++count;
+                if (decimals >= 0)
+                    ++decimals;
+            } else if (c == '.' && decimals < 0) {
+                decimals = 0;
+            } else {
+                plain = false;
+                break;
+            }
+        }
+        if (plain && count > 0 && count <= 15) {
+            const double v = static_cast<double>(digits) / kPow10[decimals < 0 ? 0 : decimals];
+            return negative ? -v : v;
+        }
+    }
     double v = 0;
     const auto [ptr, ec] = std::from_chars(token.data(), token.data() + token.size(), v,
                                            std::chars_format::general);

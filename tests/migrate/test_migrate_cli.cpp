@@ -98,6 +98,7 @@ TEST(MigrateCli, ExitStatusesAndNothingWrittenOnError)
              {{"migrate", "--in", "in.pod"}, 2},
              {{"migrate", "--in", "in.pod", "--out", "o.pod", "--heights", "up"}, 2},
              {{"migrate", "--in", "in.pod", "--out", "o.pod", "--params", "x", "--params-json", "p.json"}, 2},
+             {{"migrate", "--in", "in.pod", "--out", "o.pod", "--layer", "a"}, 2},
              {{"migrate", "--in", "missing.pod", "--out", "o.pod"}, 1},
              {{"migrate", "--in", "bad.pod", "--out", "o.pod"}, 1},
              {{"migrate", "--in", "in.pod", "--out", "in.pod"}, 1},
@@ -171,11 +172,47 @@ TEST(Migrate, HeightsMoveByTheOffsetAndBack)
     EXPECT_LT(off, -0.05);
     EXPECT_TRUE(std::isnan(rows[1].h));
 
-    // A cancelled run leaves no output.
-    std::atomic<bool> cancel{true};
+    // And back from SVS2010 with the way back of the model: the start height
+    // to the written millimetre.
+    std::ofstream(dir / "a.txt") << std::fixed << std::setprecision(3) << "A " << rows[0].a << ' ' << rows[0].b
+                                 << ' ' << rows[0].h << '\n';
+    MigrateOptions back = o;
+    back.in = dir / "a.txt";
+    back.out = dir / "back.txt";
+    back.from = MigrateFrom::Tm;
+    back.heights = MigrateHeights::Svs2010To2000;
+    migrate(back);
+    const auto again = readRows(back.out);
+    EXPECT_NEAR(again[0].h, 300.0, 6e-4);
+    EXPECT_NEAR(again[0].a, 100000.0, 6e-4);
+
+    // A run cancelled before or while it works leaves no output, and the
+    // progress goes up to the share read.
+    {
+        std::ofstream big(dir / "big.txt");
+        for (int k = 0; k < 60000; ++k)
+            big << "P" << k << " " << 100000 + k % 1000 << " 460000 300\n";
+    }
+    o.in = dir / "big.txt";
     o.out = dir / "cancelled.txt";
-    EXPECT_THROW(migrate(o, {{}, &cancel}), MigrateCancelled);
-    EXPECT_FALSE(std::filesystem::exists(o.out));
+    for (const bool early : {true, false}) {
+        std::atomic<bool> cancel{early};
+        double seen = 0;
+        MigrateProgress p{[&](double share) {
+                              seen = share;
+                              cancel = true;
+                          },
+                          &cancel};
+        EXPECT_THROW(migrate(o, p), MigrateCancelled);
+        EXPECT_FALSE(std::filesystem::exists(o.out));
+        if (!early) {
+            EXPECT_GT(seen, 0.0);
+            EXPECT_LT(seen, 1.0);
+        }
+    }
+    const auto all = migrate(o);
+    EXPECT_EQ(all.written, 60000u);
+    EXPECT_TRUE(all.warnings.empty());
 }
 
 } // namespace

@@ -8,9 +8,11 @@
 #include "support/run.h"
 
 #include "platform/errors.h"
+#include "platform/numtext.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -224,6 +226,37 @@ TEST(SvsOffset, AgreesWithVgridshiftWithinAMillimetre)
     EXPECT_TRUE(std::isnan(g.at(44.99, 15.0)));
     EXPECT_TRUE(std::isnan(g.at(46.0, 17.01)));
     EXPECT_TRUE(std::isnan(g.at(std::nan(""), 15.0)));
+}
+
+} // namespace
+} // namespace kolmo
+
+namespace kolmo {
+namespace {
+
+// The short way of reading plain decimals gives the bits from_chars gives.
+TEST(ParseNumber, PlainDecimalsReadToTheSameBitsAsFromChars)
+{
+    std::mt19937_64 rng(7);
+    for (int k = 0; k < 200000; ++k) {
+        const int len = 1 + static_cast<int>(rng() % 16);
+        std::string t;
+        for (int i = 0; i < len; ++i)
+            t += static_cast<char>('0' + rng() % 10);
+        if (rng() % 4 != 0)
+            t.insert(rng() % (t.size() + 1), 1, '.');
+        double want = 0;
+        std::from_chars(t.data(), t.data() + t.size(), want);
+        const auto got = platform::parseNumber(t);
+        ASSERT_TRUE(got) << t;
+        ASSERT_EQ(*got, want) << t;
+        const auto neg = platform::parseNumber("-" + t);
+        ASSERT_TRUE(neg) << t;
+        ASSERT_EQ(*neg, -want) << t;
+    }
+    for (const char* bad : {".", "1.2.3", "1e", "inf", "0x10", "-", "1,5", "12a"})
+        EXPECT_FALSE(platform::parseNumber(bad)) << bad;
+    EXPECT_EQ(*platform::parseNumber("1.5e3"), 1500.0);
 }
 
 } // namespace
