@@ -1,5 +1,6 @@
 #include "geodesy/interg.h"
 
+#include "platform/cause.h"
 #include "platform/cp1250.h"
 #include "platform/datafile.h"
 #include "platform/dialogs.h"
@@ -163,10 +164,13 @@ void warnOutsideGeoidModel(const std::vector<std::string>& names, int geoid)
     std::vector<std::string> shown;
     for (const auto& n : names)
         shown.push_back(platform::fromCp1250(n));
-    platform::dialogs().warning("Višine točk zunaj modela geoida niso določene!",
-                                std::string("no geoid height in ") +
-                                    (geoid == 1 ? "SVS2010 (model VRP2016)" : "SVS2000 (model AMG2000)") + " at " +
-                                    std::to_string(names.size()) + " point(s): " + platform::listForMessage(shown));
+    const std::string model = geoid == 1 ? "SVS2010 (model VRP2016)" : "SVS2000 (model AMG2000)";
+    const std::string n = std::to_string(names.size());
+    platform::dialogs().warning(
+        "Višine točk zunaj modela geoida niso določene!",
+        platform::causeLanguage() == platform::Language::Slovene
+            ? "ni višine geoida v " + model + " za točke (" + n + "): " + platform::listForMessage(shown)
+            : "no geoid height in " + model + " at " + n + " point(s): " + platform::listForMessage(shown));
 }
 
 double interg(double fi, double la, int geoid, const fs::path& pot_prg)

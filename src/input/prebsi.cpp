@@ -407,11 +407,15 @@ void warnShortRows(const std::vector<std::size_t>& lines, Eigen::Index needed, c
     std::vector<std::string> numbers;
     for (std::size_t line : lines)
         numbers.push_back(std::to_string(line));
+    const std::string list = platform::listForMessage(numbers), n = std::to_string(needed);
     platform::dialogs().warning("Nekaterim vrsticam manjkajo števila; dopolnjena so z 0!",
-                                source + ": " + (lines.size() == 1 ? "line " : "lines ") +
-                                    platform::listForMessage(numbers) + (lines.size() == 1 ? " holds" : " hold") +
-                                    " fewer than " +
-                                    std::to_string(needed) + " numbers; the missing ones are 0");
+                                platform::causeLanguage() == platform::Language::Slovene
+                                    ? source + (lines.size() == 1 ? ": vrstica " : ": vrstice ") + list +
+                                          (lines.size() == 1 ? " ima" : " imajo") + " manj kot " + n +
+                                          " števil; manjkajoča so 0"
+                                    : source + ": " + (lines.size() == 1 ? "line " : "lines ") + list +
+                                          (lines.size() == 1 ? " holds" : " hold") + " fewer than " + n +
+                                          " numbers; the missing ones are 0");
 }
 
 bool isCsvName(const std::filesystem::path& file)

@@ -48,8 +48,10 @@ std::string listForMessage(const std::vector<std::string>& items, std::size_t sh
             out += ", ";
         out += items[k];
     }
-    if (items.size() > shown)
-        out += " and " + std::to_string(items.size() - shown) + " more";
+    if (items.size() > shown) {
+        const std::string more = std::to_string(items.size() - shown);
+        out += causeLanguage() == Language::Slovene ? " in še " + more : " and " + more + " more";
+    }
     return out;
 }
 

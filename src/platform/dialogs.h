@@ -44,14 +44,16 @@ Dialogs& dialogs();
 Dialogs* setDialogs(Dialogs* d);
 
 // The error box of an action that caught `e`: `message` and `title`, with
-// e.what() as the details (after `context` and ": " when a context is given,
-// such as "start file").  Running out of memory is told as such, whatever the
+// the cause `e` tells as the details, in the language of causes (after
+// `context` and ": " when a context is given, such as "start file"; see
+// platform/cause.h: kolmo-cli tells e.what(), the desktop program Slovene).  Running out of memory is told as such, whatever the
 // action was doing: the box says "Premalo pomnilnika!" under the same title,
 // for a file that could not be taken in is not a file in the wrong format.
 void errorBoxFor(const std::exception& e, std::string_view message, std::string_view title,
                  std::string_view context = {});
 
-// Items for a message: "a, b, c" or, beyond `shown` items, "a, b, c and 7 more".
+// Items for a message's details: "a, b, c" or, beyond `shown` items, "a, b, c
+// and 7 more" ("a, b, c in še 7" when the causes are told in Slovene).
 std::string listForMessage(const std::vector<std::string>& items, std::size_t shown = 20);
 
 // The text of the out-of-memory box.

@@ -192,9 +192,12 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, Read
     }
     if (read.width == 2)
         platform::dialogs().warning("Datoteka ima le dve števili na točko; tretja koordinata je 0!",
-                                    source + ": two numbers per point; the third coordinate (the height) "
-                                                    "is taken as 0, not as the unit standard deviation that "
-                                                    "reading adds to plane point sets");
+                                    platform::causeLanguage() == platform::Language::Slovene
+                                        ? source + ": dve števili na točko; tretja koordinata (višina) je 0, "
+                                                   "ne enotski standardni odklon, ki ga branje doda ravninskim točkam"
+                                        : source + ": two numbers per point; the third coordinate (the height) "
+                                                   "is taken as 0, not as the unit standard deviation that "
+                                                   "reading adds to plane point sets");
     warnShortRows(read.linesShorterThan(std::min<Eigen::Index>(read.width, 3)), std::min<Eigen::Index>(read.width, 3),
                   source);
     if (notes)

@@ -160,5 +160,19 @@ TEST_F(RealCauses, TheMainWindowShowsThePointsTheConversionToolHolds)
     EXPECT_EQ(c(slot::VhDat1).text, "d48_gk_2d.pod");
 }
 
+// The notes of a reading that goes on are Slovene at the desktop as well.
+TEST_F(RealCauses, WarningsTellTheirDetailsInSlovene)
+{
+    write(root / "short.pod", "A 1 2 3\nB 1 2\nC 1 2 3\nD 4 5\n");
+    ui.fire(menuItem("Pretvorba koordinat"));
+    const ui::Handle tool = ui.findWindow("Kolmo - Pretvorba koordinat");
+    ASSERT_NE(tool, 0);
+    const platform::ScopedCauseLanguage slovene(Language::Slovene);
+    answerOpen(root / "short.pod");
+    ui.run("mod_pret('VhDat')", tool);
+    EXPECT_EQ(lastBox().kind, platform::Box::Warning);
+    EXPECT_EQ(lastBox().details, (root / "short.pod").string() + ": vrstice 2, 4 imajo manj kot 3 števil; manjkajoča so 0");
+}
+
 } // namespace
 } // namespace kolmo::test
