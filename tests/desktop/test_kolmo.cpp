@@ -52,11 +52,11 @@ TEST_F(Desktop, StartsInTheDocumentedState)
     EXPECT_TRUE(ui.menu(menuItem("Izhod")).separator);
     EXPECT_FALSE(ui.menu(menuItem("Branje datotek Varnik")).separator);
 
-    // The About box: twelve lines under "O programu".
+    // The About box: fifteen lines under "O programu".
     ui.fire(menuItem("O programu"));
     ASSERT_EQ(lastBox().kind, Box::Message);
     EXPECT_EQ(lastBox().title, "O programu");
-    EXPECT_EQ(std::count(lastBox().text.begin(), lastBox().text.end(), '\n'), 11);
+    EXPECT_EQ(std::count(lastBox().text.begin(), lastBox().text.end(), '\n'), 14);
     EXPECT_EQ(boxes.busyDepth, 0);
 }
 
