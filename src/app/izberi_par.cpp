@@ -56,6 +56,32 @@ void izberi_par_preklici(AppState& s, IzberiParWindow& w)
 
 namespace kolmo {
 
+ui::Handle izberiParWindow(ui::Ui& ui, const IzberiParWindow& w, const std::string& handler,
+                           const std::string& izberi)
+{
+    using ui::Kind;
+    const ui::Handle win = ui.newWindow({.title = "Kolmo - Izbira transformacijskih parametrov", .tag = "slk",
+                                         .color = kParWindowColour, .width = 640, .height = 440});
+    const auto add = [&](ui::Control c) { return ui.addControl(win, std::move(c)); };
+    add({.kind = Kind::Frame, .position = {0.25, 0.68, 0.5, 0.22}, .background = kParFrameColour});
+    add({.kind = Kind::Text, .position = {0.35, 0.8, 0.3, 0.05}, .text = "Izberi skupino parametrov",
+         .background = kParFrameColour});
+    const ui::Handle pars = add({.kind = Kind::Popup, .position = {0.3, 0.73, 0.4, 0.05}, .items = w.names,
+                                 .value = w.value, .background = ui::kWhite, .action = handler + "('pars')"});
+    add({.kind = Kind::Frame, .position = {0.35, 0.25, 0.3, 0.38}, .background = kParFrameColour});
+    const ui::Handle izpis = add({.kind = Kind::Text, .position = {0.42, 0.54, 0.16, 0.05},
+                                  .text = "Izpis parametrov", .visible = false, .background = kParFrameColour});
+    const ui::Handle izPar = add({.kind = Kind::Text, .position = {0.38, 0.28, 0.24, 0.24}, .visible = false,
+                                  .background = kParFrameColour, .monospace = true});
+    add({.kind = Kind::PushButton, .position = {0.25, 0.12, 0.2, 0.08}, .text = "Izberi",
+         .background = kParButtonColour, .action = izberi});
+    add({.kind = Kind::PushButton, .position = {0.55, 0.12, 0.2, 0.08}, .text = "Prekliči",
+         .background = kParButtonColour, .action = handler + "('preklici')"});
+    ui.window(win).hndlList = {pars, izpis, izPar};
+    ui.window(win).visible = true;
+    return win;
+}
+
 IzberiParOkno::IzberiParOkno(ui::Ui& ui, AppState& state) : ui_(ui), s_(state)
 {
     ui_.registerHandler("izberi_par", [this](const std::optional<std::string>& a) { action(a); });
@@ -69,26 +95,7 @@ ui::Handle IzberiParOkno::open(const std::string& par_tip, int npar)
     if (!izberi_par(s_, par_tip, npar, w_))
         return 0;
 
-    using ui::Kind;
-    const ui::Handle win = ui_.newWindow({.title = "Kolmo - Izbira transformacijskih parametrov", .tag = "slk",
-                                          .color = kParWindowColour, .width = 640, .height = 440});
-    const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
-    add({.kind = Kind::Frame, .position = {0.25, 0.68, 0.5, 0.22}, .background = kParFrameColour});
-    add({.kind = Kind::Text, .position = {0.35, 0.8, 0.3, 0.05}, .text = "Izberi skupino parametrov",
-         .background = kParFrameColour});
-    const ui::Handle pars = add({.kind = Kind::Popup, .position = {0.3, 0.73, 0.4, 0.05}, .items = w_.names,
-                                 .value = w_.value, .background = ui::kWhite, .action = "izberi_par('pars')"});
-    add({.kind = Kind::Frame, .position = {0.35, 0.25, 0.3, 0.38}, .background = kParFrameColour});
-    const ui::Handle izpis = add({.kind = Kind::Text, .position = {0.42, 0.54, 0.16, 0.05},
-                                  .text = "Izpis parametrov", .visible = false, .background = kParFrameColour});
-    const ui::Handle izPar = add({.kind = Kind::Text, .position = {0.38, 0.28, 0.24, 0.24}, .visible = false,
-                                  .background = kParFrameColour, .monospace = true});
-    add({.kind = Kind::PushButton, .position = {0.25, 0.12, 0.2, 0.08}, .text = "Izberi",
-         .background = kParButtonColour, .action = "close"});
-    add({.kind = Kind::PushButton, .position = {0.55, 0.12, 0.2, 0.08}, .text = "Prekliči",
-         .background = kParButtonColour, .action = "izberi_par('preklici')"});
-    ui_.window(win).hndlList = {pars, izpis, izPar};
-    ui_.window(win).visible = true;
+    const ui::Handle win = izberiParWindow(ui_, w_, "izberi_par", "close");
     window_ = win;
     return win;
 }

@@ -46,6 +46,12 @@ inline constexpr ui::Rgb kParWindowColour{1, 0.5, 0.1};
 inline constexpr ui::Rgb kParFrameColour{1, 0.5, 0.2};
 inline constexpr ui::Rgb kParButtonColour{1, 0.5, 0.3};
 
+// The controls of a selection window offering `w`'s sets: its list runs
+// "<handler>('pars')", "Prekliči" "<handler>('preklici')", "Izberi" runs
+// `izberi`.  hndlList is {list, heading "Izpis parametrov", parameters}.
+ui::Handle izberiParWindow(ui::Ui& ui, const IzberiParWindow& w, const std::string& handler,
+                           const std::string& izberi);
+
 // The selection window itself.  Its list runs "izberi_par('pars')", the
 // button "Prekliči" "izberi_par('preklici')" and "Izberi" closes it.  One
 // selection window is open at a time: opening it again replaces the list (and

@@ -278,25 +278,7 @@ void ModDrzOkno::openParWindow()
     if (!izberi_par(parState_, tip, 7, w))
         return;
 
-    const ui::Handle win = ui_.newWindow({.title = kParWindowTitle, .tag = "slk", .color = kParWindowColour,
-                                          .width = 640, .height = 440});
-    const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
-    add({.kind = Kind::Frame, .position = {0.25, 0.68, 0.5, 0.22}, .background = kParFrameColour});
-    add({.kind = Kind::Text, .position = {0.35, 0.8, 0.3, 0.05}, .text = "Izberi skupino parametrov",
-         .background = kParFrameColour});
-    const ui::Handle pars = add({.kind = Kind::Popup, .position = {0.3, 0.73, 0.4, 0.05}, .items = w.names,
-                                 .value = w.value, .background = ui::kWhite, .action = "mod_drz('pars')"});
-    add({.kind = Kind::Frame, .position = {0.35, 0.25, 0.3, 0.38}, .background = kParFrameColour});
-    const ui::Handle izpis = add({.kind = Kind::Text, .position = {0.42, 0.54, 0.16, 0.05},
-                                  .text = "Izpis parametrov", .visible = false, .background = kParFrameColour});
-    const ui::Handle izPar = add({.kind = Kind::Text, .position = {0.38, 0.28, 0.24, 0.24}, .visible = false,
-                                  .background = kParFrameColour, .monospace = true});
-    add({.kind = Kind::PushButton, .position = {0.25, 0.12, 0.2, 0.08}, .text = "Izberi",
-         .background = kParButtonColour, .action = "mod_drz('izberiSet')"});
-    add({.kind = Kind::PushButton, .position = {0.55, 0.12, 0.2, 0.08}, .text = "Prekliči",
-         .background = kParButtonColour, .action = "mod_drz('preklici')"});
-    ui_.window(win).hndlList = {pars, izpis, izPar};
-    ui_.window(win).visible = true;
+    const ui::Handle win = izberiParWindow(ui_, w, "mod_drz", "mod_drz('izberiSet')");
     parWindow_ = win;
     // The first set is shown at once, as the list shows it chosen.
     parAction("pars");

@@ -43,7 +43,6 @@ public:
 
     static constexpr const char* kMenuLabel = "Državna transformacija D48/GK ↔ D96/TM";
     static constexpr const char* kTitle = "Kolmo - Državna transformacija D48/GK ↔ D96/TM";
-    static constexpr const char* kParWindowTitle = "Kolmo - Izbira transformacijskih parametrov";
 
     ui::Handle open();
     // The tool window, 0 when it is not open.

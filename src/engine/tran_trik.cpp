@@ -1,17 +1,13 @@
 #include "engine/tran_trik.h"
 
+#include "geodesy/delaunay.h"
+
 #include "platform/errors.h"
 #include "platform/numtext.h"
 #include "platform/textread.h"
 
-#include <libqhullcpp/QhullQh.h>
-extern "C" {
-#include <libqhull_r/qhull_ra.h>
-}
-
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <limits>
 #include <map>
 #include <memory>
@@ -28,49 +24,6 @@ namespace {
 constexpr double kInsideEps = 1e-12;
 // More points than any national network holds: a file beyond it is no model.
 constexpr std::size_t kMaxPoints = 100000;
-
-// Delaunay triangles of the points (x0, y0, x1, y1, ...) through Qhull's
-// reentrant interface, as the Clough-Tocher interpolation does: the qhT is a
-// QhullQh, so that Qhull's errors come back as text instead of ending the
-// process, and they longjmp back to the setjmp below.
-std::vector<std::array<int, 3>> delaunay(std::vector<double> xy, int n, const std::string& file)
-{
-    orgQhull::QhullQh q;
-    qhT* qh = &q;
-    char options[] = "qhull d Qbb Qc Qz Q12 Qt";
-    qh->NOerrexit = False;
-    const int status = setjmp(qh->errexit);
-    if (status == 0) {
-        qh_initflags(qh, options);
-        qh->PROJECTdelaunay = True;
-        qh_init_B(qh, xy.data(), n, 2, False);
-        qh_qhull(qh);
-        qh_check_output(qh);
-        qh_prepare_output(qh);
-    }
-    qh->NOerrexit = True;
-    if (status != 0)
-        throw DataFileError(file + ": the tie points cannot be triangulated (" + q.qhullMessage().substr(0, 200) +
-                            ")");
-    std::vector<std::array<int, 3>> tri;
-    facetT* facet;
-    FORALLfacets {
-        if (facet->upperdelaunay || !facet->good)
-            continue;
-        std::array<int, 3> t{};
-        int k = 0;
-        vertexT *vertex, **vertexp;
-        FOREACHvertex_(facet->vertices) {
-            if (k < 3)
-                t[static_cast<std::size_t>(k)] = qh_pointid(qh, vertex->point);
-            ++k;
-        }
-        if (k != 3)
-            throw DataFileError(file + ": the triangulation of the tie points has a face that is not a triangle");
-        tri.push_back(t);
-    }
-    return tri;
-}
 
 // The blank-separated fields of a line.
 std::vector<std::string_view> fields(std::string_view line)
@@ -148,7 +101,11 @@ TriangleModel::TriangleModel(const std::filesystem::path& file) : file_(file.str
         xy.push_back(t.tmE);
         xy.push_back(t.tmN);
     }
-    tri_ = delaunay(std::move(xy), static_cast<int>(ties_.size()), file_);
+    try {
+        tri_ = delaunayTriangles(std::move(xy), static_cast<int>(ties_.size()));
+    } catch (const std::invalid_argument& e) {
+        throw DataFileError(file_ + ": the tie points cannot be triangulated: " + e.what());
+    }
     for (auto& t : tri_) {
         const Tie &a = ties_[static_cast<std::size_t>(t[0])], &b = ties_[static_cast<std::size_t>(t[1])],
                   &c = ties_[static_cast<std::size_t>(t[2])];
