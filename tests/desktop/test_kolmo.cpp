@@ -87,7 +87,7 @@ TEST_F(Desktop, CancelledDialogsChangeNothing)
     EXPECT_EQ(ui.dialogCalls[3].filters.front(), (std::pair<std::string, std::string>{"*.str", "Rezultati (*.str)"}));
 }
 
-TEST_F(Desktop, AFailedReadKeepsThePointsAndShowsTheNewName)
+TEST_F(Desktop, AFailedReadChangesNothingTheFileNameIncluded)
 {
     EXPECT_EQ(boxes.boxes.size(), 0u);
     act("PriVh1");
