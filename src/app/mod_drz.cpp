@@ -138,26 +138,26 @@ ui::Handle ModDrzOkno::open()
     button({0.08, 0.84, 0.2, 0.05}, "Vh. datoteka", "mod_drz('VhDat')",
            "odpri točke ali sloj GIS (datoteko lahko tudi povlečeš na okno)");                  // 3
     const ui::Handle vhDat = text({0.08, 0.78, 0.84, 0.05}, "", Align::Left);                   // 4
-    frame({0.05, 0.34, 0.9, 0.39});                                                             // 5
+    frame({0.05, 0.4, 0.9, 0.33});                                                             // 5
     text({0.3, 0.66, 0.4, 0.05}, "Transformacija", Align::Center, true);                        // 6
     text({0.06, 0.6, 0.18, 0.05}, "Smer", Align::Right);                                        // 7
     const ui::Handle smer = popup({0.26, 0.6, 0.25, 0.05}, kSmer, "smer transformacije",
                                   "mod_drz('smer')");                                           // 8
     text({0.53, 0.6, 0.12, 0.05}, "Višine", Align::Right);                                      // 9
     const ui::Handle vis = popup({0.67, 0.6, 0.25, 0.05}, kVisine, "višinski sistem");          // 10
-    text({0.06, 0.52, 0.18, 0.05}, "Metoda", Align::Right);                                     // 11
-    const ui::Handle metoda = popup({0.26, 0.52, 0.36, 0.05}, kMetoda, "model transformacije",
+    text({0.06, 0.53, 0.18, 0.05}, "Metoda", Align::Right);                                     // 11
+    const ui::Handle metoda = popup({0.26, 0.53, 0.36, 0.05}, kMetoda, "model transformacije",
                                     "mod_drz('metoda')");                                       // 12
-    button({0.67, 0.52, 0.14, 0.05}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
-    const ui::Handle parIme = text({0.26, 0.45, 0.66, 0.05}, "", Align::Left);                  // 14
-    text({0.06, 0.37, 0.18, 0.05}, "Zaporedje koord.", Align::Right);                           // 15
-    const ui::Handle redXY = popup({0.26, 0.37, 0.2, 0.05}, {"x(n), y(e)", "y(e), x(n)"},
+    button({0.67, 0.53, 0.14, 0.05}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
+    const ui::Handle parIme = text({0.26, 0.475, 0.66, 0.05}, "", Align::Left);                  // 14
+    text({0.06, 0.415, 0.18, 0.05}, "Zaporedje koord.", Align::Right);                           // 15
+    const ui::Handle redXY = popup({0.26, 0.415, 0.2, 0.05}, {"x(n), y(e)", "y(e), x(n)"},
                                    "vrstni red koordinat v datotekah točk");                    // 16
-    frame({0.05, 0.17, 0.9, 0.14});                                                             // 17
-    text({0.3, 0.24, 0.4, 0.05}, "Rezultati", Align::Center, true);                            // 18
-    button({0.08, 0.24, 0.2, 0.05}, "Izh. datoteka", "mod_drz('IzDat')",
+    frame({0.05, 0.165, 0.9, 0.21});                                                             // 17
+    text({0.3, 0.31, 0.4, 0.05}, "Rezultati", Align::Center, true);                            // 18
+    button({0.08, 0.25, 0.2, 0.05}, "Izh. datoteka", "mod_drz('IzDat')",
            "izberi datoteko za zapis rezultatov");                                              // 19
-    const ui::Handle izDat = text({0.08, 0.18, 0.84, 0.05}, "", Align::Left);                   // 20
+    const ui::Handle izDat = text({0.08, 0.19, 0.84, 0.05}, "", Align::Left);                   // 20
     const ui::Handle napredek = add({.kind = Kind::ProgressBar, .position = {0.05, 0.12, 0.9, 0.03},
                                      .background = ui::kWhite});                                // 21
     const ui::Handle stanje = add({.kind = Kind::Text, .position = {0.05, 0.02, 0.28, 0.08}, .text = "",
