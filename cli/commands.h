@@ -19,6 +19,13 @@ inline constexpr const char* kExitStatusHelp =
     "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
     "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights).";
 
+// Refuses an empty value of a file or folder option (a usage error): `--out ""`
+// from a script whose variable was unset would otherwise write nothing and
+// succeed.
+inline const CLI::Validator kNotEmpty(
+    [](std::string& value) { return value.empty() ? std::string("an empty name is no file or folder") : std::string(); },
+    "");
+
 // Program folder with the data files: <folder of kolmo-cli>/data.
 std::filesystem::path defaultDataDir();
 

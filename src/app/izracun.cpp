@@ -14,6 +14,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/numtext.h"
 #include "plots/grobi.h"
 #include "plots/prik_izr.h"
 #include "reports/izpis2d_a.h"
@@ -55,8 +56,34 @@ void checkParameters(const Vec& PAR, Eigen::Index n)
     if (PAR.size() != n)
         throw ComputationError("the current parameters do not belong to this transformation (" +
                                std::to_string(PAR.size()) + " values, " + std::to_string(n) + " needed)");
-    if (const auto why = impossibleScale(PAR))
+    if (const auto why = unusableParameters(PAR))
         throw ComputationError(*why);
+}
+
+// Refuses a transformed point that no survey can have: a coordinate that is
+// not a finite number (a height may be NaN: outside the geoid model) or a
+// latitude beyond the poles.  Parameter sets far from any datum's put points
+// there, and "inf" in a result file cannot even be read back.
+void checkResult(const Names& names, Eigen::Index row, double a, double b, double h, bool latitude)
+{
+    const auto where = [&] {
+        const auto k = static_cast<std::size_t>(row);
+        return "transformed point " + (k < names.size() ? platform::fromCp1250(names[k]) : std::string("?")) +
+               " (row " + std::to_string(row + 1) + ")";
+    };
+    if (!std::isfinite(a) || !std::isfinite(b) || std::isinf(h))
+        throw ComputationError(where() + ": the result (" + platform::numberText(a) + ", " + platform::numberText(b) +
+                               ", " + platform::numberText(h) + ") is not a finite number");
+    if (latitude && std::abs(a) > 90.0)
+        throw ComputationError(where() + ": latitude " + platform::numberText(a) + " is outside -90 to 90 deg");
+}
+
+void checkResults(const Names& names, const Mat& koo, bool latitude)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (Eigen::Index i = 0; i < koo.rows(); ++i)
+        checkResult(names, i, koo(i, 0), koo.cols() > 1 ? koo(i, 1) : nan, koo.cols() > 2 ? koo(i, 2) : 0.0,
+                    latitude);
 }
 
 // Refuses a point set that holds a value no survey can have.
@@ -152,6 +179,7 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
     if (s.t_tr.izr != 3) {
         checkParameters(s.PAR, 7);
         s.rez = tran3d_7(*s.vhi, *s.vhv, *s.rez, s.PAR, s.t_tr, s.pot_prg);
+        checkResults(s.vhi->ime, s.rez->koo, s.rez->tip == 1);
     }
     out.report = in.workDir / in.izhod;
     switch (s.t_tr.izr) {
@@ -198,6 +226,7 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
     if (s.t_tr.izr != 3) {
         checkParameters(s.PAR, npar);
         s.rez = tran2d_p(*s.vhi, s.PAR, npar);
+        checkResults(s.vhi->ime, s.rez->koo, false);
     }
     out.report = in.workDir / in.izhod;
     switch (s.t_tr.izr) {
@@ -241,8 +270,8 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
     if (vhi.tip > 1) {
         stripZoneDigit(vhi.koo);
         for (Eigen::Index i = 0; i < n; ++i)
-            if (!ZoneProjection::inEastings(vhi.koo(i, 1))) {
-                ZoneProjection::eastingBox(i, vhi.koo(i, 1));
+            if (!ZoneProjection::inPlane(vhi.koo(i, 0), vhi.koo(i, 1))) {
+                ZoneProjection::planeBox(i, vhi.koo(i, 0), vhi.koo(i, 1));
                 throw ComputationError("point outside the projection zone");
             }
     }
@@ -291,6 +320,7 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
             row.koo[1] = gy;
             row.koo[2] = H;
         }
+        checkResult(vhi.ime, i, row.koo[0], row.koo[1], row.koo[2], rez.tip == 1);
         if (in.tocke)
             in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], row.koo[0], row.koo[1], row.koo[2]);
     };
@@ -316,6 +346,7 @@ void ravninskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         in.tocke->begin(s.vhv->tip + 1, false);
     const izpis::Vrstica2d vrstica = [&](Eigen::Index i, double& xt, double& yt) {
         tran2d_tocka(s.PAR, npar, vhi.koo(i, 0), vhi.koo(i, 1), xt, yt);
+        checkResult(vhi.ime, i, xt, yt, 0.0, false);
         if (in.tocke)
             in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], xt, yt, nan);
     };
@@ -328,7 +359,7 @@ std::optional<std::filesystem::path> inputOverwritten(const std::filesystem::pat
                                                       const std::vector<std::filesystem::path>& inputs)
 {
     for (const auto& input : inputs)
-        if (platform::sameFile(output, input))
+        if (platform::sameOutput(output, input))
             return input;
     return std::nullopt;
 }

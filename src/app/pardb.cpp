@@ -167,45 +167,88 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
     for (Eigen::Index i = 0; i < PAR.size(); ++i)
         if (!std::isfinite(PAR(i)))
             return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
-    if (impossibleScale(PAR))
+    if (unusableParameters(PAR))
         return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
     return std::nullopt;
 }
+
+namespace {
+
+// The name as the reading rule will see it: in the code page, blanks around it
+// dropped.
+std::string storedParName(const std::string& name)
+{
+    const std::string cp = platform::toCp1250(name);
+    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : cp.substr(first, last - first + 1);
+}
+
+// Throws ParDbError when a set `name` of direction `tip_par` cannot be
+// appended to a database whose content is `current`: records that are not
+// whole, or a set of that name and direction already there.
+void checkAppendable(platform::LineReader& current, const std::filesystem::path& file, std::size_t n,
+                     const std::string& tip_par, const std::string& name)
+{
+    std::vector<std::string> fields;
+    try {
+        fields = platform::readFields(current);
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kDamaged), e.what());
+    }
+    // A record appended after a broken one would be read out of its group.
+    if (fields.size() % n != 0)
+        throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
+                                                    " fields, not a whole number of records of " + std::to_string(n));
+    // Sets are found by name (the first of a name wins): a second set of the
+    // same name and direction could never be selected.
+    const std::string storedName = storedParName(name);
+    for (std::size_t g = 0; g < fields.size(); g += n)
+        if (fields[g] == tip_par && fields[g + 1] == storedName)
+            throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
+                                                          "' of direction " + tip_par);
+}
+
+} // namespace
 
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR)
 {
     if (const auto why = checkParSet(tip_par, name, PAR))
-        return failBox(*why, impossibleScale(PAR).value_or(""));
+        return failBox(*why, unusableParameters(PAR).value_or(""));
     std::string record(1, '\n');
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
     const std::size_t n = static_cast<std::size_t>(PAR.size() + 2);
-    // The name as the reading rule will see it: in the code page, blanks
-    // around it dropped.
-    const std::string cp = platform::toCp1250(name);
-    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
-    const std::string storedName = cp.substr(first, last - first + 1);
     try {
         platform::appendLocked(file, record, [&](platform::LineReader& current) {
-            std::vector<std::string> fields;
-            try {
-                fields = platform::readFields(current);
-            } catch (const FileError& e) {
-                throw ParDbError(std::string(kDamaged), e.what());
-            }
-            // A record appended after a broken one would be read out of its group.
-            if (fields.size() % n != 0)
-                throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
-                                                            " fields, not a whole number of records of " +
-                                                            std::to_string(n));
-            // Sets are found by name (the first of a name wins): a second set
-            // of the same name and direction could never be selected.
-            for (std::size_t g = 0; g < fields.size(); g += n)
-                if (fields[g] == tip_par && fields[g + 1] == storedName)
-                    throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
-                                                                  "' of direction " + tip_par);
+            checkAppendable(current, file, n, tip_par, name);
         });
+    } catch (const ParDbError& e) {
+        return failBox(e.what(), e.details());
+    } catch (const FileError& e) {
+        return failBox(kNotSaved, e.what());
+    }
+    return true;
+}
+
+bool canAppendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par, int npar,
+                     const std::string& name)
+{
+    // The name and direction are checked with a set that passes the value checks.
+    Vec identity = Vec::Zero(npar);
+    if (npar == 4 || npar == 6)
+        identity(0) = 1.0;
+    if (npar == 6)
+        identity(4) = 1.0;
+    if (const auto why = checkParSet(tip_par, name, identity))
+        return failBox(*why);
+    const auto file = parFilePath(pot_prg, npar);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        return true;  // made by the append
+    try {
+        platform::LineReader current(file);
+        checkAppendable(current, file, static_cast<std::size_t>(npar) + 2, tip_par, name);
     } catch (const ParDbError& e) {
         return failBox(e.what(), e.details());
     } catch (const FileError& e) {

@@ -103,6 +103,14 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR);
 
+// The checks of appendParSet made before a computation whose parameters are
+// to be saved (kolmo-cli transform --save-params): the name, the records of
+// the database (when there is one) and that no set of the direction has the
+// name.  Shows the same error box and returns false when the set could not be
+// appended; the append itself checks again under its lock.
+bool canAppendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par, int npar,
+                     const std::string& name);
+
 // Parameter display of both windows: one line per parameter, numbers aligned on
 // the decimal point; seven parameters carry the labels "  dx: " ... "  dm: ".
 std::string parDisplay(const Vec& PAR);

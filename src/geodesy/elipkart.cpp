@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,11 @@ namespace {
 
 // cos fi below which the height is taken by the form without division (|fi| > 89.4 deg).
 constexpr double kNearPoleCosine = 0.01;
+
+// Distance from the centre within which a point is refused: the evolute of
+// the meridian ellipse reaches a e^2 = 42.7 km from the axis (GRS80) and
+// b e'^2 = 28.6 km along it.
+constexpr double kNearCentre = 50000.0;
 
 // n beyond the rows of A would read past the matrix.
 void checkRows(const Mat& A, Eigen::Index n)
@@ -55,6 +61,22 @@ void CartesianConversion::toCartesian(double fiDeg, double laDeg, double h, doub
 void CartesianConversion::toEllipsoidal(double X, double Y, double Z, double& fiOut, double& laOut, double& hOut,
                                         Eigen::Index row) const
 {
+    // A point that is no finite number, or one deep inside the Earth, has no
+    // latitude: within the evolute of the meridian ellipse (p < a e^2, about
+    // 43 km from the axis near the centre) the normal through a point is not
+    // unique, and Bowring's formula below gives a latitude of either sign
+    // ((1, 1, 1) m came out at -19.7 deg).  No survey puts a point there; a
+    // parameter set that does (a scale change of -999999 ppm) is refused by it.
+    if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
+        throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is not a finite number (" +
+                               std::to_string(X) + ", " + std::to_string(Y) + ", " + std::to_string(Z) + ")");
+    const double r = std::sqrt(X * X + Y * Y + Z * Z);
+    if (r != 0.0 && r < kNearCentre) {
+        char text[200];
+        std::snprintf(text, sizeof text, "%.3f m", r);
+        throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is " + text +
+                               " from the centre of the Earth: it has no latitude and no height");
+    }
     const double p = std::sqrt(X * X + Y * Y);
     double la;
     if (X != 0.0) {
