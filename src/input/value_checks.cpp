@@ -72,7 +72,9 @@ std::optional<std::string> unusableParameters(const Vec& PAR)
         // Relative to the size of the coefficients, so that rounding does not
         // pass a matrix whose rows are parallel.
         const double size = (std::abs(PAR(0)) + std::abs(PAR(1))) * (std::abs(PAR(3)) + std::abs(PAR(4)));
-        if (!std::isfinite(det) || !(std::abs(det) > 1e-12 * size))
+        if (!std::isfinite(det))
+            return "a1 b2 - a2 b1 is not a finite number: the coefficients are too large";
+        if (!(std::abs(det) > 1e-12 * size))
             return "a1 b2 - a2 b1 = " + text(det) +
                    ": the transformation puts every point on one line (a singular transformation)";
         scale = std::sqrt(std::abs(det));
