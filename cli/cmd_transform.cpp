@@ -449,7 +449,7 @@ int run(const TransformOptions& o)
             const std::string direction = par_tip(tip, in.tip3);
             std::optional<Vec> set;
             try {
-                set = findParSet(s.pot_prg, npar, direction, o.paramsName);
+                set = findParSet(s.pot_prg, npar, direction, o.paramsName, ParReading::whole);
             } catch (const ParDbError& e) {
                 platform::dialogs().errorBox(e.what(), kParTitle, e.details());
                 return 1;

@@ -364,28 +364,33 @@ std::optional<std::filesystem::path> inputOverwritten(const std::filesystem::pat
     return std::nullopt;
 }
 
-// "par" after a number in Slovene: 1 par, 2 para, 3 and 4 pari, 5 parov (by
-// the last two digits: 101 par, 102 para, 111 parov).
-std::string pairsText(std::uint64_t n)
+// A count in Slovene by the last two digits: 1 točka, 2 točki, 3 and 4
+// točke, 5 točk (101 točka, 111 točk); the same for "ime".
+std::string countText(std::size_t n, const char* one, const char* two, const char* few, const char* many)
 {
     const auto last = n % 100;
-    const char* word = last == 1 ? "par" : last == 2 ? "para" : (last == 3 || last == 4) ? "pari" : "parov";
-    return std::to_string(n) + " " + word;
+    return std::to_string(n) + " " + (last == 1 ? one : last == 2 ? two : (last == 3 || last == 4) ? few : many);
 }
 
-// The box lists the first names one per line; the pairs beyond them are
-// counted on a last line, so that a file of one name repeated 100 000 times
-// gives a box of 101 lines, not one of 5 000 million.
-std::string duplicateMessage(const Duplicates& dup)
+// The box lists each name once, in the order the points come, with the number
+// of its points when there are several ("T (10000 točk)"); beyond the first
+// 100 names a last line counts the rest, so that a file of one name repeated
+// 10 000 times gives one line, and five points of five names at one place
+// five lines.
+std::string duplicateMessage(const PointSet& p)
 {
+    constexpr std::size_t kShown = 100;
+    const auto groups = duplicateGroups(p);
     std::string text;
-    for (const auto& n : dup.names) {
+    for (std::size_t k = 0; k < groups.size() && k < kShown; ++k) {
         if (!text.empty())
             text += '\n';
-        text += platform::fromCp1250(n);
+        text += platform::fromCp1250(groups[k].name);
+        if (groups[k].count > 1)
+            text += " (" + countText(groups[k].count, "točka", "točki", "točke", "točk") + ")";
     }
-    if (dup.pairs > dup.names.size())
-        text += "\n... in še " + pairsText(dup.pairs - dup.names.size());
+    if (groups.size() > kShown)
+        text += "\n... in še " + countText(groups.size() - kShown, "ime", "imeni", "imena", "imen");
     return text;
 }
 
@@ -552,6 +557,39 @@ Duplicates duplicatePoints(const PointSet& p, std::size_t limit)
     return out;
 }
 
+std::vector<DuplicateGroup> duplicateGroups(const PointSet& p)
+{
+    struct PositionHash {
+        std::size_t operator()(const std::pair<double, double>& v) const
+        {
+            return std::hash<double>()(v.first) * 1000003u ^ std::hash<double>()(v.second);
+        }
+    };
+    const std::size_t n = p.ime.size();
+    const bool twoColumns = p.koo.cols() >= 2 && static_cast<std::size_t>(p.koo.rows()) >= n;
+    std::unordered_map<std::string_view, std::size_t> byName;
+    std::unordered_map<std::pair<double, double>, std::size_t, PositionHash> byPlace;
+    const auto place = [&](std::size_t i) {
+        const auto r = static_cast<Eigen::Index>(i);
+        return std::pair<double, double>(p.koo(r, 0) + 0.0, p.koo(r, 1) + 0.0);  // -0 is 0
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        ++byName[p.ime[i]];
+        if (twoColumns)
+            ++byPlace[place(i)];
+    }
+    std::vector<DuplicateGroup> groups;
+    std::unordered_map<std::string_view, std::size_t> group;  // name -> index in groups
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t sameName = byName[p.ime[i]];
+        if (sameName < 2 && !(twoColumns && byPlace[place(i)] > 1))
+            continue;
+        if (group.emplace(p.ime[i], groups.size()).second)
+            groups.push_back({p.ime[i], sameName});
+    }
+    return groups;
+}
+
 IzracunResult izracun(AppState& s, const MainInputs& in)
 {
     platform::BusyBracket busy;
@@ -582,12 +620,12 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
     }
 
     if (const Duplicates dup = duplicatePoints(*s.vhi); dup.pairs > 0) {
-        d.errorBox(duplicateMessage(dup), "Podvojene tocke v zac.dat.", duplicateDetails(dup, *s.vhi));
+        d.errorBox(duplicateMessage(*s.vhi), "Podvojene tocke v zac.dat.", duplicateDetails(dup, *s.vhi));
         return out;
     }
     if (s.t_tr.izr != 2) {
         if (const Duplicates dup = duplicatePoints(*s.vhv); dup.pairs > 0) {
-            d.errorBox(duplicateMessage(dup), "Podvojene tocke v kon.dat.", duplicateDetails(dup, *s.vhv));
+            d.errorBox(duplicateMessage(*s.vhv), "Podvojene tocke v kon.dat.", duplicateDetails(dup, *s.vhv));
             return out;
         }
     }

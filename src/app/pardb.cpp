@@ -200,13 +200,24 @@ std::vector<std::string> readWholeRecords(const std::filesystem::path& file, std
 
 } // namespace
 
-ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip)
+ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip, ParReading reading)
 {
     const auto file = parFilePath(pot_prg, npar);
     std::error_code ec;
     if (parFileName(npar).empty() || !std::filesystem::exists(file, ec))
         throw ParDbError(std::string(kParFileMissing), file.string() + ": no such file");
-    const std::vector<std::string> fields = readWholeRecords(file, static_cast<std::size_t>(npar) + 2);
+    std::vector<std::string> fields;
+    if (reading == ParReading::whole) {
+        fields = readWholeRecords(file, static_cast<std::size_t>(npar) + 2);
+    } else {
+        if (std::filesystem::is_directory(file, ec))
+            throw ParDbError(std::string(kParFileBad), file.string() + ": a folder, not a parameter database");
+        try {
+            fields = platform::readFields(file);
+        } catch (const FileError& e) {
+            throw ParDbError(std::string(kParFileBad), e.what());  // there, but not readable as text
+        }
+    }
     try {
         return parseParFields(fields, npar, par_tip);
     } catch (const ParDbError& e) {
@@ -215,9 +226,9 @@ ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::s
 }
 
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
-                              const std::string& par_tip, const std::string& name)
+                              const std::string& par_tip, const std::string& name, ParReading reading)
 {
-    const ParSets sets = readParSets(pot_prg, npar, par_tip);
+    const ParSets sets = readParSets(pot_prg, npar, par_tip, reading);
     for (std::size_t k = 0; k < sets.names.size(); ++k)
         if (sets.names[k] == name)
             return Vec(sets.datap.row(static_cast<Eigen::Index>(k)).transpose());

@@ -69,14 +69,25 @@ ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip
 // The same rule applied to the fields already split.
 ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip);
 
+// How much of a database a reading checks: `rule` is the reading rule above
+// (the selection window's: other directions skipped, left-over fields
+// ignored); `whole` is kolmo-cli's, which, like the append, refuses a file it
+// cannot read whole: a record cut short, a parameter of any direction that is
+// no number.  Either way a damaged file is ParDbError(kParFileBad) whose
+// details are "<file>, line <n>: <what>", and a folder in the file's place
+// is damaged, not missing.
+enum class ParReading { rule, whole };
+
 // Reads the database of `npar` parameters.  Throws ParDbError(kParFileMissing)
 // when the file does not exist and ParDbError(kParFileBad) as above.
-ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip);
+ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip,
+                    ParReading reading = ParReading::rule);
 
 // The first set called `name` among those of direction `par_tip`; nullopt when
 // there is none.  Throws ParDbError as readParSets.
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
-                              const std::string& par_tip, const std::string& name);
+                              const std::string& par_tip, const std::string& name,
+                              ParReading reading = ParReading::rule);
 
 // The record line of a set, without the leading line feed: "2,name,v1,...".
 // Dimensionless plane coefficients get 12 decimals, everything else 6.

@@ -136,7 +136,7 @@ void ZoneProjection::planeBox(Eigen::Index row, double x, double y)
     if (!inEastings(y))
         eastingBox(row, y);
     else
-        zoneError(row, "northing", x, "m", "-5000000 to 4300000 m (the equator to 84 deg N)");
+        zoneError(row, "northing", x, "m", "-5000000 to 5000000 m (the equator to the pole)");
 }
 
 Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)

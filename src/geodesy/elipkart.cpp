@@ -19,6 +19,10 @@ constexpr double kNearPoleCosine = 0.01;
 // the meridian ellipse reaches a e^2 = 42.7 km from the axis (GRS80) and
 // b e'^2 = 28.6 km along it.
 constexpr double kNearCentre = 50000.0;
+// ... and beyond which: 10^10 m, 25 times the distance of the Moon (a
+// parameter set with a scale change of 10^300 ppm puts points there, where
+// the squares of the formula overflow and every point lands on the equator).
+constexpr double kFarOut = 1e10;
 
 // n beyond the rows of A would read past the matrix.
 void checkRows(const Mat& A, Eigen::Index n)
@@ -70,10 +74,11 @@ void CartesianConversion::toEllipsoidal(double X, double Y, double Z, double& fi
     if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
         throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is not a finite number (" +
                                std::to_string(X) + ", " + std::to_string(Y) + ", " + std::to_string(Z) + ")");
-    const double r = std::sqrt(X * X + Y * Y + Z * Z);
-    if (r != 0.0 && r < kNearCentre) {
+    // Without overflow for points far out (the squares below would be inf).
+    const double r = std::hypot(std::hypot(X, Y), Z);
+    if ((r != 0.0 && r < kNearCentre) || r > kFarOut) {
         char text[200];
-        std::snprintf(text, sizeof text, "%.3f m", r);
+        std::snprintf(text, sizeof text, r < kNearCentre ? "%.3f m" : "%.6g m", r);
         throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is " + text +
                                " from the centre of the Earth: it has no latitude and no height");
     }

@@ -62,7 +62,10 @@ std::optional<std::string> unusableParameters(const Vec& PAR)
         for (Eigen::Index i = 3; i < 6; ++i)
             if (std::abs(PAR(i)) > 648000.0)
                 return "rotation " + text(PAR(i)) + " arc seconds is beyond 180 deg";
-        scale = 1.0 + PAR(6) * 1e-6;
+        // The scale change itself is left to the results: a point it puts
+        // near the centre of the Earth, or beyond any finite number, is
+        // refused there by its name.
+        return std::nullopt;
     } else if (PAR.size() == 4) {
         scale = std::hypot(PAR(0), PAR(1));
         if (scale == 0.0)

@@ -70,7 +70,7 @@ std::string checkHeader(const fs::path& file)
     // once, by its name.
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0)
-        fail(file, "the file does not exist or cannot be opened (" + std::generic_category().message(errno) + ")");
+        fail(file, "the file does not exist or cannot be opened");
     if (S_ISDIR(st.st_mode))
         fail(file, "is a folder, not a data file");
     if (!S_ISREG(st.st_mode))

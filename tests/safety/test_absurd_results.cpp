@@ -47,8 +47,11 @@ Vec values(std::initializer_list<double> v)
 TEST_F(Absurd, ParameterSetsThatAreSingularOrOutOfAllMeasureAreRefused)
 {
     const std::vector<std::tuple<std::string, std::string, std::string>> cases{
-        {"3r7", "0,0,0,0,0,0,-999999", "scale factor 1e-06 is outside 0.001 to 1000"},
-        {"3r7", "0,0,0,0,0,0,1e300", "scale factor 1e+294 is outside 0.001 to 1000"},
+        // The scale change puts the points near the centre of the Earth, or far beyond it.
+        {"3r7", "0,0,0,0,0,0,-999999", "Cartesian point 1 is 6.367 m from the centre of the Earth: it has no latitude "
+                                       "and no height"},
+        {"3r7", "0,0,0,0,0,0,1e300", "Cartesian point 1 is 6.36693e+300 m from the centre of the Earth: it has no "
+                                     "latitude and no height"},
         {"3r7", "0,0,0,1e300,0,0,0", "rotation 1e+300 arc seconds is beyond 180 deg"},
         {"2r6", "1e308,1e308,1e308,1e308,1e308,1e308", "a1 b2 - a2 b1 is not a finite number: the coefficients are too large"},
         {"2r6", "1,0,0,2,0,0", "a1 b2 - a2 b1 = 0: the transformation puts every point on one line (a singular "
@@ -61,6 +64,8 @@ TEST_F(Absurd, ParameterSetsThatAreSingularOrOutOfAllMeasureAreRefused)
         EXPECT_EQ(boxLines(r.err), "Napaka v izracunu: Preveri podatke ali izberi pravilne nastavitve!\n") << params;
         EXPECT_EQ(detailLines(r.err), why + "\n");
         EXPECT_FALSE(fs::exists(dir / "r.str") || fs::exists(dir / "o.txt")) << params;
+        fs::remove(dir / "r.str");
+        fs::remove(dir / "o.txt");
     }
     // Sets a survey does use pass, among them a local grid in feet.
     EXPECT_EQ(unusableParameters(values({476.08, 125.947, 417.81, -4.61, -2.39, 11.94, 9.9})), std::nullopt);
