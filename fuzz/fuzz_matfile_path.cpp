@@ -26,6 +26,10 @@ std::filesystem::path scratch()
         auto d = std::filesystem::path(tmp && *tmp ? tmp : "/tmp") /
                  ("kolmo_fuzz_matfile_path." + std::to_string(::getpid()));
         std::filesystem::create_directories(d);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(scratch(), ec);
+        });
         return d;
     }();
     return dir;
