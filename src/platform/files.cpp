@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -669,8 +670,9 @@ bool staleTemporaryName(std::string_view name, long long now)
         if (!allDigits(parts[k]))
             return false;
     }
-    const long long stamp = std::stoll(std::string(parts[1]));
-    return now - stamp > kStaleSeconds;
+    long long stamp = 0;
+    const auto [end, ec] = std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), stamp);
+    return ec == std::errc() && end == parts[1].data() + parts[1].size() && now - stamp > kStaleSeconds;
 }
 
 std::size_t registeredTemporaries()

@@ -16,8 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace kolmo;
@@ -214,4 +217,31 @@ TEST_F(AllOrNothing, StandardOutputOnAFullDiskIsAFailedRun)
             << args.front();
     }
     ::close(devFull);
+}
+
+// Concurrent runs writing the same outputs: each renames its set of files
+// under an advisory lock on the folder, so a report of one run never stands
+// beside the points of another.  Here the lock is held as another run would
+// hold it: the renames wait for it.
+TEST_F(AllOrNothing, RenamesWaitForTheFolderLockOfAnotherRun)
+{
+    std::ofstream(dir / "a.txt") << "old";
+    const int folder = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    std::atomic<bool> done{false};
+    std::thread run([&] {
+        platform::CommitGroup group;
+        platform::writeFileAtomic(dir / "a.txt", "new");
+        group.commitAll();
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done) << "renamed while another run held the folder";
+    EXPECT_EQ(readText(dir / "a.txt"), "old");
+    ::flock(folder, LOCK_UN);
+    ::close(folder);
+    run.join();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(readText(dir / "a.txt"), "new");
 }

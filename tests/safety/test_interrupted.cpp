@@ -90,6 +90,7 @@ TEST_F(Interrupted, StaleTemporaryFilesOfKilledRunsAreRemovedByTheNextRun)
         {"r.str.kolmo-4242-" + std::to_string(old) + "-17", false},          // not hidden: not ours
         {".r.str.kolmo-42x-" + std::to_string(old) + "-17", false},          // not our pattern
         {".notes.kolmo-4242-" + std::to_string(old), false},                 // no random part
+        {".r.str.kolmo-1-99999999999999999999-1", false},                    // a time beyond any number
     };
     for (const auto& [name, stale] : files) {
         std::ofstream(dir / name) << "partial";
