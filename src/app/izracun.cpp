@@ -294,7 +294,14 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         double X, Y, Z, x, y, z, efi, ela, eh;
         startCart.toCartesian(fi, la, h, X, Y, Z);
         similarity.apply(X, Y, Z, x, y, z);
-        endCart.toEllipsoidal(x, y, z, efi, ela, eh, i);
+        try {
+            endCart.toEllipsoidal(x, y, z, efi, ela, eh, i);
+        } catch (const ComputationError& e) {
+            // Parameters that put the point near the centre of the Earth or
+            // beyond any survey: the point by its name.
+            throw ComputationError("transformed point " + platform::fromCp1250(vhi.ime[static_cast<std::size_t>(i)]) +
+                                   " (row " + std::to_string(i + 1) + "): " + e.what());
+        }
         double gx, gy;
         if (!endPlane.toPlane(efi, ela, gx, gy)) {
             ZoneProjection::longitudeBox(i, ela);

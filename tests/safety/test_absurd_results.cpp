@@ -48,9 +48,9 @@ TEST_F(Absurd, ParameterSetsThatAreSingularOrOutOfAllMeasureAreRefused)
 {
     const std::vector<std::tuple<std::string, std::string, std::string>> cases{
         // The scale change puts the points near the centre of the Earth, or far beyond it.
-        {"3r7", "0,0,0,0,0,0,-999999", "Cartesian point 1 is 6.367 m from the centre of the Earth: it has no latitude "
+        {"3r7", "0,0,0,0,0,0,-999999", "transformed point LJ01 (row 1): Cartesian point 1 is 6.367 m from the centre of the Earth: it has no latitude "
                                        "and no height"},
-        {"3r7", "0,0,0,0,0,0,1e300", "Cartesian point 1 is 6.36693e+300 m from the centre of the Earth: it has no "
+        {"3r7", "0,0,0,0,0,0,1e300", "transformed point LJ01 (row 1): Cartesian point 1 is 6.36693e+300 m from the centre of the Earth: it has no "
                                      "latitude and no height"},
         {"3r7", "0,0,0,1e300,0,0,0", "rotation 1e+300 arc seconds is beyond 180 deg"},
         {"2r6", "1e308,1e308,1e308,1e308,1e308,1e308", "a1 b2 - a2 b1 is not a finite number: the coefficients are too large"},
