@@ -96,7 +96,8 @@ std::string parRecord(const std::string& tip_par, const std::string& nameCp1250,
 
 // Why a set cannot be stored, as the text of the error box; nullopt when it can.
 // Refused: a name that is empty or blank, or holds a comma or a line break (it
-// would shift every later record out of its group), a direction code other
+// would shift every later record out of its group), or that Windows-1250
+// cannot hold (it would be stored as '?' and never be found by its name), a direction code other
 // than "1" or "2", a count other than 4, 6 or 7, values that are not finite,
 // a scale change of -10^6 ppm or less (the network would shrink to a point).
 std::optional<std::string> checkParSet(const std::string& tip_par, const std::string& name, const Vec& PAR);
