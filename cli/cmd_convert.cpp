@@ -1,6 +1,7 @@
 // kolmo-cli convert: the coordinate conversion tool in batch form.
 #include "commands.h"
 
+#include "app/outputs.h"
 #include "input/uredi.h"
 #include "input/value_checks.h"
 #include "platform/dialogs.h"
@@ -77,7 +78,10 @@ int run(const ConvertOptions& o)
     std::vector<std::filesystem::path> inputs;
     if (o.in != "-")
         inputs.emplace_back(o.in);
-    return pretvori(vhi, s, o.out, o.dataDir.empty() ? defaultDataDir() : o.dataDir, inputs) ? 0 : 1;
+    const auto dataDir = o.dataDir.empty() ? defaultDataDir() : o.dataDir;
+    for (const auto& data : programDataFiles(dataDir))
+        inputs.push_back(data);
+    return pretvori(vhi, s, o.out, dataDir, inputs) ? 0 : 1;
 }
 
 } // namespace
@@ -97,7 +101,8 @@ void addConvertCommand(CLI::App& app, int& status)
         ->required();
     cmd->add_option("--out", opts->out,
                     "Result file (replaced once complete; Windows-1250 text, LF line ends); - writes standard output")
-        ->required();
+        ->required()
+        ->check(kNotEmpty);
     cmd->add_flag("--csv", opts->csv,
                   "Read the input as CSV whatever its name: comma- or semicolon-separated fields, an optional "
                   "header line, a decimal comma with semicolons, quoted names");

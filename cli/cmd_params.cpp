@@ -41,7 +41,7 @@ int runList(const ParamsOptions& o)
 {
     ParSets sets;
     try {
-        sets = readParSets(dataDir(o), o.npar, o.direction);
+        sets = readParSets(dataDir(o), o.npar, o.direction, ParReading::whole);
     } catch (const ParDbError& e) {
         platform::dialogs().errorBox(e.what(), kParTitle, e.details());
         return 1;

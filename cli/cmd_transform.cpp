@@ -12,6 +12,7 @@
 #include "app/izhod_tock.h"
 #include "app/izracun.h"
 #include "app/izvoz_par.h"
+#include "app/outputs.h"
 #include "app/pardb.h"
 #include "engine/par3d_7.h"
 #include "input/prebpro2d.h"
@@ -211,7 +212,7 @@ struct NoHeights : PointSink {
 // The three plots of a full computation in every asked format: the figures
 // first (a plot that cannot be drawn is the main window's error), then the
 // files.
-bool writePlots(std::FILE* to, const AppState& s, const std::filesystem::path& dir,
+bool writePlots(std::vector<std::string>& written, const AppState& s, const std::filesystem::path& dir,
                 const std::vector<plot::Format>& formats)
 {
     std::vector<plot::Figure> figures;
@@ -231,10 +232,9 @@ bool writePlots(std::FILE* to, const AppState& s, const std::filesystem::path& d
             for (plot::Format format : formats) {
                 const auto file = dir / plot::exportFileName(f.exportName, format);
                 plot::exportFigure(f, file, format);
-                std::fprintf(to, "Plot: %s\n", file.string().c_str());
+                written.push_back(file.string());
             }
     } catch (const std::exception& e) {
-        std::fflush(to);
         platform::dialogs().errorBox("Slike ni mogoce zapisati!", "Napaka pri izvozu", e.what());
         return false;
     }
@@ -338,6 +338,41 @@ AnalizaOptions analysisOptions(const TransformOptions& o)
     a.test.alpha = o.alpha;
     a.test.sigma0 = o.sigma0;
     return a;
+}
+
+// What can be told about the outputs before the computation: each file can
+// be written, the plots folder is a folder, a set to be saved has a new name.
+// False after the error box.
+bool checkOutputs(const TransformOptions& o, const AppState& s, const MainInputs& in, int tip,
+                  const std::vector<plot::Format>& plotFormats)
+{
+    try {
+        platform::checkOutputFile(in.workDir / in.izhod);
+        for (const std::string* file : {&o.out, &o.paramsJson})
+            if (!file->empty() && *file != "-")
+                platform::checkOutputFile(*file);
+    } catch (const FileError& e) {
+        platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
+        return false;
+    }
+    if (!o.plots.empty()) {
+        for (const std::string* file : {&o.report, &o.out, &o.paramsJson})
+            if (!file->empty() && *file != "-" && platform::sameOutput(o.plots, *file))
+                throw UsageError("--plots names the folder of no other output: " + *file);
+        std::vector<std::string> names;
+        for (const char* base : {"mreza", "obod_rs", "odstopanja"})
+            for (plot::Format format : plotFormats)
+                names.push_back(plot::exportFileName(base, format));
+        try {
+            checkPlotsFolder(o.plots, names);
+        } catch (const FileError& e) {
+            platform::dialogs().errorBox("Slike ni mogoce zapisati!", "Napaka pri izvozu", e.what());
+            return false;
+        }
+    }
+    if (!o.saveParams.empty() && tip <= 3)
+        return canAppendParSet(s.pot_prg, par_tip(tip, in.tip3), tip == 1 ? 7 : tip == 2 ? 4 : 6, o.saveParams);
+    return true;
 }
 
 int run(const TransformOptions& o)
@@ -465,7 +500,7 @@ int run(const TransformOptions& o)
             const std::string direction = par_tip(tip, in.tip3);
             std::optional<Vec> set;
             try {
-                set = findParSet(s.pot_prg, npar, direction, o.paramsName);
+                set = findParSet(s.pot_prg, npar, direction, o.paramsName, ParReading::whole);
             } catch (const ParDbError& e) {
                 platform::dialogs().errorBox(e.what(), kParTitle, e.details());
                 return 1;
@@ -487,21 +522,25 @@ int run(const TransformOptions& o)
 
     // The files besides the report: none may be an input or the report.
     const std::filesystem::path reportPath = in.workDir / in.izhod;
+    for (const auto& data : programDataFiles(s.pot_prg))
+        in.inputs.push_back(data);
     for (const std::string* file : {&o.out, &o.paramsJson}) {
         if (file->empty() || *file == "-")
             continue;
-        if (platform::sameFile(*file, reportPath) || std::filesystem::path(*file) == reportPath)
+        if (platform::sameOutput(*file, reportPath))
             throw UsageError(*file + " is also the report (--report)");
         for (const auto& input : in.inputs)
-            if (platform::sameFile(*file, input)) {
+            if (platform::sameOutput(*file, input)) {
                 platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
                                              *file + " is the input " + input.string());
                 return 1;
             }
     }
     if (!o.out.empty() && !o.paramsJson.empty() && o.out != "-" &&
-        (o.out == o.paramsJson || platform::sameFile(o.out, o.paramsJson)))
+        (o.out == o.paramsJson || platform::sameOutput(o.out, o.paramsJson)))
         throw UsageError("--out and --params-json name the same file");
+    if (!checkOutputs(o, s, in, tip, plotFormats))
+        return 1;
 
     // The transformed points go into the file of --out as the computation
     // hands them on; it is put in place once the computation has succeeded.
@@ -545,6 +584,20 @@ int run(const TransformOptions& o)
     // transformed as its rows are written.
     in.lean = true;
 
+    // Every file of the run goes into its temporary file first; they are put
+    // in place together once all are complete, and none is when one fails
+    // (a plots folder made for the run is taken away again, when empty).
+    struct PlotsFolder {
+        std::filesystem::path dir;
+        bool made = false;
+        ~PlotsFolder()
+        {
+            std::error_code ec;
+            if (made && std::filesystem::is_empty(dir, ec))
+                std::filesystem::remove(dir, ec);
+        }
+    } plotsFolder{o.plots, !o.plots.empty() && !std::filesystem::exists(o.plots)};
+    platform::CommitGroup outputs;
     const IzracunResult r = izracun(s, in);
     if (!r.ok)
         return 1;
@@ -577,16 +630,26 @@ int run(const TransformOptions& o)
             platform::dialogs().errorBox("Parametri se niso določeni/izbrani!", "Napaka");
             return 1;
         }
-        if (!appendParSet(s.pot_prg, par_tip(tip, in.tip3), o.saveParams, s.PAR))
-            return 1;
+    }
+    std::vector<std::string> plotFiles;
+    if (!o.plots.empty() && !writePlots(plotFiles, s, o.plots, plotFormats))
+        return 1;
+    if (!o.saveParams.empty() && !appendParSet(s.pot_prg, par_tip(tip, in.tip3), o.saveParams, s.PAR))
+        return 1;
+    try {
+        outputs.commitAll();
+        plotsFolder.made = false;
+    } catch (const FileError& e) {
+        platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
+        return 1;
     }
     // Points or parameters on standard output keep it to themselves.
     std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
     printSummary(summary, s, r);
     if (analysis)
         std::fputs(analizaSummary(*analysis, ao).c_str(), summary);
-    if (!o.plots.empty() && !writePlots(summary, s, o.plots, plotFormats))
-        return 1;
+    for (const auto& file : plotFiles)
+        std::fprintf(summary, "Plot: %s\n", file.c_str());
     return 0;
 }
 
@@ -597,7 +660,7 @@ void addTransformCommand(CLI::App& app, int& status)
     auto o = std::make_shared<TransformOptions>();
     auto* cmd = app.add_subcommand("transform", "Estimate transformation parameters and/or transform points, "
                                                 "or convert D96 coordinates, and write the results report (*.str)");
-    cmd->add_option("--report", o->report, "Results report to write (Windows-1250 text)")->required();
+    cmd->add_option("--report", o->report, "Results report to write (Windows-1250 text)")->required()->check(kNotEmpty);
     cmd->add_option("--type", o->type,
                     "Transformation: 3r7 (spatial 7-parameter similarity), 2r4 (plane 4-parameter similarity), "
                     "2r6 (plane 6-parameter affine), fila-tm (D96/fi_la -> D96/TM), tm-fila (D96/TM -> D96/fi_la)")
@@ -661,14 +724,16 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--plots", o->plots,
                     "Mode full: write the plots mreza.*, obod_rs.* (the network in the country, with the border "
                     "from meja_rs.mat) and odstopanja.* (residuals of the common points) into this folder, "
-                    "replacing files of the same names");
+                    "replacing files of the same names")
+        ->check(kNotEmpty);
     cmd->add_option("--plot-formats", o->plotFormats,
                     "Formats of --plots, comma-separated: png, tiff, jpeg, eps, emf, svg, pdf (default: all)");
     cmd->add_option("--out", o->out,
                     "Also write the transformed points to this file (the corrected coordinates where mode full makes "
                     "them): name, the coordinates in the output type and --order, the height. A name *.csv gives "
                     "CSV with a header line (name,x,y,H or name,fi,la,h); - writes to standard output (the summary "
-                    "then goes to standard error). The file reads back as a point file");
+                    "then goes to standard error). The file reads back as a point file")
+        ->check(kNotEmpty);
     cmd->add_option("--precision", o->precision,
                     "Decimals of --out for values in metres (default 3); degrees get six more (default 9)")
         ->check(CLI::Range(0, 9));
@@ -682,7 +747,8 @@ void addTransformCommand(CLI::App& app, int& status)
                     "convention, m0, iterations, common and flagged points, the converged adjustment (covariance, "
                     "correlations, sigma0) and the quality of every common point (residuals, redundancy numbers, "
                     "Baarda's tests, MDBs), and a PROJ pipeline doing the same transformation; - writes to "
-                    "standard output");
+                    "standard output")
+        ->check(kNotEmpty);
     cmd->add_option("--exclude", o->exclude,
                     "Estimation: leave these common points out (names separated by commas); they are still "
                     "transformed, and the JSON and the summary give their misclosures as checks");

@@ -20,6 +20,13 @@ inline constexpr const char* kExitStatusHelp =
     "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights; in migrate, "
     "points outside the transformation model, heights outside the SVS2000/SVS2010 offset grid).";
 
+// Refuses an empty value of a file or folder option (a usage error): `--out ""`
+// from a script whose variable was unset would otherwise write nothing and
+// succeed.
+inline const CLI::Validator kNotEmpty(
+    [](std::string& value) { return value.empty() ? std::string("an empty name is no file or folder") : std::string(); },
+    "");
+
 // Program folder with the data files: data/ beside kolmo-cli, or in an
 // installed tree the user's folder over <prefix>/share/kolmo (platform/datadir.h).
 std::filesystem::path defaultDataDir();

@@ -4,6 +4,7 @@
 #include "platform/cp1250.h"
 #include "platform/datadir.h"
 #include "platform/dialogs.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 #include <iostream>
@@ -69,6 +70,9 @@ int main(int argc, char** argv)
     // A report too large for the file-size limit fails as a write, with its
     // message, instead of ending the program half-way.
     kolmo::platform::ignoreFileSizeSignal();
+    // An interrupted run (Ctrl+C, a closed terminal, kill, a closed pipe on
+    // the standard output) removes its temporary files on the way out.
+    kolmo::platform::removeTemporariesOnSignals();
     kolmo::platform::StderrDialogs dialogs;
     kolmo::platform::ScopedDialogs scoped(dialogs);
     try {
@@ -76,6 +80,13 @@ int main(int argc, char** argv)
     } catch (const CLI::ParseError& e) {
         const int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
+    }
+    // What went to the standard output must have arrived there (a full disk
+    // or a closed pipe behind "> file" is a failed run, not an empty result).
+    try {
+        kolmo::platform::closeStandardOutput();
+    } catch (const kolmo::FileError& e) {
+        dialogs.errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
     }
     // Whenever an error box was shown the run failed, even where the
     // computation went on and wrote its report (a point outside the zone in a

@@ -15,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/numtext.h"
 #include "plots/grobi.h"
 #include "plots/prik_izr.h"
 #include "reports/izpis2d_a.h"
@@ -68,8 +69,34 @@ void checkParameters(const Vec& PAR, Eigen::Index n)
                 " values, " + std::to_string(n) + " needed)",
             "trenutni parametri ne sodijo k tej transformaciji (vrednosti je " + std::to_string(PAR.size()) +
                 ", potrebnih " + std::to_string(n) + ")");
-    if (const auto why = impossibleScale(PAR))
+    if (const auto why = unusableParameters(PAR))
         throw ComputationError(*why);
+}
+
+// Refuses a transformed point that no survey can have: a coordinate that is
+// not a finite number (a height may be NaN: outside the geoid model) or a
+// latitude beyond the poles.  Parameter sets far from any datum's put points
+// there, and "inf" in a result file cannot even be read back.
+void checkResult(const Names& names, Eigen::Index row, double a, double b, double h, bool latitude)
+{
+    const auto where = [&] {
+        const auto k = static_cast<std::size_t>(row);
+        return "transformed point " + (k < names.size() ? platform::fromCp1250(names[k]) : std::string("?")) +
+               " (row " + std::to_string(row + 1) + ")";
+    };
+    if (!std::isfinite(a) || !std::isfinite(b) || std::isinf(h))
+        throw ComputationError(where() + ": the result (" + platform::numberText(a) + ", " + platform::numberText(b) +
+                               ", " + platform::numberText(h) + ") is not a finite number");
+    if (latitude && std::abs(a) > 90.0)
+        throw ComputationError(where() + ": latitude " + platform::numberText(a) + " is outside -90 to 90 deg");
+}
+
+void checkResults(const Names& names, const Mat& koo, bool latitude)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (Eigen::Index i = 0; i < koo.rows(); ++i)
+        checkResult(names, i, koo(i, 0), koo.cols() > 1 ? koo(i, 1) : nan, koo.cols() > 2 ? koo(i, 2) : 0.0,
+                    latitude);
 }
 
 // Refuses a point set that holds a value no survey can have.
@@ -172,6 +199,7 @@ void prostorska(AppState& s, const MainInputs& in, IzracunResult& out)
     if (s.t_tr.izr != 3) {
         checkParameters(s.PAR, 7);
         s.rez = tran3d_7(*s.vhi, *s.vhv, *s.rez, s.PAR, s.t_tr, s.pot_prg);
+        checkResults(s.vhi->ime, s.rez->koo, s.rez->tip == 1);
     }
     out.report = in.workDir / in.izhod;
     switch (s.t_tr.izr) {
@@ -220,6 +248,7 @@ void ravninska(AppState& s, const MainInputs& in, IzracunResult& out)
     if (s.t_tr.izr != 3) {
         checkParameters(s.PAR, npar);
         s.rez = tran2d_p(*s.vhi, s.PAR, npar);
+        checkResults(s.vhi->ime, s.rez->koo, false);
     }
     out.report = in.workDir / in.izhod;
     switch (s.t_tr.izr) {
@@ -263,8 +292,8 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
     if (vhi.tip > 1) {
         stripZoneDigit(vhi.koo);
         for (Eigen::Index i = 0; i < n; ++i)
-            if (!ZoneProjection::inEastings(vhi.koo(i, 1))) {
-                ZoneProjection::eastingBox(i, vhi.koo(i, 1));
+            if (!ZoneProjection::inPlane(vhi.koo(i, 0), vhi.koo(i, 1))) {
+                ZoneProjection::planeBox(i, vhi.koo(i, 0), vhi.koo(i, 1));
                 throw platform::Bilingual<ComputationError>("point outside the projection zone", "točka zunaj projekcijske cone");
             }
     }
@@ -287,7 +316,14 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         double X, Y, Z, x, y, z, efi, ela, eh;
         startCart.toCartesian(fi, la, h, X, Y, Z);
         similarity.apply(X, Y, Z, x, y, z);
-        endCart.toEllipsoidal(x, y, z, efi, ela, eh, i);
+        try {
+            endCart.toEllipsoidal(x, y, z, efi, ela, eh, i);
+        } catch (const ComputationError& e) {
+            // Parameters that put the point near the centre of the Earth or
+            // beyond any survey: the point by its name.
+            throw ComputationError("transformed point " + platform::fromCp1250(vhi.ime[static_cast<std::size_t>(i)]) +
+                                   " (row " + std::to_string(i + 1) + "): " + e.what());
+        }
         double gx, gy;
         if (!endPlane.toPlane(efi, ela, gx, gy)) {
             ZoneProjection::longitudeBox(i, ela);
@@ -314,6 +350,7 @@ void prostorskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
             row.koo[1] = gy;
             row.koo[2] = H;
         }
+        checkResult(vhi.ime, i, row.koo[0], row.koo[1], row.koo[2], rez.tip == 1);
         if (in.tocke)
             in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], row.koo[0], row.koo[1], row.koo[2]);
     };
@@ -339,6 +376,7 @@ void ravninskaTocke(AppState& s, const MainInputs& in, IzracunResult& out)
         in.tocke->begin(s.vhv->tip + 1, false);
     const izpis::Vrstica2d vrstica = [&](Eigen::Index i, double& xt, double& yt) {
         tran2d_tocka(s.PAR, npar, vhi.koo(i, 0), vhi.koo(i, 1), xt, yt);
+        checkResult(vhi.ime, i, xt, yt, 0.0, false);
         if (in.tocke)
             in.tocke->point(vhi.ime[static_cast<std::size_t>(i)], xt, yt, nan);
     };
@@ -351,33 +389,38 @@ std::optional<std::filesystem::path> inputOverwritten(const std::filesystem::pat
                                                       const std::vector<std::filesystem::path>& inputs)
 {
     for (const auto& input : inputs)
-        if (platform::sameFile(output, input))
+        if (platform::sameOutput(output, input))
             return input;
     return std::nullopt;
 }
 
-// "par" after a number in Slovene: 1 par, 2 para, 3 and 4 pari, 5 parov (by
-// the last two digits: 101 par, 102 para, 111 parov).
-std::string pairsText(std::uint64_t n)
+// A count in Slovene by the last two digits: 1 točka, 2 točki, 3 and 4
+// točke, 5 točk (101 točka, 111 točk); the same for "ime".
+std::string countText(std::size_t n, const char* one, const char* two, const char* few, const char* many)
 {
     const auto last = n % 100;
-    const char* word = last == 1 ? "par" : last == 2 ? "para" : (last == 3 || last == 4) ? "pari" : "parov";
-    return std::to_string(n) + " " + word;
+    return std::to_string(n) + " " + (last == 1 ? one : last == 2 ? two : (last == 3 || last == 4) ? few : many);
 }
 
-// The box lists the first names one per line; the pairs beyond them are
-// counted on a last line, so that a file of one name repeated 100 000 times
-// gives a box of 101 lines, not one of 5 000 million.
-std::string duplicateMessage(const Duplicates& dup)
+// The box lists each name once, in the order the points come, with the number
+// of its points when there are several ("T (10000 točk)"); beyond the first
+// 100 names a last line counts the rest, so that a file of one name repeated
+// 10 000 times gives one line, and five points of five names at one place
+// five lines.
+std::string duplicateMessage(const PointSet& p)
 {
+    constexpr std::size_t kShown = 100;
+    const auto groups = duplicateGroups(p);
     std::string text;
-    for (const auto& n : dup.names) {
+    for (std::size_t k = 0; k < groups.size() && k < kShown; ++k) {
         if (!text.empty())
             text += '\n';
-        text += platform::fromCp1250(n);
+        text += platform::fromCp1250(groups[k].name);
+        if (groups[k].count > 1)
+            text += " (" + countText(groups[k].count, "točka", "točki", "točke", "točk") + ")";
     }
-    if (dup.pairs > dup.names.size())
-        text += "\n... in še " + pairsText(dup.pairs - dup.names.size());
+    if (groups.size() > kShown)
+        text += "\n... in še " + countText(groups.size() - kShown, "ime", "imeni", "imena", "imen");
     return text;
 }
 
@@ -544,6 +587,39 @@ Duplicates duplicatePoints(const PointSet& p, std::size_t limit)
     return out;
 }
 
+std::vector<DuplicateGroup> duplicateGroups(const PointSet& p)
+{
+    struct PositionHash {
+        std::size_t operator()(const std::pair<double, double>& v) const
+        {
+            return std::hash<double>()(v.first) * 1000003u ^ std::hash<double>()(v.second);
+        }
+    };
+    const std::size_t n = p.ime.size();
+    const bool twoColumns = p.koo.cols() >= 2 && static_cast<std::size_t>(p.koo.rows()) >= n;
+    std::unordered_map<std::string_view, std::size_t> byName;
+    std::unordered_map<std::pair<double, double>, std::size_t, PositionHash> byPlace;
+    const auto place = [&](std::size_t i) {
+        const auto r = static_cast<Eigen::Index>(i);
+        return std::pair<double, double>(p.koo(r, 0) + 0.0, p.koo(r, 1) + 0.0);  // -0 is 0
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        ++byName[p.ime[i]];
+        if (twoColumns)
+            ++byPlace[place(i)];
+    }
+    std::vector<DuplicateGroup> groups;
+    std::unordered_map<std::string_view, std::size_t> group;  // name -> index in groups
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t sameName = byName[p.ime[i]];
+        if (sameName < 2 && !(twoColumns && byPlace[place(i)] > 1))
+            continue;
+        if (group.emplace(p.ime[i], groups.size()).second)
+            groups.push_back({p.ime[i], sameName});
+    }
+    return groups;
+}
+
 IzracunResult izracun(AppState& s, const MainInputs& in)
 {
     platform::BusyBracket busy;
@@ -574,12 +650,12 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
     }
 
     if (const Duplicates dup = duplicatePoints(*s.vhi); dup.pairs > 0) {
-        d.errorBox(duplicateMessage(dup), "Podvojene tocke v zac.dat.", duplicateDetails(dup, *s.vhi));
+        d.errorBox(duplicateMessage(*s.vhi), "Podvojene tocke v zac.dat.", duplicateDetails(dup, *s.vhi));
         return out;
     }
     if (s.t_tr.izr != 2) {
         if (const Duplicates dup = duplicatePoints(*s.vhv); dup.pairs > 0) {
-            d.errorBox(duplicateMessage(dup), "Podvojene tocke v kon.dat.", duplicateDetails(dup, *s.vhv));
+            d.errorBox(duplicateMessage(*s.vhv), "Podvojene tocke v kon.dat.", duplicateDetails(dup, *s.vhv));
             return out;
         }
     }

@@ -92,4 +92,14 @@ struct Duplicates {
 };
 Duplicates duplicatePoints(const PointSet& p, std::size_t limit = 100);
 
+// The points of the pairs above grouped by name, in the order of each name's
+// first point: every name once, with the number of points of that name in the
+// set (1 for a point that only shares its place).  What the error box lists.
+struct DuplicateGroup {
+    std::string name;
+    std::size_t count = 0;
+    bool operator==(const DuplicateGroup&) const = default;
+};
+std::vector<DuplicateGroup> duplicateGroups(const PointSet& p);
+
 } // namespace kolmo

@@ -45,6 +45,15 @@ void appendFixed(std::string& out, double v, int decimals)
     out.append(buf.data(), end);
 }
 
+// The details of a name the database cannot hold.
+std::optional<std::string> nameProblem(const std::string& name)
+{
+    if (platform::representableInCp1250(name))
+        return std::nullopt;
+    return "the name '" + platform::fromCp1250(platform::toCp1250(name)) +
+           "' is not UTF-8 text, or holds characters that Windows-1250 (the code page of the database) has no code for";
+}
+
 bool failBox(std::string_view message, std::string_view details = {})
 {
     platform::dialogs().errorBox(message, kParTitle, details);
@@ -113,18 +122,103 @@ ParSets parseParFields(const std::vector<std::string>& fields, int npar, const s
     return out;
 }
 
-ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip)
+namespace {
+
+// The largest database read: thousands of sets fit in a few hundred kilobytes.
+constexpr std::uintmax_t kMaxParFileBytes = std::uintmax_t{64} << 20;
+
+// Reads the fields of a database with the line of each, and checks the whole
+// of it, whatever the direction asked for: every record whole and every
+// parameter a finite number.  Throws ParDbError(kParFileBad) with "<file>,
+// line <n>: <what>" as the details, the same for listing, choosing and
+// appending, so that a damaged file is told one way wherever it is met.
+std::vector<std::string> readWholeRecords(platform::LineReader& reader, const std::filesystem::path& file,
+                                          std::size_t n)
+{
+    std::vector<std::string> fields;
+    std::vector<long> lines;
+    std::string line;
+    try {
+        while (reader.next(line)) {
+            for (std::size_t start = 0;;) {
+                const auto comma = line.find(',', start);
+                std::string_view field(line);
+                field = field.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+                while (!field.empty() && (field.front() == ' ' || field.front() == '\t'))
+                    field.remove_prefix(1);
+                while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+                    field.remove_suffix(1);
+                if (!field.empty())
+                    fields.emplace_back(field);
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+            lines.resize(fields.size(), static_cast<long>(reader.lineNumber()));
+        }
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());  // there, but not readable as text
+    }
+    const auto where = [&](std::size_t field) {
+        return file.string() + ", line " + std::to_string(lines[field]) + ": ";
+    };
+    for (std::size_t g = 0; g + n <= fields.size(); g += n) {
+        const std::string record = "record " + std::to_string(g / n + 1) + " ('" + fields[g + 1].substr(0, 40) + "')";
+        if (fields[g] != "1" && fields[g] != "2")
+            throw ParDbError(std::string(kParFileBad), where(g) + record + ": direction code '" + fields[g].substr(0, 20) +
+                                                           "' is not 1 or 2 (a comma in a name shifts every later record)");
+        for (std::size_t j = g + 2; j < g + n; ++j)
+            if (!platform::parseNumber(fields[j]))
+                throw ParDbError(std::string(kParFileBad), where(j) + record + ": parameter " + std::to_string(j - g - 1) +
+                                                               " '" + fields[j].substr(0, 20) + "' is not a number");
+    }
+    if (fields.size() % n != 0) {
+        const std::size_t first = fields.size() / n * n;
+        throw ParDbError(std::string(kParFileBad), where(fields.size() - 1) + "the last record holds " +
+                                                       std::to_string(fields.size() - first) + " of " + std::to_string(n) +
+                                                       " fields (the file is cut short or a record is damaged)");
+    }
+    return fields;
+}
+
+std::vector<std::string> readWholeRecords(const std::filesystem::path& file, std::size_t n)
+{
+    std::error_code ec;
+    const auto status = std::filesystem::status(file, ec);
+    if (std::filesystem::is_directory(status))
+        throw ParDbError(std::string(kParFileBad), file.string() + ": a folder, not a parameter database");
+    if (std::filesystem::is_regular_file(status) && std::filesystem::file_size(file, ec) > kMaxParFileBytes)
+        throw ParDbError(std::string(kParFileBad), file.string() + ": larger than 64 MB, not a parameter database");
+    try {
+        platform::LineReader reader(file);
+        return readWholeRecords(reader, file, n);
+    } catch (const ParDbError&) {
+        throw;
+    } catch (const FileError& e) {
+        throw ParDbError(std::string(kParFileBad), e.what());
+    }
+}
+
+} // namespace
+
+ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip, ParReading reading)
 {
     const auto file = parFilePath(pot_prg, npar);
     std::error_code ec;
-    if (parFileName(npar).empty() || !std::filesystem::is_regular_file(file, ec))
+    if (parFileName(npar).empty() || !std::filesystem::exists(file, ec))
         throw ParDbError(std::string(kParFileMissing), file.string() + ": no such file");
     std::vector<std::string> fields;
-    try {
-        fields = platform::readFields(file);
-    } catch (const FileError& e) {
-        // There, but not readable as text.
-        throw ParDbError(std::string(kParFileBad), platform::causeText(e, platform::causeLanguage()));
+    if (reading == ParReading::whole) {
+        fields = readWholeRecords(file, static_cast<std::size_t>(npar) + 2);
+    } else {
+        if (std::filesystem::is_directory(file, ec))
+            throw ParDbError(std::string(kParFileBad), file.string() + ": a folder, not a parameter database");
+        try {
+            fields = platform::readFields(file);
+        } catch (const FileError& e) {
+            // There, but not readable as text.
+            throw ParDbError(std::string(kParFileBad), platform::causeText(e, platform::causeLanguage()));
+        }
     }
     try {
         return parseParFields(fields, npar, par_tip);
@@ -134,9 +228,9 @@ ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::s
 }
 
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
-                              const std::string& par_tip, const std::string& name)
+                              const std::string& par_tip, const std::string& name, ParReading reading)
 {
-    const ParSets sets = readParSets(pot_prg, npar, par_tip);
+    const ParSets sets = readParSets(pot_prg, npar, par_tip, reading);
     for (std::size_t k = 0; k < sets.names.size(); ++k)
         if (sets.names[k] == name)
             return Vec(sets.datap.row(static_cast<Eigen::Index>(k)).transpose());
@@ -166,53 +260,103 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
         return "Vpiši ime parametrov!";
     if (name.find_first_of(",\r\n") != std::string::npos)
         return "Ime parametrov ne sme vsebovati vejice ali preloma vrstice!";
+    // Names are stored in Windows-1250: one it cannot hold would be stored as
+    // '?' and never found again under the name it was saved with.
+    if (!platform::representableInCp1250(name))
+        return "Vpiši ime parametrov!";
     for (Eigen::Index i = 0; i < PAR.size(); ++i)
         if (!std::isfinite(PAR(i)))
             return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
-    if (impossibleScale(PAR))
+    if (unusableParameters(PAR))
         return "Parametri niso shranjeni! Med parametri je neveljavna vrednost.";
     return std::nullopt;
 }
+
+namespace {
+
+// The name as the reading rule will see it: in the code page, blanks around it
+// dropped.
+std::string storedParName(const std::string& name)
+{
+    const std::string cp = platform::toCp1250(name);
+    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : cp.substr(first, last - first + 1);
+}
+
+// Throws ParDbError when a set `name` of direction `tip_par` cannot be
+// appended to a database whose content is `current`: records that are not
+// whole, or a set of that name and direction already there.
+void checkAppendable(platform::LineReader& current, const std::filesystem::path& file, std::size_t n,
+                     const std::string& tip_par, const std::string& name)
+{
+    // A record appended after a broken one would be read out of its group,
+    // and one appended to a file that cannot be read could never be chosen.
+    std::vector<std::string> fields;
+    try {
+        fields = readWholeRecords(current, file, n);
+    } catch (const ParDbError& e) {
+        throw ParDbError(std::string(kDamaged), e.details());
+    }
+    // Sets are found by name (the first of a name wins): a second set of the
+    // same name and direction could never be selected.
+    const std::string storedName = storedParName(name);
+    for (std::size_t g = 0; g < fields.size(); g += n)
+        if (fields[g] == tip_par && fields[g + 1] == storedName)
+            throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
+                                                          "' of direction " + tip_par);
+}
+
+} // namespace
 
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR)
 {
     if (const auto why = checkParSet(tip_par, name, PAR))
-        return failBox(*why, impossibleScale(PAR).value_or(""));
+        return failBox(*why, nameProblem(name).value_or(unusableParameters(PAR).value_or("")));
     std::string record(1, '\n');
     record += parRecord(tip_par, platform::toCp1250(name), PAR);
     const auto file = parFilePath(pot_prg, static_cast<int>(PAR.size()));
     const std::size_t n = static_cast<std::size_t>(PAR.size() + 2);
-    // The name as the reading rule will see it: in the code page, blanks
-    // around it dropped.
-    const std::string cp = platform::toCp1250(name);
-    const auto first = cp.find_first_not_of(" \t"), last = cp.find_last_not_of(" \t");
-    const std::string storedName = cp.substr(first, last - first + 1);
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec))
+        return failBox(kDamaged, file.string() + ": a folder, not a parameter database");
     try {
         platform::appendLocked(file, record, [&](platform::LineReader& current) {
-            std::vector<std::string> fields;
-            try {
-                fields = platform::readFields(current);
-            } catch (const FileError& e) {
-                throw ParDbError(std::string(kDamaged), platform::causeText(e, platform::causeLanguage()));
-            }
-            // A record appended after a broken one would be read out of its group.
-            if (fields.size() % n != 0)
-                throw ParDbError(std::string(kDamaged), file.string() + ": " + std::to_string(fields.size()) +
-                                                            " fields, not a whole number of records of " +
-                                                            std::to_string(n));
-            // Sets are found by name (the first of a name wins): a second set
-            // of the same name and direction could never be selected.
-            for (std::size_t g = 0; g < fields.size(); g += n)
-                if (fields[g] == tip_par && fields[g + 1] == storedName)
-                    throw ParDbError(std::string(kNameTaken), file.string() + " already holds a set '" + name +
-                                                                  "' of direction " + tip_par);
+            checkAppendable(current, file, n, tip_par, name);
         });
     } catch (const ParDbError& e) {
         return failBox(e.what(), e.details());
     } catch (const FileError& e) {
         // A folder that cannot take the database, a full disk: the system's reason.
         return failBox(kNotSaved, platform::causeText(e, platform::causeLanguage()));
+    }
+    return true;
+}
+
+bool canAppendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par, int npar,
+                     const std::string& name)
+{
+    // The name and direction are checked with a set that passes the value checks.
+    Vec identity = Vec::Zero(npar);
+    if (npar == 4 || npar == 6)
+        identity(0) = 1.0;
+    if (npar == 6)
+        identity(4) = 1.0;
+    if (const auto why = checkParSet(tip_par, name, identity))
+        return failBox(*why, nameProblem(name).value_or(""));
+    const auto file = parFilePath(pot_prg, npar);
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        return true;  // made by the append
+    try {
+        if (std::filesystem::is_directory(file, ec))
+            throw ParDbError(std::string(kDamaged), file.string() + ": a folder, not a parameter database");
+        platform::LineReader current(file);
+        checkAppendable(current, file, static_cast<std::size_t>(npar) + 2, tip_par, name);
+    } catch (const ParDbError& e) {
+        return failBox(e.what(), e.details());
+    } catch (const FileError& e) {
+        return failBox(kNotSaved, e.what());
     }
     return true;
 }

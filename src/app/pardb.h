@@ -69,14 +69,25 @@ ParSets parseParSets(std::string_view text, int npar, const std::string& par_tip
 // The same rule applied to the fields already split.
 ParSets parseParFields(const std::vector<std::string>& fields, int npar, const std::string& par_tip);
 
+// How much of a database a reading checks: `rule` is the reading rule above
+// (the selection window's: other directions skipped, left-over fields
+// ignored); `whole` is kolmo-cli's, which, like the append, refuses a file it
+// cannot read whole: a record cut short, a parameter of any direction that is
+// no number.  Either way a damaged file is ParDbError(kParFileBad) whose
+// details are "<file>, line <n>: <what>", and a folder in the file's place
+// is damaged, not missing.
+enum class ParReading { rule, whole };
+
 // Reads the database of `npar` parameters.  Throws ParDbError(kParFileMissing)
 // when the file does not exist and ParDbError(kParFileBad) as above.
-ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip);
+ParSets readParSets(const std::filesystem::path& pot_prg, int npar, const std::string& par_tip,
+                    ParReading reading = ParReading::rule);
 
 // The first set called `name` among those of direction `par_tip`; nullopt when
 // there is none.  Throws ParDbError as readParSets.
 std::optional<Vec> findParSet(const std::filesystem::path& pot_prg, int npar,
-                              const std::string& par_tip, const std::string& name);
+                              const std::string& par_tip, const std::string& name,
+                              ParReading reading = ParReading::rule);
 
 // The record line of a set, without the leading line feed: "2,name,v1,...".
 // Dimensionless plane coefficients get 12 decimals, everything else 6.
@@ -85,7 +96,8 @@ std::string parRecord(const std::string& tip_par, const std::string& nameCp1250,
 
 // Why a set cannot be stored, as the text of the error box; nullopt when it can.
 // Refused: a name that is empty or blank, or holds a comma or a line break (it
-// would shift every later record out of its group), a direction code other
+// would shift every later record out of its group), or that Windows-1250
+// cannot hold (it would be stored as '?' and never be found by its name), a direction code other
 // than "1" or "2", a count other than 4, 6 or 7, values that are not finite,
 // a scale change of -10^6 ppm or less (the network would shrink to a point).
 std::optional<std::string> checkParSet(const std::string& tip_par, const std::string& name, const Vec& PAR);
@@ -102,6 +114,14 @@ std::optional<std::string> checkParSet(const std::string& tip_par, const std::st
 // function returns false.
 bool appendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par,
                   const std::string& name, const Vec& PAR);
+
+// The checks of appendParSet made before a computation whose parameters are
+// to be saved (kolmo-cli transform --save-params): the name, the records of
+// the database (when there is one) and that no set of the direction has the
+// name.  Shows the same error box and returns false when the set could not be
+// appended; the append itself checks again under its lock.
+bool canAppendParSet(const std::filesystem::path& pot_prg, const std::string& tip_par, int npar,
+                     const std::string& name);
 
 // Parameter display of both windows: one line per parameter, numbers aligned on
 // the decimal point; seven parameters carry the labels "  dx: " ... "  dm: ".

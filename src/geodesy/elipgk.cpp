@@ -111,7 +111,7 @@ bool ZoneProjection::toPlane(double fiDeg, double laDeg, double& xOut, double& y
 
 bool ZoneProjection::toGeodetic(double x, double y, double& fiOut, double& laOut) const
 {
-    if (!inEastings(y))
+    if (!inPlane(x, y))
         return false;
     const double xp = (x + kFalseNorthing) / k_;
     const double yp = (y - kFalseEasting) / k_;
@@ -129,6 +129,14 @@ void ZoneProjection::longitudeBox(Eigen::Index row, double la)
 void ZoneProjection::eastingBox(Eigen::Index row, double y)
 {
     zoneError(row, "easting", y, "m", "362000 to 638000 m");
+}
+
+void ZoneProjection::planeBox(Eigen::Index row, double x, double y)
+{
+    if (!inEastings(y))
+        eastingBox(row, y);
+    else
+        zoneError(row, "northing", x, "m", "-5000000 to 5000000 m (the equator to the pole)");
 }
 
 Mat elipgk(const Mat& A, Eigen::Index n, int elip, int mod)
@@ -156,7 +164,7 @@ Mat gkelip(const Mat& A, Eigen::Index n, int elip, int mod)
     for (Eigen::Index i = 0; i < n; ++i) {
         double fi, la;
         if (!P.toGeodetic(A(i, 0), A(i, 1), fi, la)) {
-            ZoneProjection::eastingBox(i, A(i, 1));
+            ZoneProjection::planeBox(i, A(i, 0), A(i, 1));
             return B.topRows(i).eval();
         }
         B(i, 0) = fi;

@@ -40,8 +40,10 @@ std::pair<double, double> tmelip(const Mat& A);
 // The projection of one point at a time, for computations that stream their
 // points: elipgk and gkelip are loops over it, so both give the same values to
 // the last bit.  toPlane refuses (returns false, assigns nothing) a longitude
-// outside [13.25, 16.75], toGeodetic an easting outside [362000, 638000];
-// zoneBox shows the box the kernels show for such a point (row from 0).
+// outside [13.25, 16.75], toGeodetic an easting outside [362000, 638000] or a
+// northing outside [-5000000, 5000000] (from the equator to the pole: beyond
+// it the series of the inverse put points at latitudes of 139 deg);
+// planeBox shows the box the kernels show for such a point (row from 0).
 class ZoneProjection {
 public:
     ZoneProjection(int elip, int mod);
@@ -50,6 +52,10 @@ public:
     // The zone's bounds (NaN lies outside).
     static bool inLongitudes(double la) { return la >= 13.25 && la <= 16.75; }
     static bool inEastings(double y) { return y >= 362000.0 && y <= 638000.0; }
+    static bool inNorthings(double x) { return x >= -5000000.0 && x <= 5000000.0; }
+    static bool inPlane(double x, double y) { return inEastings(y) && inNorthings(x); }
+    // The box of the easting when it is outside, else of the northing.
+    static void planeBox(Eigen::Index row, double x, double y);
     static void longitudeBox(Eigen::Index row, double la);
     static void eastingBox(Eigen::Index row, double y);
 

@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +14,15 @@ namespace {
 
 // cos fi below which the height is taken by the form without division (|fi| > 89.4 deg).
 constexpr double kNearPoleCosine = 0.01;
+
+// Distance from the centre within which a point is refused: the evolute of
+// the meridian ellipse reaches a e^2 = 42.7 km from the axis (GRS80) and
+// b e'^2 = 28.6 km along it.
+constexpr double kNearCentre = 50000.0;
+// ... and beyond which: 10^10 m, 25 times the distance of the Moon (a
+// parameter set with a scale change of 10^300 ppm puts points there, where
+// the squares of the formula overflow and every point lands on the equator).
+constexpr double kFarOut = 1e10;
 
 // n beyond the rows of A would read past the matrix.
 void checkRows(const Mat& A, Eigen::Index n)
@@ -55,6 +65,23 @@ void CartesianConversion::toCartesian(double fiDeg, double laDeg, double h, doub
 void CartesianConversion::toEllipsoidal(double X, double Y, double Z, double& fiOut, double& laOut, double& hOut,
                                         Eigen::Index row) const
 {
+    // A point that is no finite number, or one deep inside the Earth, has no
+    // latitude: within the evolute of the meridian ellipse (p < a e^2, about
+    // 43 km from the axis near the centre) the normal through a point is not
+    // unique, and Bowring's formula below gives a latitude of either sign
+    // ((1, 1, 1) m came out at -19.7 deg).  No survey puts a point there; a
+    // parameter set that does (a scale change of -999999 ppm) is refused by it.
+    if (!std::isfinite(X) || !std::isfinite(Y) || !std::isfinite(Z))
+        throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is not a finite number (" +
+                               std::to_string(X) + ", " + std::to_string(Y) + ", " + std::to_string(Z) + ")");
+    // Without overflow for points far out (the squares below would be inf).
+    const double r = std::hypot(std::hypot(X, Y), Z);
+    if ((r != 0.0 && r < kNearCentre) || r > kFarOut) {
+        char text[200];
+        std::snprintf(text, sizeof text, r < kNearCentre ? "%.3f m" : "%.6g m", r);
+        throw ComputationError("Cartesian point " + std::to_string(row + 1) + " is " + text +
+                               " from the centre of the Earth: it has no latitude and no height");
+    }
     const double p = std::sqrt(X * X + Y * Y);
     double la;
     if (X != 0.0) {

@@ -17,8 +17,10 @@
 //            fi = +-90 deg and h = |Z| - b.
 //            Accuracy: better than 0.1 mm in height and 1e-9 deg for points
 //            near the Earth's surface, the poles included.
-//            The centre of the Earth (0, 0, 0) has no latitude or height:
-//            ComputationError naming the row.
+//            The centre of the Earth (0, 0, 0) has no latitude or height,
+//            nor has a point within 50 km of it (inside the evolute of the
+//            meridian ellipse the latitude is not unique) or a coordinate
+//            that is not a finite number: ComputationError naming the row.
 // A matrix of fewer than three columns shows the error box "Premalo stevilo
 // stolpcev v podatkih!" titled "Napaka" and returns an empty matrix.
 #pragma once

@@ -1,6 +1,7 @@
 #include "input/prebsi.h"
 
 #include "platform/cause.h"
+#include "platform/cp1250.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 #include "platform/numtext.h"
@@ -190,6 +191,24 @@ private:
     std::string line_;
 };
 
+// Names of a CSV file that are all valid UTF-8 (spreadsheets and GIS programs
+// write UTF-8) and not all ASCII are taken as UTF-8 and kept in the program's
+// Windows-1250, when every one of them has a code there; otherwise the bytes
+// stay as they are, Windows-1250.
+void utf8NamesToCp1250(Names& names)
+{
+    bool beyondAscii = false;
+    for (const auto& n : names) {
+        if (!platform::representableInCp1250(n))
+            return;
+        beyondAscii = beyondAscii || std::any_of(n.begin(), n.end(), [](char c) { return (c & 0x80) != 0; });
+    }
+    if (!beyondAscii)
+        return;
+    for (auto& n : names)
+        n = platform::toCp1250(n);
+}
+
 // CSV rows (see prebsi.h).
 class CsvRows {
 public:
@@ -206,8 +225,11 @@ public:
                 separator_ = holdsSemicolon(line_) ? ';' : ',';
             }
             split();
-            if (first && isHeader())
+            if (first && isHeader()) {
+                // "name,y,x,H" (as --order yx writes it): easting first.
+                yx_ = count_ >= 3 && lower(fields_[1]) == "y" && lower(fields_[2]) == "x";
                 continue;
+            }
             return fill(row);
         }
     }
@@ -289,6 +311,13 @@ private:
         return platform::parseNumber(field);
     }
 
+    static std::string lower(std::string s)
+    {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    }
+
     // A first line none of whose fields after the name is a number.
     bool isHeader()
     {
@@ -323,10 +352,13 @@ private:
                         shownToken(fields_[k]) + " ni končno število");
             row.numbers[static_cast<std::size_t>(row.count++)] = *v;
         }
+        if (yx_ && row.count >= 2)
+            std::swap(row.numbers[0], row.numbers[1]);
         return true;
     }
 
     platform::LineReader& reader_;
+    bool yx_ = false;
     std::string line_;
     std::vector<std::string> fields_;
     std::size_t count_ = 0;
@@ -383,7 +415,9 @@ PointSet readFrom(platform::LineReader& reader, ReadNotes* notes, bool csv, Eige
 {
     if (csv) {
         CsvRows rows(reader);
-        return readPoints(reader, rows, notes, keep);
+        PointSet ps = readPoints(reader, rows, notes, keep);
+        utf8NamesToCp1250(ps.ime);
+        return ps;
     }
     BlankRows rows(reader);
     return readPoints(reader, rows, notes, keep);

@@ -20,7 +20,13 @@
 //    double quotes, inside which separators are text and "" stands for one
 //    quote (a name such as "T 1, north"); a quote left open ends the reading;
 //  - the first line is a header (left out) when none of its fields after the
-//    first is a number, as in "name,x,y,H";
+//    first is a number, as in "name,x,y,H"; a header "name,y,x,..." (what
+//    kolmo-cli writes for --order yx) puts the first two numbers in the order
+//    x, y;
+//  - names are taken as UTF-8 when all of them are valid UTF-8 (and some are
+//    not plain ASCII) and every character has a code in Windows-1250, and
+//    are then kept in Windows-1250 like those of other files; otherwise as
+//    Windows-1250 bytes;
 //  - the first field is the name, the next ones up to six the numbers; empty
 //    fields at the end of a row are left out (the row is short), an empty
 //    field before a number is refused.

@@ -37,4 +37,15 @@ std::optional<ImpossibleValue> impossibleValue(const PointSet& p, int transforma
 // other sizes have no scale change of their own and pass.
 std::optional<std::string> impossibleScale(const Vec& PAR);
 
+// A parameter set no survey can use, with the reason; nullopt when it can be
+// used.  Refused: a value that is not a finite number; for 7 parameters a
+// scale change of -10^6 ppm or less, a rotation beyond 180 deg (648000") or a
+// translation beyond 10^8 m (a scale change that puts the points near the
+// centre of the Earth or beyond finite numbers is refused with the results);
+// for 4 parameters a = b = 0; for 6 a singular matrix (a1 b2 - a2 b1 = 0 or not
+// finite); for both a scale factor outside 0.001 to 1000 (sqrt(a^2 + b^2),
+// sqrt(|a1 b2 - a2 b1|)): the points would all land within metres of one spot,
+// or overflow.
+std::optional<std::string> unusableParameters(const Vec& PAR);
+
 } // namespace kolmo

@@ -47,4 +47,11 @@ std::string toCp1250(std::string_view utf8) { return convert(utf8, "WINDOWS-1250
 
 std::string fromCp1250(std::string_view cp1250) { return convert(cp1250, "UTF-8", "WINDOWS-1250", "\xEF\xBF\xBD"); }
 
+bool representableInCp1250(std::string_view utf8)
+{
+    // A '?' of the text comes back as itself; a character without a code
+    // (or bytes that are no UTF-8) come back as '?' or U+FFFD.
+    return fromCp1250(toCp1250(utf8)) == utf8;
+}
+
 } // namespace kolmo::platform

@@ -9,6 +9,10 @@ namespace kolmo::platform {
 
 // UTF-8 -> Windows-1250.  Characters without a code in the page become '?'.
 std::string toCp1250(std::string_view utf8);
+// Whether `utf8` is valid UTF-8 whose every character has a code in
+// Windows-1250 (toCp1250 loses nothing).
+bool representableInCp1250(std::string_view utf8);
+
 // Windows-1250 -> UTF-8 (every byte has a meaning except five unused codes,
 // which become U+FFFD).
 std::string fromCp1250(std::string_view cp1250);

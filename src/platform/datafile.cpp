@@ -15,6 +15,9 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <system_error>
+
+#include <sys/stat.h>
 
 namespace kolmo::platform {
 
@@ -26,6 +29,10 @@ namespace {
 // values), small enough that a file claiming absurd dimensions cannot make us
 // allocate gigabytes before the data run out.
 constexpr std::size_t kMaxElements = std::size_t{1} << 22;
+
+// Largest data file read: the models are under 1 MB and the border and
+// database smaller still; a file beyond this is no data file of the program.
+constexpr std::uintmax_t kMaxDataFileBytes = std::uintmax_t{64} << 20;
 
 // matio reports problems through a process-wide log function that prints to
 // stderr.  We keep the last message instead and put it into our own error
@@ -57,10 +64,30 @@ using MatVar = std::unique_ptr<matvar_t, VarFreer>;
 // 0x0200 is the HDF5-based v7.3 layout, which Octave cannot write either.
 std::string checkHeader(const fs::path& file)
 {
+    // The file is looked at before it is read: a folder, a device (a link to
+    // /dev/zero would be read until memory runs out) or a file far larger than
+    // any data file of the program (a sparse file of gigabytes) is refused at
+    // once, by its name.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0)
+        fail(file, "the file does not exist or cannot be opened");
+    if (S_ISDIR(st.st_mode))
+        fail(file, "is a folder, not a data file");
+    if (!S_ISREG(st.st_mode))
+        fail(file, "is not a regular file (a device or a pipe), not a data file");
+    if (static_cast<std::uintmax_t>(st.st_size) > kMaxDataFileBytes)
+        fail(file, "is " + std::to_string(static_cast<std::uintmax_t>(st.st_size) >> 20) +
+                       " MB, larger than any data file of the program (at most " +
+                       std::to_string(kMaxDataFileBytes >> 20) + " MB)");
     std::ifstream in(file, std::ios::binary);
     if (!in)
         fail(file, "the file does not exist or cannot be opened");
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read no more than the limit, should the file have grown since.
+    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.bad())
+        fail(file, "the file cannot be read");
     if (bytes.size() < 128)
         fail(file, "not a MATLAB v5/v7 MAT-file (shorter than its header)");
     std::array<unsigned char, 128> h{};

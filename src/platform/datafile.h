@@ -5,9 +5,11 @@
 // A file is loaded either as one record of all its variables, in the order in
 // which they are stored, or into the variables the caller names.  Every numeric
 // class (double, single, the integer classes, logical) arrives as a real
-// matrix of doubles.  Anything else (text, cells, records, sparse or complex
-// data, more than two dimensions), a missing file, a missing variable or a
-// malformed file raises kolmo::DataFileError whose text names the file and the
+// matrix of doubles.  The file is looked at before it is read: a folder, a
+// device or pipe (a link to /dev/zero) and a file over 64 MB (the models are
+// under 1 MB) are refused at once, by name.  Anything else (text, cells,
+// records, sparse or complex data, more than two dimensions), a missing file,
+// a missing variable or a malformed file raises kolmo::DataFileError whose text names the file and the
 // problem; the callers report it to the user in their own words.
 #pragma once
 

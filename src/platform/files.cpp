@@ -1,13 +1,22 @@
 #include "platform/files.h"
-
 #include "platform/cause.h"
+
 #include "platform/errors.h"
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <random>
+#include <set>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -88,12 +97,14 @@ bool writeAll(int fd, std::string_view bytes)
 
 // The file a path names once symbolic links are followed, so that the link
 // stays and the file it points to is replaced.  A dangling link names the file
-// it would point to.
+// it would point to; a chain that does not end (a loop) is ELOOP.
 fs::path resolveLinks(const fs::path& target)
 {
     fs::path p = target;
     std::error_code ec;
-    for (int hops = 0; hops < 40 && fs::is_symlink(p, ec); ++hops) {
+    for (int hops = 0; fs::is_symlink(p, ec); ++hops) {
+        if (hops == 40)
+            fail(Action::Write, target, ELOOP);
         const fs::path next = fs::read_symlink(p, ec);
         if (ec)
             break;
@@ -102,29 +113,209 @@ fs::path resolveLinks(const fs::path& target)
     return p;
 }
 
-// A hidden name beside `target` for its temporary file or folder.
+// ---- The registry of the process's temporary files ----------------------
+//
+// Fixed slots holding the absolute names, so that the signal handler only
+// reads pointers and calls unlink (both async-signal-safe).  A slot is taken
+// by a compare-and-swap from null and given back by an exchange; the name is
+// freed only after it is out of the slot, so the handler never reads freed
+// memory on the thread it interrupts.
+constexpr int kSlots = 256;
+std::atomic<char*> g_slots[kSlots];
+
+int registerTemporary(const fs::path& file)
+{
+    std::error_code ec;
+    fs::path absolute = fs::absolute(file, ec);
+    if (ec)
+        absolute = file;
+    const std::string name = absolute.string();
+    char* copy = new char[name.size() + 1];
+    std::memcpy(copy, name.c_str(), name.size() + 1);
+    for (int k = 0; k < kSlots; ++k) {
+        char* expected = nullptr;
+        if (g_slots[k].compare_exchange_strong(expected, copy))
+            return k;
+    }
+    delete[] copy;  // full: the file is still removed on every ordinary way out
+    return -1;
+}
+
+void unregisterTemporary(int& slot) noexcept
+{
+    if (slot < 0)
+        return;
+    delete[] g_slots[slot].exchange(nullptr);
+    slot = -1;
+}
+
+extern "C" void removeTemporariesAndDie(int sig)
+{
+    const int saved = errno;
+    for (auto& slot : g_slots)
+        if (const char* name = slot.load())
+            ::unlink(name);
+    errno = saved;
+    // The handler was reset to the default action and the signal is not
+    // blocked inside it (SA_RESETHAND | SA_NODEFER): this ends the process
+    // by the signal it got.
+    ::raise(sig);
+}
+
+// ---- Temporary names and the stale ones of killed runs --------------------
+
+constexpr const char* kTempMark = ".kolmo-";
+constexpr long long kStaleSeconds = 24 * 60 * 60;
+
+bool allDigits(std::string_view s)
+{
+    return !s.empty() && s.size() <= 20 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Removes the stale temporary files of `folder`, once per folder and process:
+// a run killed by SIGKILL (or a power cut) cannot remove its own.  Both the
+// time in the name and the file's modification time must be more than a day
+// old, so a run still writing (its file changes) is never touched.
+void sweepStaleTemporaries(const fs::path& folder)
+{
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::error_code ec;
+        fs::path key = fs::absolute(folder, ec);
+        std::lock_guard lock(mutex);
+        if (!swept.insert((ec ? folder : key).lexically_normal().string()).second)
+            return;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return;
+    const long long now = static_cast<long long>(std::time(nullptr));
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!staleTemporaryName(entry->d_name, now))
+            continue;
+        const fs::path file = folder / entry->d_name;
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            now - static_cast<long long>(st.st_mtime) > kStaleSeconds)
+            ::unlink(file.c_str());
+    }
+    ::closedir(dir);
+}
+
+// ".<name>.kolmo-<pid>-<time>-": the name is shortened so that the whole stays
+// within the 255 bytes a file name may have.
+std::string temporaryPrefix(const fs::path& target)
+{
+    std::string name = target.filename().string();
+    if (name.size() > 180)
+        name.resize(180);
+    return "." + name + kTempMark + std::to_string(::getpid()) + "-" +
+           std::to_string(static_cast<long long>(std::time(nullptr))) + "-";
+}
+
+std::uint64_t randomNumber()
+{
+    static std::mutex mutex;
+    static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
+    std::lock_guard lock(mutex);
+    return random() % 1000000000u;
+}
+
+// A hidden name beside `target` for a temporary folder, named as the
+// temporary files are.
 fs::path temporaryName(const fs::path& target)
 {
-    static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())};
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string stem(1, '.');
-    stem += target.filename().string();
-    stem += ".kolmo-";
-    return folder / (stem + std::to_string(random() % 1000000000u));
+    return folder / (temporaryPrefix(target) + std::to_string(randomNumber()));
 }
 
 // A new temporary file beside `target`, created exclusively with the
-// permissions of a plain create; its name goes to `name`.
-int createTemporary(const fs::path& target, fs::path& name)
+// permissions of a plain create; its name goes to `name` and its entry in the
+// signal registry to `slot`.  The name is registered before the file is made,
+// so that no signal finds the file there and not in the registry (the process
+// id in the name keeps other processes' files out of it).
+int createTemporary(const fs::path& target, fs::path& name, int& slot)
 {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    sweepStaleTemporaries(folder);
+    const std::string prefix = temporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = temporaryName(target);
+        name = folder / (prefix + std::to_string(randomNumber()));
+        slot = registerTemporary(name);
         const int fd = openRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0)
             return fd;
+        const int err = errno;
+        unregisterTemporary(slot);
+        if (err != EEXIST) {
+            errno = err;
+            return -1;
+        }
     }
     errno = EEXIST;
     return -1;
+}
+
+// ---- Outputs checked before anything is written --------------------------
+
+bool underDevices(const fs::path& p)
+{
+    std::error_code ec;
+    fs::path absolute = fs::absolute(p, ec);
+    if (ec)
+        absolute = p;
+    const std::string s = absolute.lexically_normal().string();
+    auto under = [&](std::string_view root) {
+        return s.compare(0, root.size(), root) == 0 && (s.size() == root.size() || s[root.size()] == '/');
+    };
+    // /dev/shm is a plain memory file system where files may be kept.
+    return (under("/dev") && !under("/dev/shm")) || under("/proc") || under("/sys");
+}
+
+[[noreturn]] void deviceOutput(const fs::path& target)
+{
+    throw Bilingual<FileError>(
+        "cannot write " + target.string() + ": a device, not a file (results go to files; - writes the standard output)",
+        "datoteke " + target.string() + " ni mogoče zapisati: to je naprava, ne datoteka");
+}
+
+// The checks of checkOutputFile; returns the file to write (links followed)
+// and whether it exists, with its status.
+struct OutputFile {
+    fs::path file;
+    bool exists = false;
+    struct stat st {};
+};
+
+OutputFile inspectOutput(const fs::path& target)
+{
+    if (target.empty())
+        throw FileError("no file name given for an output");
+    OutputFile out;
+    out.file = resolveLinks(target);
+    if (underDevices(target) || underDevices(out.file))
+        deviceOutput(target);
+    if (::stat(out.file.c_str(), &out.st) == 0) {
+        out.exists = true;
+        if (S_ISDIR(out.st.st_mode))
+            fail(Action::Write, out.file, EISDIR);
+        if (S_ISCHR(out.st.st_mode) || S_ISBLK(out.st.st_mode))
+            deviceOutput(target);
+        if (S_ISREG(out.st.st_mode) && ((out.st.st_mode & 0222) == 0 || ::access(out.file.c_str(), W_OK) != 0))
+            throw Bilingual<FileError>("cannot replace " + out.file.string() + ": the file is read-only",
+                                       "datoteke " + out.file.string() + " ni mogoče nadomestiti: datoteka je samo za branje");
+        return out;
+    }
+    if (errno != ENOENT)
+        fail(Action::Write, out.file, errno);
+    const fs::path folder = out.file.has_parent_path() ? out.file.parent_path() : fs::path(".");
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0)
+        fail(Action::Write, out.file, errno);
+    if (!S_ISDIR(dir.st_mode))
+        fail(Action::Write, out.file, ENOTDIR);
+    return out;
 }
 
 // Flushes the folder's entry of a renamed file; a failure here leaves the new
@@ -138,14 +329,15 @@ void syncFolder(const fs::path& file)
 }
 
 // Gives the finished temporary file the permission bits `mode` of the file it
-// replaces (none for a new file), flushes it and renames it over the target;
-// removes it on any failure.
-void commitTemporary(int fdTemp, const fs::path& temporary, const fs::path& target, const mode_t* mode)
+// replaces (none for a new file) and flushes it to the disk; removes it on any
+// failure.
+void finishTemporary(int fdTemp, const fs::path& temporary, const fs::path& target, const mode_t* mode, int& slot)
 {
     Fd fd(fdTemp);
     auto undo = [&](Action what, int err) {
         fd.reset(-1);
         ::unlink(temporary.c_str());
+        unregisterTemporary(slot);
         fail(what, target, err);
     };
     if (mode && ::fchmod(fd.get(), *mode) != 0)
@@ -154,13 +346,31 @@ void commitTemporary(int fdTemp, const fs::path& temporary, const fs::path& targ
         undo(Action::Write, errno);
     if (!fd.close())
         undo(Action::Write, errno);
-    if (::rename(temporary.c_str(), target.c_str()) != 0)
-        undo(Action::Replace, errno);
+}
+
+// Renames the finished temporary file over the target now, or hands it to the
+// thread's commit group.
+void placeTemporary(const fs::path& temporary, const fs::path& target, int& slot)
+{
+    if (CommitGroup* group = CommitGroup::current()) {
+        group->add({temporary, target, slot});
+        slot = -1;
+        return;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temporary.c_str());
+        unregisterTemporary(slot);
+        fail(Action::Replace, target, err);
+    }
+    unregisterTemporary(slot);
     syncFolder(target);
 }
 
 // Pieces smaller than this are gathered before they go to the file.
 constexpr std::size_t kWriteBuffer = std::size_t(1) << 20;
+
+thread_local CommitGroup* g_group = nullptr;
 
 } // namespace
 
@@ -173,27 +383,24 @@ void writeFileAtomic(const fs::path& target, std::string_view bytes)
 
 FileWriter::FileWriter(const fs::path& target)
 {
-    const fs::path file = resolveLinks(target);
+    const OutputFile out = inspectOutput(target);
+    const fs::path& file = out.file;
     name_ = file.string();
-    struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        fail(Action::Write, file, EISDIR);
     target_ = file;
-    if (exists && !S_ISREG(old.st_mode)) {
-        // A terminal, /dev/null, a pipe: nothing to rename over.
+    if (out.exists && !S_ISREG(out.st.st_mode)) {
+        // A named pipe: nothing to rename over.
         fd_ = openRetrying(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd_ < 0)
             fail(Action::OpenForWriting, file, errno);
         ownsFd_ = true;
         return;
     }
-    fd_ = createTemporary(file, temporary_);
+    fd_ = createTemporary(file, temporary_, slot_);
     if (fd_ < 0)
         fail(Action::Create, file, errno);
     ownsFd_ = true;
-    replaces_ = exists;
-    mode_ = old.st_mode & 07777;
+    replaces_ = out.exists;
+    mode_ = out.st.st_mode & 07777;
 }
 
 FileWriter FileWriter::standardOutput()
@@ -207,11 +414,12 @@ FileWriter FileWriter::standardOutput()
 FileWriter::FileWriter(FileWriter&& other) noexcept
     : target_(std::move(other.target_)), temporary_(std::move(other.temporary_)), name_(std::move(other.name_)),
       fd_(other.fd_), ownsFd_(other.ownsFd_), replaces_(other.replaces_), mode_(other.mode_),
-      buffer_(std::move(other.buffer_))
+      buffer_(std::move(other.buffer_)), slot_(other.slot_)
 {
     other.fd_ = -1;
     other.ownsFd_ = false;
     other.temporary_.clear();
+    other.slot_ = -1;
 }
 
 FileWriter::~FileWriter() { abandon(); }
@@ -225,6 +433,7 @@ void FileWriter::abandon() noexcept
     if (!temporary_.empty())
         ::unlink(temporary_.c_str());
     temporary_.clear();
+    unregisterTemporary(slot_);
 }
 
 void FileWriter::writeOut(std::string_view bytes)
@@ -281,19 +490,20 @@ void FileWriter::commit()
     fd_ = -1;
     ownsFd_ = false;
     const mode_t mode = static_cast<mode_t>(mode_);
-    commitTemporary(fd, temporary, target_, replaces_ ? &mode : nullptr);
+    finishTemporary(fd, temporary, target_, replaces_ ? &mode : nullptr, slot_);
+    placeTemporary(temporary, target_, slot_);
 }
 
 void writeFileAtomicVia(const fs::path& target, const std::function<void(const fs::path& temporary)>& write)
 {
-    const fs::path file = resolveLinks(target);
-    struct stat old {};
-    const bool exists = ::stat(file.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
-        fail(Action::Write, file, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    const OutputFile out = inspectOutput(target);
+    const fs::path& file = out.file;
+    if (out.exists && !S_ISREG(out.st.st_mode))
+        fail(Action::Write, file, EINVAL);
 
     fs::path temporary;
-    const int created = createTemporary(file, temporary);
+    int slot = -1;
+    const int created = createTemporary(file, temporary, slot);
     if (created < 0)
         fail(Action::Create, file, errno);
     ::close(created);
@@ -301,16 +511,209 @@ void writeFileAtomicVia(const fs::path& target, const std::function<void(const f
         write(temporary);
     } catch (...) {
         ::unlink(temporary.c_str());
+        unregisterTemporary(slot);
         throw;
     }
     const int fd = openRetrying(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
         ::unlink(temporary.c_str());
+        unregisterTemporary(slot);
         fail(Action::Write, file, err);
     }
-    const mode_t mode = old.st_mode & 07777;
-    commitTemporary(fd, temporary, file, exists ? &mode : nullptr);
+    const mode_t mode = out.st.st_mode & 07777;
+    finishTemporary(fd, temporary, file, out.exists ? &mode : nullptr, slot);
+    placeTemporary(temporary, file, slot);
+}
+
+void checkOutputFile(const fs::path& target) { (void)inspectOutput(target); }
+
+fs::path outputTarget(const fs::path& path)
+{
+    const fs::path file = resolveLinks(path);
+    std::error_code ec;
+    fs::path absolute = fs::absolute(file, ec);
+    if (ec)
+        absolute = file;
+    fs::path canonical = fs::weakly_canonical(absolute, ec);
+    return ec ? absolute.lexically_normal() : canonical;
+}
+
+bool sameOutput(const fs::path& a, const fs::path& b)
+{
+    if (sameFile(a, b))
+        return true;
+    try {
+        return outputTarget(a) == outputTarget(b);
+    } catch (const FileError&) {
+        return a.lexically_normal() == b.lexically_normal();
+    }
+}
+
+CommitGroup::CommitGroup() : previous_(g_group) { g_group = this; }
+
+CommitGroup::~CommitGroup()
+{
+    discard();
+    g_group = previous_;
+}
+
+CommitGroup* CommitGroup::current() { return g_group; }
+
+void CommitGroup::discard() noexcept
+{
+    for (auto& p : pending_) {
+        ::unlink(p.temporary.c_str());
+        unregisterTemporary(p.slot);
+    }
+    pending_.clear();
+}
+
+void CommitGroup::commitAll()
+{
+    std::vector<Pending> files = std::move(pending_);
+    pending_.clear();
+    // Every folder of the set locked, in one order for all runs: a concurrent
+    // run's renames come wholly before or after ours.
+    std::vector<std::string> folders;
+    for (const auto& f : files) {
+        std::error_code ec;
+        const fs::path folder = f.target.has_parent_path() ? f.target.parent_path() : fs::path(".");
+        const fs::path absolute = fs::absolute(folder, ec);
+        folders.push_back((ec ? folder : absolute).lexically_normal().string());
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    std::vector<std::unique_ptr<Fd>> locks;
+    for (const auto& folder : folders) {
+        auto fd = std::make_unique<Fd>(openRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (fd->get() < 0)
+            continue;  // renames are still whole, only not ordered with other runs
+        while (::flock(fd->get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+        locks.push_back(std::move(fd));
+    }
+
+    // The old files kept as hard links until every rename has succeeded.
+    std::vector<fs::path> backups(files.size());
+    std::vector<int> backupSlots(files.size(), -1);
+    auto dropBackups = [&] {
+        for (std::size_t k = 0; k < files.size(); ++k)
+            if (!backups[k].empty()) {
+                ::unlink(backups[k].c_str());
+                unregisterTemporary(backupSlots[k]);
+            }
+    };
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        struct stat st {};
+        if (::lstat(files[k].target.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const fs::path folder = files[k].target.has_parent_path() ? files[k].target.parent_path() : fs::path(".");
+        const std::string prefix = temporaryPrefix(files[k].target);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const fs::path name = folder / (prefix + std::to_string(randomNumber()));
+            backupSlots[k] = registerTemporary(name);
+            if (::link(files[k].target.c_str(), name.c_str()) == 0) {
+                backups[k] = name;
+                break;
+            }
+            const int err = errno;
+            unregisterTemporary(backupSlots[k]);
+            if (err != EEXIST)
+                break;  // no hard links here: this file cannot be put back
+        }
+    }
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (::rename(files[k].temporary.c_str(), files[k].target.c_str()) == 0) {
+            unregisterTemporary(files[k].slot);
+            continue;
+        }
+        const int err = errno;
+        for (std::size_t j = 0; j < k; ++j) {
+            if (!backups[j].empty()) {
+                if (::rename(backups[j].c_str(), files[j].target.c_str()) == 0) {
+                    unregisterTemporary(backupSlots[j]);
+                    backups[j].clear();
+                }
+            } else {
+                ::unlink(files[j].target.c_str());
+            }
+        }
+        for (std::size_t j = k; j < files.size(); ++j) {
+            ::unlink(files[j].temporary.c_str());
+            unregisterTemporary(files[j].slot);
+        }
+        dropBackups();
+        fail(Action::Replace, files[k].target, err);
+    }
+    dropBackups();
+    for (const auto& folder : folders)
+        syncFolder(fs::path(folder) / "x");
+}
+
+void removeTemporariesOnSignals()
+{
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+        struct sigaction old {};
+        if (::sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction sa {};
+        sa.sa_handler = removeTemporariesAndDie;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESETHAND | SA_NODEFER;
+        ::sigaction(sig, &sa, nullptr);
+    }
+}
+
+bool staleTemporaryName(std::string_view name, long long now)
+{
+    // ".<name>.kolmo-<pid>-<time>-<random>"
+    if (name.size() < 2 || name[0] != '.')
+        return false;
+    const auto mark = name.rfind(kTempMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return false;
+    std::string_view rest = name.substr(mark + std::strlen(kTempMark));
+    std::string_view parts[3];
+    for (int k = 0; k < 3; ++k) {
+        const auto dash = k < 2 ? rest.find('-') : rest.size();
+        if (dash == std::string_view::npos)
+            return false;
+        parts[k] = rest.substr(0, dash);
+        rest.remove_prefix(std::min(rest.size(), dash + 1));
+        if (!allDigits(parts[k]))
+            return false;
+    }
+    long long stamp = 0;
+    const auto [end, ec] = std::from_chars(parts[1].data(), parts[1].data() + parts[1].size(), stamp);
+    return ec == std::errc() && end == parts[1].data() + parts[1].size() && now - stamp > kStaleSeconds;
+}
+
+std::size_t registeredTemporaries()
+{
+    std::size_t n = 0;
+    for (const auto& slot : g_slots)
+        n += slot.load() != nullptr;
+    return n;
+}
+
+void closeStandardOutput()
+{
+    errno = 0;
+    std::fflush(stdout);
+    const int flushed = errno;
+    if (std::ferror(stdout)) {
+        // stdio keeps no reason of an earlier failed write; the flush's is the
+        // one there is.
+        const int err = flushed ? flushed : EIO;
+        std::clearerr(stdout);
+        throw SystemError(Action::Write, "standard output", err);
+    }
+    // A file system that reports write errors only when the file is closed
+    // (NFS) does so at the close of any descriptor of it.
+    const int fd = ::dup(STDOUT_FILENO);
+    if (fd >= 0 && ::close(fd) != 0 && errno != EINTR)
+        fail(Action::Write, "standard output", errno);
 }
 
 FolderWriter::FolderWriter(const fs::path& target)
@@ -377,6 +780,7 @@ void FolderWriter::commit(const std::vector<std::string>& stale)
     fs::remove_all(folder_, ec);
     folder_.clear();
 }
+
 
 void appendLocked(const fs::path& file, std::string_view text, const std::function<void(LineReader& current)>& check)
 {

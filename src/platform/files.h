@@ -33,6 +33,31 @@
 // checking and appending are one step for every writer, and no record is ever
 // torn or interleaved.  Failures of the system calls throw FileError with the
 // reason; what `check` throws passes through.
+//
+// Temporary files are named ".<target>.kolmo-<pid>-<seconds since 1970>-<random>"
+// beside their target.  While one exists its name is kept in a small registry
+// that removeTemporariesOnSignals() empties from a signal handler (unlink is
+// async-signal-safe), so an interrupted run leaves no stray file; SIGKILL and a
+// power cut cannot be caught, so the first temporary file a process makes in a
+// folder removes the stale ones there: names of this form older than a day.
+//
+// checkOutputFile: what can be told about an output before anything is
+// computed.  Refused, with FileError naming the file and why: an empty name, a
+// folder, a device (a path under /dev or /proc, or one that leads to a device:
+// /dev/stdout would replace whatever file the standard output goes to), a
+// symbolic link that loops (ELOOP), a read-only file (no write permission bit:
+// cp and editors ask before they replace one), a missing folder.  FileWriter
+// applies the same checks.
+//
+// CommitGroup: all or nothing for the several outputs of one run.  While a
+// group is alive on a thread, FileWriter::commit() (and so writeFileAtomic and
+// writeFileAtomicVia) finishes its temporary file but leaves the rename to the
+// group: commitAll() then renames every file, holding an advisory lock
+// (flock) on each folder so that concurrent runs do not interleave their sets
+// of files; if a rename fails, the files already renamed get their old content
+// back (kept as a hard link until the end) and FileError is thrown.  A group
+// destroyed without commitAll() removes every temporary file: each old file
+// stays as it was.
 #pragma once
 
 #include "platform/textread.h"
@@ -81,6 +106,7 @@ private:
     bool replaces_ = false;  // the target existed: keep its permission bits
     unsigned mode_ = 0;
     std::string buffer_;
+    int slot_ = -1;  // the temporary file's entry in the signal registry
 };
 
 // The same rule for a library that writes a set of files at once (a
@@ -106,6 +132,61 @@ public:
 private:
     std::filesystem::path target_, folder_, file_; // folder_ empty once committed
 };
+
+void checkOutputFile(const std::filesystem::path& target);
+
+// The file a path names once symbolic links (of the file and of its folders)
+// are followed, absolute and without "." and "..": two paths name the same
+// output when these agree, whether the file exists yet or not.  A dangling link
+// names the file it would create.  Throws FileError (ELOOP) for a link loop.
+std::filesystem::path outputTarget(const std::filesystem::path& path);
+
+// Whether `a` and `b` would write the same file: the same outputTarget, or the
+// same existing file (hard links included).
+bool sameOutput(const std::filesystem::path& a, const std::filesystem::path& b);
+
+class CommitGroup {
+public:
+    CommitGroup();
+    ~CommitGroup();
+    CommitGroup(const CommitGroup&) = delete;
+    CommitGroup& operator=(const CommitGroup&) = delete;
+
+    // Puts every finished file in place, or none; the group is empty after it.
+    void commitAll();
+    // Removes the finished files without putting them in place.
+    void discard() noexcept;
+    std::size_t pending() const { return pending_.size(); }
+
+    struct Pending {
+        std::filesystem::path temporary, target;
+        int slot = -1;
+    };
+    // Used by FileWriter: the group of this thread, or nullptr.
+    static CommitGroup* current();
+    void add(Pending p) { pending_.push_back(std::move(p)); }
+
+private:
+    std::vector<Pending> pending_;
+    CommitGroup* previous_;
+};
+
+// Installs the handler that removes the registered temporary files on SIGINT,
+// SIGTERM, SIGHUP, SIGQUIT and SIGPIPE and then ends the process by the same
+// signal (so the parent sees how it ended).  A signal ignored when the program
+// started (nohup) stays ignored.
+void removeTemporariesOnSignals();
+
+// Whether `filename` is a temporary file name of this module whose time stamp
+// is more than a day before `now` (seconds since 1970).
+bool staleTemporaryName(std::string_view filename, long long now);
+
+// The number of temporary files registered now (for the tests).
+std::size_t registeredTemporaries();
+
+// Flushes and closes the standard output; throws FileError with the reason
+// when what was written there did not all arrive (a full disk, a closed pipe).
+void closeStandardOutput();
 
 void appendLocked(const std::filesystem::path& file, std::string_view text,
                   const std::function<void(LineReader& current)>& check);

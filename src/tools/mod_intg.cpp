@@ -6,6 +6,8 @@
 #include "platform/numtext.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <exception>
 #include <tuple>
 
@@ -18,10 +20,21 @@ constexpr const char* kTitle = "Napaka";
 // Limits of both geoid models as the tool accepts them.
 constexpr double kFiMin = 45.25, kFiMax = 46.99992, kLaMin = 13.25, kLaMax = 16.75;
 
-std::nullopt_t refuse(const char* message)
+std::nullopt_t refuse(const char* message, const std::string& details = {})
 {
-    platform::dialogs().errorBox(message, kTitle);
+    platform::dialogs().errorBox(message, kTitle, details);
     return std::nullopt;
+}
+
+// The cause line of "Zunaj meja modela geoida": the point and the bounds.
+std::string outsideDetails(const IntgResult& r, const char* model)
+{
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "latitude %.6f, longitude %.6f deg is outside the model %s: latitude %.2f to %.5f, longitude "
+                  "%.2f to %.2f deg",
+                  r.fi, r.la, model, kFiMin, kFiMax, kLaMin, kLaMax);
+    return text;
 }
 
 } // namespace
@@ -59,8 +72,9 @@ std::optional<IntgResult> mod_intg_izracunaj(const IntgInput& in, const std::fil
         r.la = *c2;
     }
     // Written so that a NaN (plane coordinates far off the projection) fails too.
+    const char* model = in.geoid == 2 ? "AMG2000 (SVS2000)" : "VRP2016 (SVS2010)";
     if (!(r.fi >= kFiMin && r.fi <= kFiMax && r.la >= kLaMin && r.la <= kLaMax))
-        return refuse("Zunaj meja modela geoida");
+        return refuse("Zunaj meja modela geoida", outsideDetails(r, model));
 
     try {
         r.Ng = interg(r.fi, r.la, in.geoid, pot_prg);
@@ -71,7 +85,8 @@ std::optional<IntgResult> mod_intg_izracunaj(const IntgInput& in, const std::fil
     // Inside the limits but outside the model's data (AMG2000 covers only the
     // hull of its points): there is no geoid height to show.
     if (std::isnan(r.Ng))
-        return refuse("Zunaj meja modela geoida");
+        return refuse("Zunaj meja modela geoida",
+                      outsideDetails(r, model) + "; within them, but outside the area its data cover");
 
     if (vish) {
         r.visina = *vish - r.Ng;

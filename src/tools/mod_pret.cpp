@@ -99,7 +99,7 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
         la = koo(i, 1);
         h = koo(i, 2);
         if (s.tip_vh == 3 && !plane.toGeodetic(koo(i, 0), koo(i, 1), fi, la)) {
-            ZoneProjection::eastingBox(i, koo(i, 1));
+            ZoneProjection::planeBox(i, koo(i, 0), koo(i, 1));
             throw platform::Bilingual<ComputationError>("conversion stopped before the last point",
                                                         "pretvorba se je ustavila pred zadnjo točko");
         }
@@ -222,7 +222,7 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
         return false;
     }
     for (const auto& input : inputs)
-        if (izhod != "-" && platform::sameFile(izhod, input)) {
+        if (izhod != "-" && platform::sameOutput(izhod, input)) {
             platform::dialogs().errorBox(platform::kOutputIsInput, "Napaka",
                                          izhod + " is the input " + input.string());
             return false;

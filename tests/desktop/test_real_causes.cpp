@@ -41,7 +41,7 @@ TEST_F(RealCauses, AResultsFileThatCannotBeWrittenIsToldAsSuchInEitherLanguage)
     write(root / "plain", "x");
     const fs::path report = root / "plain" / "r.str";
     prepare(report);
-    for (const auto& [language, reason] : {std::pair{Language::English, std::string("cannot create a file beside ")},
+    for (const auto& [language, reason] : {std::pair{Language::English, std::string("cannot write ")},
                                            std::pair{Language::Slovene, std::string("ni mogoče zapisati")}}) {
         const platform::ScopedCauseLanguage chosen(language);
         act("izracun");
@@ -74,7 +74,7 @@ TEST_F(RealCauses, CommandLineNamesTheFileThatCannotBeWrittenOnItsFirstLine)
         EXPECT_EQ(r.err.substr(0, r.err.find('\n')).find("Napaka v zapisu datoteke!") == std::string::npos, false)
             << option << ": the first line is " << r.err;
         // kolmo-cli keeps its causes in English.
-        EXPECT_EQ(detailLines(r.err), "cannot create a file beside plain/r.txt: Not a directory\n") << option;
+        EXPECT_EQ(detailLines(r.err), "cannot write plain/r.txt: Not a directory\n") << option;
     }
 }
 

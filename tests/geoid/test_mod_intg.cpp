@@ -185,7 +185,9 @@ TEST(CliGeoid, ErrorsAndUsage)
     // A negative value is a coordinate, not an option.
     r = cli(dd + "-46,05 15");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Napaka: Zunaj meja modela geoida\n");
+    // With its cause: the point and the model's bounds.
+    EXPECT_EQ(r.err, "Napaka: Zunaj meja modela geoida\n  latitude -46.050000, longitude 15.000000 deg is outside the "
+                     "model VRP2016 (SVS2010): latitude 45.25 to 46.99992, longitude 13.25 to 16.75 deg\n");
     r = cli("--data-dir /nonexistent/kolmo 46 15");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(kolmo::test::boxLines(r.err), "Napaka: Napaka v izracunu. Preveri podatke!\n");

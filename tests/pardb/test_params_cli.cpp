@@ -161,8 +161,8 @@ TEST_F(ParamsCli, NamesStayUniquePerDirection)
               "\n2,Dup,1.000000000000,0.000000000000,1.000000,1.000000"
               "\n1,Dup,1.000000000000,0.000000000000,-1.000000,-1.000000");
 
-    // Estimating and saving under a taken name: the computation is done, the
-    // saving refused.
+    // Estimating and saving under a taken name: refused before the computation,
+    // and the run writes none of its files.
     const std::string ex = quoted(test::examplesDir() / "local");
     const std::string full = "transform --type 2r4 --start " + ex + "/d48_gk_2d.pod --start-type gk --end " + ex +
                              "/d96_tm_2d.pod --end-type tm --out-type tm --report " + quoted(dir_ / "r.str") +
@@ -170,7 +170,7 @@ TEST_F(ParamsCli, NamesStayUniquePerDirection)
     r = run(full);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(test::boxLines(r.err), "Napaka: Parametri s tem imenom že obstajajo!\n");
-    EXPECT_TRUE(fs::exists(dir_ / "r.str"));
+    EXPECT_FALSE(fs::exists(dir_ / "r.str"));
 
     // An unknown name lists the sets of the direction.
     run("params add --npar 4 --direction 2 --name 'Ljubljana 2' 1 0 3 3");
