@@ -10,6 +10,7 @@
 #include "app/appstate.h"
 #include "app/kolmo.h"
 #include "platform/datadir.h"
+#include "platform/files.h"
 #include "qt/qt_dialogs.h"
 #include "qt/qt_extras.h"
 #include "qt/qt_ui.h"
@@ -60,6 +61,9 @@ int main(int argc, char** argv)
 {
     if (answeredOnTerminal(argc, argv))
         return 0;
+    // A session ended by a signal (logging out, a terminal closed) leaves no
+    // half-written temporary file beside a results or export file.
+    kolmo::platform::removeTemporariesOnSignals();
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setApplicationName(QStringLiteral("Kolmo"));

@@ -20,6 +20,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -149,12 +150,44 @@ void unregisterTemporary(int& slot) noexcept
     slot = -1;
 }
 
+// Empties and removes the temporary folder `name` (a GIS dataset's files)
+// with system calls only, as a signal handler may: getdents64 reads the
+// entries, unlinkat removes them.
+void removeFolderInHandler(const char* name)
+{
+    const int fd = ::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    alignas(8) char buffer[4096];
+    for (int round = 0; round < 64; ++round) {
+        const long n = ::syscall(SYS_getdents64, fd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (long at = 0; at < n;) {
+            struct Entry {
+                unsigned long long ino;
+                long long off;
+                unsigned short reclen;
+                unsigned char type;
+                char name[1];
+            };
+            const auto* e = reinterpret_cast<const Entry*>(buffer + at);
+            if (!(e->name[0] == '.' && (e->name[1] == 0 || (e->name[1] == '.' && e->name[2] == 0))))
+                (void)::unlinkat(fd, e->name, 0);
+            at += e->reclen;
+        }
+    }
+    ::close(fd);
+    (void)::rmdir(name);
+}
+
 extern "C" void removeTemporariesAndDie(int sig)
 {
     const int saved = errno;
     for (auto& slot : g_slots)
         if (const char* name = slot.load())
-            ::unlink(name);
+            if (::unlink(name) != 0 && errno == EISDIR)
+                removeFolderInHandler(name);
     errno = saved;
     // The handler was reset to the default action and the signal is not
     // blocked inside it (SA_RESETHAND | SA_NODEFER): this ends the process
@@ -196,9 +229,14 @@ void sweepStaleTemporaries(const fs::path& folder)
             continue;
         const fs::path file = folder / entry->d_name;
         struct stat st {};
-        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            now - static_cast<long long>(st.st_mtime) > kStaleSeconds)
+        if (::lstat(file.c_str(), &st) != 0 || now - static_cast<long long>(st.st_mtime) <= kStaleSeconds)
+            continue;
+        if (S_ISREG(st.st_mode)) {
             ::unlink(file.c_str());
+        } else if (S_ISDIR(st.st_mode)) {
+            std::error_code ec;  // a dataset's folder: its files are the run's own
+            fs::remove_all(file, ec);
+        }
     }
     ::closedir(dir);
 }
@@ -718,22 +756,27 @@ void closeStandardOutput()
 
 FolderWriter::FolderWriter(const fs::path& target)
 {
-    target_ = resolveLinks(target);
-    struct stat old {};
-    if (::stat(target_.c_str(), &old) == 0 && !S_ISREG(old.st_mode))
-        fail(Action::Write, target_, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
+    const OutputFile out = inspectOutput(target);
+    target_ = out.file;
+    if (out.exists && !S_ISREG(out.st.st_mode))
+        fail(Action::Write, target_, S_ISDIR(out.st.st_mode) ? EISDIR : EINVAL);
+    sweepStaleTemporaries(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
     for (int attempt = 0; attempt < 100; ++attempt) {
         folder_ = temporaryName(target_);
+        slot_ = registerTemporary(folder_);
         if (::mkdir(folder_.c_str(), 0777) == 0) {
             file_ = folder_ / target_.filename();
             return;
         }
-        if (errno != EEXIST)
-            break;
+        const int err = errno;
+        unregisterTemporary(slot_);
+        if (err != EEXIST) {
+            folder_.clear();
+            fail(Action::Create, target_, err);
+        }
     }
-    const int err = errno;
     folder_.clear();
-    fail(Action::Create, target_, err);
+    fail(Action::Create, target_, EEXIST);
 }
 
 FolderWriter::~FolderWriter()
@@ -742,6 +785,7 @@ FolderWriter::~FolderWriter()
         return;
     std::error_code ec;
     fs::remove_all(folder_, ec);
+    unregisterTemporary(slot_);
 }
 
 void FolderWriter::commit(const std::vector<std::string>& stale)
@@ -778,6 +822,7 @@ void FolderWriter::commit(const std::vector<std::string>& stale)
             ::unlink((destination / name).c_str());
     syncFolder(target_);
     fs::remove_all(folder_, ec);
+    unregisterTemporary(slot_);
     folder_.clear();
 }
 

@@ -118,7 +118,9 @@ private:
 // bring (a former Shapefile's spatial index, which would not fit the new
 // geometries) and then the folder.  The renames are one step per file, not
 // one for the set.  A writer destroyed without commit() removes the folder
-// with everything in it and leaves the target's folder untouched.
+// with everything in it and leaves the target's folder untouched; so does a
+// signal (the folder is in the registry of temporaries), and a stale folder of
+// a killed run goes at the next write into that folder, as stale files do.
 class FolderWriter {
 public:
     explicit FolderWriter(const std::filesystem::path& target);
@@ -131,6 +133,7 @@ public:
 
 private:
     std::filesystem::path target_, folder_, file_; // folder_ empty once committed
+    int slot_ = -1;                                // the folder in the signal registry
 };
 
 void checkOutputFile(const std::filesystem::path& target);

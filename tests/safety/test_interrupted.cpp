@@ -107,3 +107,32 @@ TEST_F(Interrupted, StaleTemporaryFilesOfKilledRunsAreRemovedByTheNextRun)
     ASSERT_EQ(run(cliPath(), coords((examplesDir() / "local" / "d48_gk.pod").string(), "o.txt"), dir).status, 0);
     EXPECT_TRUE(fs::exists(dir / busy));
 }
+
+// A GIS dataset is written into a hidden folder of its own (a Shapefile is
+// several files): a signal removes the folder with its files, and the folder
+// of a killed run goes when stale, as the files do.
+TEST_F(Interrupted, TheFolderOfADatasetGoesOnASignalAndWhenStale)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        platform::removeTemporariesOnSignals();
+        platform::FolderWriter writer(dir / "out.shp");
+        for (const char* ext : {".shp", ".dbf", ".prj"})
+            std::ofstream(fs::path(writer.file()).replace_extension(ext)) << "partial";
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(temporaries(), std::vector<std::string>{});
+
+    const long long old = static_cast<long long>(std::time(nullptr)) - 2 * 86400;
+    const fs::path stale = dir / (".out.gpkg.kolmo-4242-" + std::to_string(old) + "-17");
+    fs::create_directory(stale);
+    std::ofstream(stale / "out.gpkg") << "partial";
+    const utimbuf times{static_cast<time_t>(old), static_cast<time_t>(old)};
+    ::utime(stale.c_str(), &times);
+    platform::FolderWriter next(dir / "out.gpkg");
+    EXPECT_FALSE(fs::exists(stale));
+}
