@@ -10,7 +10,7 @@ packages=(
   ghostscript emf2svg librsvg2-bin libxml2-utils poppler-utils imagemagick libpng-dev
   proj-bin libproj-dev proj-data time
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins qt6-translations-l10n
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins
   xvfb xauth xdotool imagemagick fonts-dejavu-core
   qt6-translations-l10n qt6-qpa-plugins
   help2man dpkg-dev desktop-file-utils

@@ -110,7 +110,8 @@ TEST_F(Package, FilesWhereDebianWantsThem)
         "usr/bin/kolmo", "usr/bin/kolmo-cli",
         "usr/share/kolmo/t7.par", "usr/share/kolmo/t4.par", "usr/share/kolmo/t6.par",
         "usr/share/kolmo/HREF_SVS2010.mat", "usr/share/kolmo/AMG_2000_gd.mat", "usr/share/kolmo/geoid.mat",
-        "usr/share/kolmo/meja_rs.mat",
+        "usr/share/kolmo/meja_rs.mat", "usr/share/kolmo/VTP2024.mat",
+        "usr/share/kolmo/gurs_virtualne_vezne_tocke_v4.0.txt",
         "usr/share/man/man1/kolmo.1.gz", "usr/share/man/man1/kolmo-cli.1.gz",
         "usr/share/bash-completion/completions/kolmo-cli",
         "usr/share/applications/kolmo.desktop",
@@ -257,6 +258,11 @@ TEST_F(Package, ProgramsRunFromTheInstalledTree)
     EXPECT_EQ(test::compareReports(test::readText(work / "built/ljubljana.str"), report), "");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work / "home/.local/share/kolmo/t7.par")))
         << "the installed program works in the user's folder";
+    // The national model and the height offsets are found there as well.
+    const auto m = test::run(cli(), {"migrate", "--in", "local/d48_gk.pod", "--out", "d96.pod", "--heights",
+                                     "svs2000-to-svs2010"}, work / "installed", env);
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_FALSE(test::readText(work / "installed/d96.pod").empty());
 
     // The desktop program starts from there too (Qt's libraries and plugins
     // found) and prepares the same folder; an action that opens no window
