@@ -1,4 +1,5 @@
 #include "app/migrate.h"
+#include "app/outputs.h"
 
 #include "app/gis_layers.h"
 #include "app/izhod_tock.h"
@@ -697,8 +698,14 @@ MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& pro
     if (options.in.empty() || options.out.empty())
         throw FileError("the migration needs an input and an output file");
     if (options.in != "-" && options.out != "-" &&
-        (options.in == options.out || platform::sameFile(options.in, options.out)))
+        (options.in == options.out || platform::sameOutput(options.in, options.out)))
         throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
+    // The model and the offsets are inputs too: a point file named like the
+    // tie points' .txt must not replace them.
+    if (options.out != "-")
+        for (const auto& data : programDataFiles(options.dataDir))
+            if (platform::sameOutput(options.out, data))
+                throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
     const Mover mover(options);
     if (isPointFile(options.in)) {
         if (!isPointFile(options.out))

@@ -13,7 +13,8 @@ std::vector<fs::path> programDataFiles(const fs::path& pot_prg)
 {
     std::vector<fs::path> files;
     for (const char* name : {"HREF_SVS2010.mat", "AMG_2000_gd.mat", "geoid.mat", "meja_rs.mat", "t7.par", "t4.par",
-                             "t6.par", "epsg_d48_d96_helmert.csv"})
+                             "t6.par", "epsg_d48_d96_helmert.csv", "VTP2024.mat",
+                             "gurs_virtualne_vezne_tocke_v4.0.txt"})
         files.push_back(pot_prg / name);
     return files;
 }

@@ -2,7 +2,8 @@
 // that cannot write all of its files fails at once and writes none of them.
 //
 // programDataFiles: the files of the program folder that computations read
-// (geoid models, the border, the parameter database); an output must never
+// (geoid models, the border, the parameter database, the national model and
+// its height offsets); an output must never
 // replace one of them.
 //
 // checkPlotsFolder: the folder of the exported plots is a folder (or does not

@@ -108,6 +108,15 @@ TEST(MigrateCli, ExitStatusesAndNothingWrittenOnError)
         EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "o.pod")) << r.err;
     }
+    // The model is an input too: an output named like it (a .txt point
+    // file) or like the input by another path is refused, the files intact.
+    std::filesystem::copy(test::dataDir(), dir / "prg");
+    const std::string model = "prg/gurs_virtualne_vezne_tocke_v4.0.txt", before = test::readText(dir / model);
+    for (const std::string out : {model, "./in.pod"}) {
+        const auto r = test::run(test::cliPath(), {"migrate", "--in", "in.pod", "--out", out, "--data-dir", "prg"}, dir);
+        EXPECT_EQ(r.status, 1) << out << r.err;
+    }
+    EXPECT_TRUE(test::readText(dir / model) == before);
     const auto ok = test::run(test::cliPath(), {"migrate", "--in", "in.pod", "--out", "-", "-q"}, dir);
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_EQ(ok.out.substr(0, 1), "A");
