@@ -112,7 +112,7 @@ TEST(MigrateCli, ExitStatusesAndNothingWrittenOnError)
     // file) or like the input by another path is refused, the files intact.
     std::filesystem::copy(test::dataDir(), dir / "prg");
     const std::string model = "prg/gurs_virtualne_vezne_tocke_v4.0.txt", before = test::readText(dir / model);
-    for (const std::string    for (const std::string out : {model, "./in.pod"}) { out : {model, std::string("./in.pod")}) {
+    for (const std::string& out : {model, std::string("./in.pod")}) {
         const auto r = test::run(test::cliPath(), {"migrate", "--in", "in.pod", "--out", out, "--data-dir", "prg"}, dir);
         EXPECT_EQ(r.status, 1) << out << r.err;
     }
