@@ -19,20 +19,22 @@
 
 namespace {
 
-std::filesystem::path scratch()
+// The folder lives as long as the process: it is removed at exit, after
+// every static object is gone, so it is held by a pointer that is never freed.
+const std::filesystem::path& scratch()
 {
-    static const std::filesystem::path dir = [] {
+    static const std::filesystem::path* dir = [] {
         const char* tmp = std::getenv("TMPDIR");
-        auto d = std::filesystem::path(tmp && *tmp ? tmp : "/tmp") /
-                 ("kolmo_fuzz_matfile_path." + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
+        auto* d = new std::filesystem::path(std::filesystem::path(tmp && *tmp ? tmp : "/tmp") /
+                                            ("kolmo_fuzz_matfile_path." + std::to_string(::getpid())));
+        std::filesystem::create_directories(*d);
         std::atexit([] {
             std::error_code ec;
             std::filesystem::remove_all(scratch(), ec);
         });
         return d;
     }();
-    return dir;
+    return *dir;
 }
 
 } // namespace

@@ -197,8 +197,8 @@ void TriangleModel::buildPlane(int plane)
             len[i] = std::hypot(p[(i + 1) % 3].first - p[i].first, p[(i + 1) % 3].second - p[i].second);
         const auto apart = [&](double ce0, double cn0, double ce1, double cn1) {
             for (int i = 0; i < 3; ++i) {
-                const auto [ae, an] = p[i];
-                const auto [be, bn] = p[(i + 1) % 3];
+                const double ae = p[i].first, an = p[i].second;
+                const double be = p[(i + 1) % 3].first, bn = p[(i + 1) % 3].second;
                 // Counter-clockwise corners: the inside is on the left of a->b.
                 const auto left = [&](double e, double n) {
                     return cross(be - ae, bn - an, e - ae, n - an) / len[i];
