@@ -54,15 +54,15 @@ OGRSpatialReference srsOf(int code)
     return srs;
 }
 
-struct LayerSpec {
+struct LayerPlan {
     const char* name;
     OGRwkbGeometryType type;
     std::vector<const char*> wkt; // "" for a feature without a geometry
 };
 
-const std::vector<LayerSpec>& specs()
+const std::vector<LayerPlan>& plans()
 {
-    static const std::vector<LayerSpec> layers{
+    static const std::vector<LayerPlan> layers{
         {"tocke", wkbPoint, {"POINT (460000.125 100000.5)", "", "POINT (461000 101000)"}},
         {"ceste", wkbLineString25D,
          {"LINESTRING Z (460000 100000 300.5,460100 100050 301,460200 100000 302.25)",
@@ -83,7 +83,7 @@ const std::vector<LayerSpec>& specs()
     return layers;
 }
 
-// One layer per spec (or only `only`), in `srs` (none when null), with an
+// One layer per plan (or only `only`), in `srs` (none when null), with an
 // integer, a real, a string and a date field.
 void makeDataset(const fs::path& path, const char* driverName, const OGRSpatialReference* srs,
                  const char* only = nullptr)
@@ -92,11 +92,11 @@ void makeDataset(const fs::path& path, const char* driverName, const OGRSpatialR
     ASSERT_NE(driver, nullptr);
     Dataset ds(driver->Create(path.c_str(), 0, 0, 0, GDT_Unknown, nullptr));
     ASSERT_TRUE(ds);
-    for (const auto& spec : specs()) {
-        if (only && std::string(only) != spec.name)
+    for (const auto& plan : plans()) {
+        if (only && std::string(only) != plan.name)
             continue;
         const char* options[] = {"ENCODING=UTF-8", nullptr};
-        OGRLayer* layer = ds->CreateLayer(spec.name, const_cast<OGRSpatialReference*>(srs), spec.type,
+        OGRLayer* layer = ds->CreateLayer(plan.name, const_cast<OGRSpatialReference*>(srs), plan.type,
                                           std::string(driverName) == "ESRI Shapefile" ? const_cast<char**>(options)
                                                                                      : nullptr);
         ASSERT_NE(layer, nullptr);
@@ -108,7 +108,7 @@ void makeDataset(const fs::path& path, const char* driverName, const OGRSpatialR
         for (auto* f : {&id, &area, &name, &date})
             ASSERT_EQ(layer->CreateField(f), OGRERR_NONE);
         int k = 0;
-        for (const char* wkt : spec.wkt) {
+        for (const char* wkt : plan.wkt) {
             OGRFeature feature(layer->GetLayerDefn());
             feature.SetField("stevilka", 10 + k);
             feature.SetField("povrsina", 1234.5 + k);
