@@ -3,6 +3,7 @@
 
 #include "app/gis_layers.h"
 #include "app/izhod_tock.h"
+#include "app/izvoz_par.h"
 #include "app/pardb.h"
 #include "engine/tran2d_p.h"
 #include "engine/tran3d.h"
@@ -631,20 +632,13 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     return s;
 }
 
-// The shortest text that reads back to the same double.
-std::string num(double v)
-{
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
 } // namespace
 
 std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from)
 {
     const TriangleModel& m = TriangleModel::of(dataDir);
     const bool gk = from == MigrateFrom::Gk;
+    const auto num = jsonNumber; // the shortest text that reads back to the same double
     std::string j = "{\n";
     j += "  \"file_type\": \"triangulation_file\",\n";
     j += "  \"format_version\": \"1.0\",\n";
