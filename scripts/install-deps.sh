@@ -13,7 +13,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev qt6-image-formats-plugins
   xvfb xauth xdotool imagemagick fonts-dejavu-core
   qt6-translations-l10n qt6-qpa-plugins
-  help2man dpkg-dev desktop-file-utils
+  help2man dpkg-dev desktop-file-utils file groff-base
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -29,8 +29,11 @@ for target in build-fuzz/fuzz_*; do
   corpus=fuzz/corpus/$name
   work=$(mktemp -d)
   [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+  # A crash, leak or timeout input is kept under build-fuzz/ (ignored by git), never in the source tree.
+  artifacts=build-fuzz/artifacts/$name
+  mkdir -p "$artifacts"
   echo "fuzz $name"
-  "$target" -runs=20000 -max_total_time=60 -timeout=10 "$work" 2>&1 | tail -n 2
+  "$target" -artifact_prefix="$artifacts/" -runs=20000 -max_total_time=60 -timeout=10 "$work" 2>&1 | tail -n 2
   rm -rf "$work"
 done
 echo "all tests passed"
