@@ -3,9 +3,9 @@
 // tinshift file.
 #include "commands.h"
 
-#include "app/gis_layers.h"
-#include "app/migrate.h"
-#include "engine/tran_trik.h"
+#include "migrate/datasets.h"
+#include "migrate/migrate.h"
+#include "migrate/tran_trik.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 

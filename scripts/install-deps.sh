@@ -5,7 +5,7 @@ packages=(
   g++ cmake ninja-build pkg-config make ccache
   libgdal-dev gdal-bin
   libeigen3-dev libboost-math-dev libqhull-dev libmatio-dev libcli11-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev nlohmann-json3-dev
   libcairo2-dev libtiff-dev libjpeg62-turbo-dev fonts-urw-base35
   ghostscript emf2svg librsvg2-bin libxml2-utils poppler-utils imagemagick libpng-dev
   proj-bin libproj-dev proj-data time

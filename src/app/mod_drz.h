@@ -19,7 +19,7 @@
 #pragma once
 
 #include "app/appstate.h"
-#include "app/migrate.h"
+#include "migrate/migrate.h"
 #include "platform/ui.h"
 
 #include <atomic>

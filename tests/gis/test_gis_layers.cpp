@@ -5,7 +5,7 @@
 // back with GDAL: the CRS, the layer names, the feature order, the fields and
 // every vertex as the callback moved it.  The vertices are compared through
 // the geometries' WKT, number by number, apart from the code's walk over them.
-#include "app/gis_layers.h"
+#include "migrate/datasets.h"
 #include "platform/errors.h"
 
 #include <gdal_priv.h>

@@ -1,8 +1,8 @@
 // kolmo-cli migrate and kolmo::migrate() on point files: the formats of
 // transform, the warnings, the methods, the heights and cancelling.
-#include "app/migrate.h"
-#include "engine/tran_trik.h"
-#include "engine/vis_svs.h"
+#include "migrate/migrate.h"
+#include "migrate/tran_trik.h"
+#include "migrate/vis_svs.h"
 #include "geodesy/elipgk.h"
 #include "support/paths.h"
 #include "support/run.h"

@@ -1,8 +1,8 @@
 // The national triangle-based model, the SVS2000/SVS2010 offsets and the
 // tinshift export, against the tie points themselves and PROJ (cct) as peer.
-#include "app/migrate.h"
-#include "engine/tran_trik.h"
-#include "engine/vis_svs.h"
+#include "migrate/migrate.h"
+#include "migrate/tran_trik.h"
+#include "migrate/vis_svs.h"
 #include "support/json.h"
 #include "support/paths.h"
 #include "support/run.h"

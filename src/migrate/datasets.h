@@ -4,7 +4,7 @@
 // kept, in the target CRS (EPSG:3794 for D96/TM, EPSG:3912 for D48/GK).
 #pragma once
 
-#include "app/migrate.h"
+#include "migrate/migrate.h"
 
 #include <cstddef>
 #include <filesystem>

@@ -19,7 +19,7 @@
 // one batch.  The output goes into a hidden folder beside the target and is
 // renamed into place only when complete (platform::FolderWriter), so that a
 // failure or a cancel leaves an existing output as it was.
-#include "app/gis_layers.h"
+#include "migrate/datasets.h"
 
 #include "platform/errors.h"
 #include "platform/files.h"

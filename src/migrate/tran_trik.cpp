@@ -1,4 +1,4 @@
-#include "engine/tran_trik.h"
+#include "migrate/tran_trik.h"
 
 #include "geodesy/delaunay.h"
 

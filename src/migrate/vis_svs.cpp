@@ -1,4 +1,4 @@
-#include "engine/vis_svs.h"
+#include "migrate/vis_svs.h"
 
 #include "geodesy/interg.h"
 #include "platform/datafile.h"

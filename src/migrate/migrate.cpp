@@ -1,0 +1,139 @@
+#include "migrate/migrate.h"
+
+#include "app/izvoz_par.h"
+#include "app/outputs.h"
+#include "migrate/datasets.h"
+#include "migrate/mover.h"
+#include "migrate/points.h"
+#include "migrate/tran_trik.h"
+#include "platform/errors.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+
+#include <limits>
+#include <memory>
+
+namespace kolmo {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progress, const Mover& mover)
+{
+    DatasetJob job;
+    job.in = o.in;
+    job.out = o.out;
+    job.from = o.from;
+    job.layer = o.layer;
+    job.assumeCrs = o.assumeCrs;
+    // A vertex outside the model, or whose height would leave the offset grid,
+    // cannot be moved: its feature is refused rather than written wrong.
+    auto heightsLost = std::make_shared<std::size_t>(0);
+    job.move = [&mover, heightsLost](std::size_t count, double* e, double* n, double* h, int* ok) {
+        for (std::size_t i = 0; i < count; ++i) {
+            double hv = h ? h[i] : kNaN;
+            bool lost = false;
+            ok[i] = mover.move(e[i], n[i], hv, lost) && !lost ? 1 : 0;
+            if (lost)
+                ++*heightsLost;
+            if (h && ok[i])
+                h[i] = hv;
+        }
+    };
+    DatasetSummary d;
+    try {
+        d = migrateDataset(job, progress);
+    } catch (const FileError& e) {
+        if (*heightsLost > 0)
+            throw FileError(std::string(e.what()) +
+                            " (a vertex lies outside the SVS2000/SVS2010 offset grid, so its height cannot be moved)");
+        throw;
+    }
+    MigrateSummary s;
+    s.dataset = true;
+    s.written = d.features;
+    s.warnings = std::move(d.warnings);
+    return s;
+}
+
+} // namespace
+
+std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from)
+{
+    const TriangleModel& m = TriangleModel::of(dataDir);
+    const bool gk = from == MigrateFrom::Gk;
+    const auto num = jsonNumber; // the shortest text that reads back to the same double
+    std::string j = "{\n";
+    j += "  \"file_type\": \"triangulation_file\",\n";
+    j += "  \"format_version\": \"1.0\",\n";
+    j += std::string("  \"name\": \"") + (gk ? "D48/GK to D96/TM" : "D96/TM to D48/GK") +
+         ", national triangle-based transformation model of Slovenia\",\n";
+    j += "  \"version\": \"4.0\",\n";
+    j += "  \"license\": \"Creative Commons Attribution 4.0 International (CC BY 4.0)\",\n";
+    j += "  \"description\": \"Virtual tie points v4.0 of the triangle-based transformation D48/GK <-> D96/TM "
+         "and their Delaunay triangles; affine (barycentric) in each triangle. " +
+         std::string(kTriangleModelAttribution) + " Written by Kolmo v3.00.\",\n";
+    j += "  \"authority\": {\"name\": \"Geodetska uprava Republike Slovenije\", \"url\": "
+         "\"https://www.e-prostor.gov.si/\"},\n";
+    j += "  \"links\": [{\"href\": \"https://creativecommons.org/licenses/by/4.0/\", \"rel\": \"license\", "
+         "\"type\": \"text/html\", \"title\": \"CC BY 4.0\"}],\n";
+    j += std::string("  \"input_crs\": \"") + (gk ? "EPSG:3912" : "EPSG:3794") + "\",\n";
+    j += std::string("  \"output_crs\": \"") + (gk ? "EPSG:3794" : "EPSG:3912") + "\",\n";
+    j += "  \"transformed_components\": [\"horizontal\"],\n";
+    j += "  \"vertices_columns\": [\"source_x\", \"source_y\", \"target_x\", \"target_y\"],\n";
+    j += "  \"triangles_columns\": [\"idx_vertex1\", \"idx_vertex2\", \"idx_vertex3\"],\n";
+    j += "  \"vertices\": [\n";
+    const auto& pts = m.points();
+    for (std::size_t k = 0; k < pts.size(); ++k) {
+        const auto& t = pts[k];
+        j += "    [" + (gk ? num(t.gkE) + ", " + num(t.gkN) + ", " + num(t.tmE) + ", " + num(t.tmN)
+                       : num(t.tmE) + ", " + num(t.tmN) + ", " + num(t.gkE) + ", " + num(t.gkN)) +
+             (k + 1 < pts.size() ? "],\n" : "]\n");
+    }
+    j += "  ],\n  \"triangles\": [\n";
+    const auto& tri = m.triangles();
+    for (std::size_t k = 0; k < tri.size(); ++k)
+        j += "    [" + std::to_string(tri[k][0]) + ", " + std::to_string(tri[k][1]) + ", " +
+             std::to_string(tri[k][2]) + (k + 1 < tri.size() ? "],\n" : "]\n");
+    j += "  ]\n}\n";
+    return j;
+}
+
+void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem::path& file, MigrateFrom from)
+{
+    const std::string text = tinshiftJson(dataDir, from);
+    if (file == "-") {
+        auto out = platform::FileWriter::standardOutput();
+        out.write(text);
+        out.commit();
+    } else {
+        platform::writeFileAtomic(file, text);
+    }
+}
+
+MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& progress)
+{
+    if (options.in.empty() || options.out.empty())
+        throw FileError("the migration needs an input and an output file");
+    if (options.in != "-" && options.out != "-" &&
+        (options.in == options.out || platform::sameOutput(options.in, options.out)))
+        throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
+    // The model and the offsets are inputs too: a point file named like the
+    // tie points' .txt must not replace them.
+    if (options.out != "-")
+        for (const auto& data : programDataFiles(options.dataDir))
+            if (platform::sameOutput(options.out, data))
+                throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
+    const Mover mover(options);
+    if (isPointFile(options.in)) {
+        if (!isPointFile(options.out))
+            throw FileError(options.out.string() +
+                            ": a point file goes into a point file (.pod, .txt, .csv or - for the standard output)");
+        return migratePoints(options, progress, mover);
+    }
+    if (options.in == "-" || options.out == "-")
+        throw FileError("a GIS dataset is read from and written to files, not the standard input or output");
+    return migrateGis(options, progress, mover);
+}
+
+} // namespace kolmo
