@@ -1,4 +1,5 @@
 #include "migrate/points.h"
+#include "migrate/datasets.h"
 
 #include "app/izhod_tock.h"
 #include "app/izvoz_par.h"
@@ -283,6 +284,16 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     if (progress.report)
         progress.report(1.0);
     return summary;
+}
+
+bool isPointFile(const std::filesystem::path& path)
+{
+    if (path == "-")
+        return true;
+    std::string extension = path.extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".pod" || extension == ".txt" || extension == ".csv";
 }
 
 } // namespace kolmo

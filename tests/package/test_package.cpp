@@ -107,7 +107,7 @@ TEST_F(Package, ControlFields)
 TEST_F(Package, FilesWhereDebianWantsThem)
 {
     const std::set<std::string> expected{
-        "usr/bin/kolmo", "usr/bin/kolmo-cli",
+        "usr/bin/kolmo", "usr/bin/kolmo-cli", "usr/lib/kolmo/kolmo_gis.so",
         "usr/share/kolmo/t7.par", "usr/share/kolmo/t4.par", "usr/share/kolmo/t6.par",
         "usr/share/kolmo/HREF_SVS2010.mat", "usr/share/kolmo/AMG_2000_gd.mat", "usr/share/kolmo/geoid.mat",
         "usr/share/kolmo/meja_rs.mat", "usr/share/kolmo/VTP2024.mat",
@@ -131,6 +131,18 @@ TEST_F(Package, FilesWhereDebianWantsThem)
         // Stripped: no symbol table left.
         const auto syms = test::run("/usr/bin/readelf", {"-S", (root() / program).string()});
         EXPECT_EQ(syms.out.find(".symtab"), std::string::npos) << program << " is not stripped";
+    }
+    // The GDAL part, loaded by the programs when they meet a dataset: a
+    // library, not a program, and stripped as they are.
+    {
+        const fs::path gis = root() / "usr/lib/kolmo/kolmo_gis.so";
+        struct stat st {};
+        ASSERT_EQ(::stat(gis.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0644u);
+        EXPECT_EQ(test::run("/usr/bin/readelf", {"-S", gis.string()}).out.find(".symtab"), std::string::npos);
+        EXPECT_EQ(test::run("/usr/bin/readelf", {"-d", root().string() + "/usr/bin/kolmo-cli"}).out.find("libgdal"),
+                  std::string::npos)
+            << "kolmo-cli needs GDAL at start";
     }
     // The data files are the build's.
     for (const auto& e : fs::directory_iterator(test::dataDir()))
@@ -263,6 +275,11 @@ TEST_F(Package, ProgramsRunFromTheInstalledTree)
                                      "svs2000-to-svs2010"}, work / "installed", env);
     EXPECT_EQ(m.status, 0) << m.err;
     EXPECT_FALSE(test::readText(work / "installed/d96.pod").empty());
+    // A GIS dataset: the GDAL library found in the installed tree's lib/kolmo.
+    const auto gis = test::run(cli(), {"migrate", "--in", (test::examplesDir() / "gis" / "parcele_d48.geojson").string(),
+                                       "--out", "parcele.gpkg", "-q"}, work / "installed", env);
+    EXPECT_EQ(gis.status, 0) << gis.err;
+    EXPECT_TRUE(fs::is_regular_file(work / "installed/parcele.gpkg"));
 
     // The desktop program starts from there too (Qt's libraries and plugins
     // found) and prepares the same folder; an action that opens no window

@@ -19,7 +19,7 @@
 // one batch.  The output goes into a hidden folder beside the target and is
 // renamed into place only when complete (platform::FolderWriter), so that a
 // failure or a cancel leaves an existing output as it was.
-#include "migrate/datasets.h"
+#include "migrate/gdal/module.h"
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -750,15 +750,7 @@ private:
 
 } // namespace
 
-bool isPointFile(const fs::path& path)
-{
-    if (path == "-")
-        return true;
-    const std::string extension = lowerCase(path.extension().string());
-    return extension == ".pod" || extension == ".txt" || extension == ".csv";
-}
-
-DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& progress)
+DatasetSummary gdal::migrateDataset(const DatasetJob& job, const MigrateProgress& progress)
 {
     if (!job.move)
         throw FileError("no vertex transformation given for " + job.in.string());
