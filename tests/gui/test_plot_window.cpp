@@ -6,6 +6,7 @@
 #include "plots/figure_graphic.h"
 #include "plots/prik_geoid.h"
 #include "plots/prik_mre.h"
+#include "plots/render/layout.h"
 #include "support/paths.h"
 
 #include <QApplication>
@@ -123,17 +124,21 @@ TEST(PlotWindow, FourteenNotchesInKeepTheNamesAndTheScale)
         ui.windowWidget(win)->grab().save(shots + QStringLiteral("/plot-before-zoom.png"));
     auto& fig = w->graphic()->figure;
     const double width0 = fig.axes.x.lim[1] - fig.axes.x.lim[0];
-    // Over K06, the middle of the network.
-    const auto& box = fig.axes;
-    const double fx = (p.Tx(5) - box.x.lim[0]) / width0;
-    const QPointF over(w->width() * 0.5, w->height() * 0.5);
+    // The pointer over K06, where the widget draws it.
+    plot::LayoutInfo info;
+    plot::layout(fig, w->width(), w->height(), plot::defaultPxPerPt(w->width(), w->height()), &info);
+    const QPointF over(info.box.x + (p.Tx(5) - fig.axes.x.lim[0]) / width0 * info.box.w,
+                       info.box.y + (fig.axes.y.lim[1] - p.Ty(5)) / (fig.axes.y.lim[1] - fig.axes.y.lim[0]) * info.box.h);
     for (int k = 0; k < 14; ++k) {
         QWheelEvent wheel(over, w->mapToGlobal(over), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(w, &wheel);
     }
     EXPECT_NEAR((fig.axes.x.lim[1] - fig.axes.x.lim[0]) / width0, std::pow(0.8, 14), 1e-9);
-    EXPECT_GT(fx, 0);
+    EXPECT_GT(p.Tx(5), fig.axes.x.lim[0]);
+    EXPECT_LT(p.Tx(5), fig.axes.x.lim[1]);
+    EXPECT_GT(p.Ty(5), fig.axes.y.lim[0]);
+    EXPECT_LT(p.Ty(5), fig.axes.y.lim[1]);
     QCoreApplication::processEvents();
     const QImage zoomed = ui.windowWidget(win)->grab().toImage();
     EXPECT_GT(inked(zoomed), 0.005);
