@@ -25,6 +25,10 @@ if(KOLMO_GZIP)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/changelog.Debian.gz DESTINATION share/doc/kolmo OPTIONAL)
 endif()
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION share/doc/kolmo)
+# The README and the example networks it works through, as plain documents.
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/kolmo)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION share/doc/kolmo/examples
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides DESTINATION share/lintian/overrides RENAME kolmo)
 
 # Everything the install rules take from the build.
@@ -61,11 +65,17 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "of the SVS2010 and SVS2000 height systems and keeps a database of named"
   "parameter sets."
   ""
+  "For the national migration from D48 to D96 it moves point files and GIS"
+  "datasets (GeoPackage, Shapefile, GeoJSON, FlatGeobuf, GML, DXF) between"
+  "D48/GK and D96/TM with the official triangle-based transformation model of"
+  "the Surveying and Mapping Authority (virtual tie points v4.0), moving"
+  "heights between SVS2000 and SVS2010 with the official offset grid if asked."
+  ""
   "The package holds the desktop program kolmo (Qt 6, in Slovene) and the"
-  "batch program kolmo-cli, with the geoid models (derived from"
-  "SLO-VRP2016/Koper and SLO-VTP2024, (c) Geodetska uprava Republike"
-  "Slovenije, CC BY 4.0) and the national border (Natural Earth, public"
-  "domain).")
+  "batch program kolmo-cli (GPL-3.0-or-later), with the transformation model"
+  "and the geoid models (derived from SLO-VRP2016/Koper and SLO-VTP2024),"
+  "(c) Geodetska uprava Republike Slovenije, CC BY 4.0, and the national"
+  "border (Natural Earth, public domain).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -151,13 +151,8 @@ void PlotWidget::wheelEvent(QWheelEvent* e)
         return;
     // One notch zooms by a quarter about the point under the pointer; both
     // axes alike, so a metre stays as long across as up.
-    const double notches = e->angleDelta().y() / 120.0;
-    const double f = std::pow(0.8, notches);
-    auto& ax = graphic_->figure.axes;
-    for (auto [lim, c] : {std::pair{&ax.x.lim, x}, std::pair{&ax.y.lim, y}}) {
-        (*lim)[0] = c + ((*lim)[0] - c) * f;
-        (*lim)[1] = c + ((*lim)[1] - c) * f;
-    }
+    // The names and ticks are placed again by the next layout.
+    plot::zoomAbout(graphic_->figure.axes, x, y, e->angleDelta().y() / 120.0);
     update();
     e->accept();
 }
@@ -184,8 +179,7 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* e)
     } else if (graphic_->figure.zoom && info_.box.w > 0 && info_.box.h > 0) {
         const double sx = (ax.x.lim[1] - ax.x.lim[0]) / info_.box.w;
         const double sy = (ax.y.lim[1] - ax.y.lim[0]) / info_.box.h;
-        ax.x.lim = {ax.x.lim[0] - d.x() * sx, ax.x.lim[1] - d.x() * sx};
-        ax.y.lim = {ax.y.lim[0] + d.y() * sy, ax.y.lim[1] + d.y() * sy};
+        plot::pan(ax, -d.x() * sx, d.y() * sy);
     } else {
         return;
     }

@@ -12,9 +12,11 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -98,6 +100,56 @@ void widenForDetails(QMessageBox& box, const QString& details)
 
 } // namespace
 
+QString fileTypeText(const QFileInfo& info)
+{
+    if (info.isDir())
+        return QStringLiteral("Mapa");
+    const QMimeDatabase mime;
+    const QMimeType type = mime.mimeTypeForFile(info);
+    // Kolmo's point files, by the MIME type the package registers
+    // (gui/kolmo-mime.xml); before the system knows it, by their extension.
+    if (type.name() == QLatin1String(kPointFileMime) ||
+        info.suffix().compare(QLatin1String("pod"), Qt::CaseInsensitive) == 0)
+        return type.name() == QLatin1String(kPointFileMime) && !type.comment().isEmpty()
+                   ? type.comment()
+                   : QStringLiteral("Datoteka točk Kolmo");
+    return type.comment().isEmpty() ? type.name() : type.comment();
+}
+
+// Qt's file system model writes sizes and dates in the system's locale (in a
+// session without a Slovene one: "802 bytes", "8 Dec 2026") and folders as
+// "Folder"; the dialog's columns are written again in the program's locale.
+class FileColumns : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString text = fileColumnText(index);
+        if (!text.isNull())
+            option->text = text;
+    }
+};
+
+QString fileColumnText(const QModelIndex& index)
+{
+    const auto* model = qobject_cast<const QFileSystemModel*>(index.model());
+    if (!model || index.column() < 1 || index.column() > 3)
+        return {};
+    const QFileInfo info = model->fileInfo(index);
+    const QLocale locale;
+    switch (index.column()) {
+    case 1:
+        return info.isDir() ? QString(QLatin1String("")) : locale.formattedDataSize(info.size());
+    case 2:
+        return fileTypeText(info);
+    default:
+        return locale.toString(info.lastModified(), QLocale::ShortFormat);
+    }
+}
+
 void fitFileDialog(QFileDialog& dialog)
 {
     const QFontMetrics fm(dialog.font());
@@ -113,13 +165,16 @@ void fitFileDialog(QFileDialog& dialog)
         return;
     // The widest texts the columns show: sizes and dates as the file system
     // model writes them, types as long as "Besedilni dokument".
-    const QLocale system = QLocale::system();
+    const QLocale locale;
+    for (int k = 1; k < 4; ++k)
+        tree->setItemDelegateForColumn(k, new FileColumns(tree));
     const int widths[] = {
         0,
-        std::max(fm.horizontalAdvance(system.formattedDataSize(1023)),
-                 fm.horizontalAdvance(system.formattedDataSize(999 * 1024 + 1023))),
-        fm.horizontalAdvance(QStringLiteral("Besedilni dokument")),
-        fm.horizontalAdvance(system.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)),
+        std::max(fm.horizontalAdvance(locale.formattedDataSize(1023)),
+                 fm.horizontalAdvance(locale.formattedDataSize(999 * 1024 + 1023))),
+        std::max(fm.horizontalAdvance(QStringLiteral("Besedilni dokument")),
+                 fm.horizontalAdvance(QStringLiteral("Datoteka točk Kolmo"))),
+        fm.horizontalAdvance(locale.toString(QDateTime(QDate(2026, 12, 28), QTime(23, 59, 59)), QLocale::ShortFormat)),
     };
     const int pad = 3 * fm.averageCharWidth();
     for (int k = 1; k < 4; ++k)

@@ -14,6 +14,8 @@
 #include <QWidget>
 
 class QFileDialog;
+class QFileInfo;
+class QModelIndex;
 
 #include <string_view>
 #include <vector>
@@ -51,6 +53,18 @@ private:
 // Widens the columns of Qt's own file dialog that open cut short: the places
 // list, and the size, type and date of the detail view, whose name column
 // takes the rest.
+// The columns are written in the program's locale (QLocale's default,
+// Slovene), not the session's, and Kolmo's point files named as such.
 void fitFileDialog(QFileDialog& dialog);
+
+// Kolmo's MIME type of its point files (*.pod), registered by the package.
+inline constexpr const char* kPointFileMime = "application/x-kolmo-points";
+
+// The type of a file as the file dialogs show it.
+QString fileTypeText(const QFileInfo& info);
+
+// What the file dialog's detail view shows in a size, type or date cell of
+// Qt's file system model; a null text for any other cell.
+QString fileColumnText(const QModelIndex& index);
 
 } // namespace kolmo::qt

@@ -99,9 +99,22 @@ void fitTableColumns(QTableView* view)
     view->verticalHeader()->setDefaultSectionSize(fm.height() + 4);
 }
 
-QStringList withMnemonics(const std::vector<std::string>& labels)
+QChar mnemonicOf(const QString& marked)
+{
+    for (qsizetype i = 0; i + 1 < marked.size(); ++i)
+        if (marked.at(i) == QLatin1Char('&')) {
+            if (marked.at(i + 1) != QLatin1Char('&'))
+                return marked.at(i + 1).toLower();
+            ++i;
+        }
+    return {};
+}
+
+QStringList withMnemonics(const std::vector<std::string>& labels, const QString& reserved)
 {
     std::set<QChar> taken;
+    for (const QChar c : reserved)
+        taken.insert(c.toLower());
     QStringList out;
     for (const std::string& label : labels) {
         const QString text = QString::fromStdString(label);

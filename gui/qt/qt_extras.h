@@ -50,8 +50,13 @@ void fitTableColumns(QTableView* view);
 // Menu labels with a keyboard mnemonic each ("&Orodja"), as Qt marks them:
 // for every label the first letter not yet taken by an earlier label of the
 // same menu, at the start of a word when there is one.  A label keeps its
-// own '&' as a literal one.  Labels with no free letter get none.
-QStringList withMnemonics(const std::vector<std::string>& labels);
+// own '&' as a literal one.  Labels with no free letter get none.  The
+// letters of `taken` (lower case) are not given: those of the menu bar when
+// the labels are a window's push buttons.
+QStringList withMnemonics(const std::vector<std::string>& labels, const QString& taken = {});
+
+// The mnemonic letter of a marked label (lower case), a null QChar for none.
+QChar mnemonicOf(const QString& marked);
 
 // What the desktop program remembers between runs: the last folder of the
 // file dialogs and the size of each plot window, by its title.  Backed by a
@@ -64,7 +69,7 @@ public:
     Remembered& operator=(const Remembered&) = delete;
 
     // Keeps the settings in `file` (INI).  An empty name: the user's usual
-    // place (~/.config/Kolmo/kolmo.conf).
+    // place (~/.config/Kolmo/kolmo.ini).
     void use(const QString& file);
     bool active() const { return settings_ != nullptr; }
 

@@ -236,6 +236,27 @@ int fittingFont(const ui::Control& c, const QWidget* w, int pixels, int height, 
     return smallest;
 }
 
+// A one-line text longer than its room even at the smallest font (a folder's
+// path) loses its middle, "/home/ana/…/ljubljana", rather than its end, and
+// shows itself whole in the tooltip unless the control has a tooltip of its
+// own.
+void elideLabel(QLabel* label, const ui::Control& c, int width)
+{
+    const QString full = qs(c.text);
+    QString shown = full;
+    const int room = width - 3 - 1 - 2; // the indent on the aligned side and the frame
+    if (!full.contains(QLatin1Char('\n')) && room > 0) {
+        const QFontMetrics fm(label->font());
+        if (fm.horizontalAdvance(full) > room)
+            shown = fm.elidedText(full, Qt::ElideMiddle, room);
+    }
+    if (label->text() != shown)
+        label->setText(shown);
+    const QString tip = c.tooltip.empty() && shown != full ? full : qs(c.tooltip);
+    if (label->toolTip() != tip)
+        label->setToolTip(tip);
+}
+
 // The one local file a drag carries, or an empty string.
 QString draggedFile(const QMimeData* data)
 {
@@ -559,6 +580,7 @@ void QtUi::syncWindow(Handle h, View& v)
         for (Handle c : w.controls)
             v.controls[c].widget->raise();
     }
+    markButtons(v);
     place(v);
 
     if (v.fresh || w.visible != v.shown.visible) {
@@ -654,6 +676,33 @@ void QtUi::syncMenus(Handle h, View& v)
         if (a->isEnabled() != mm.enabled)
             a->setEnabled(mm.enabled);
     }
+}
+
+void QtUi::markButtons(View& v)
+{
+    // Alt+letter presses a push button as it opens a menu: each button gets
+    // a letter of its label that no menu of the bar and no other button has.
+    QString taken;
+    for (const auto& [m, a] : v.menuActions)
+        if (a && isMenu(m) && std::find(window(v.handle).menus.begin(), window(v.handle).menus.end(), m) !=
+                                  window(v.handle).menus.end())
+            if (const QChar c = mnemonicOf(a->text()); !c.isNull())
+                taken += c;
+    std::vector<std::string> labels;
+    std::vector<QPushButton*> buttons;
+    for (Handle c : window(v.handle).controls) {
+        const ui::Control& ctl = control(c);
+        if (ctl.kind != Kind::PushButton || !ctl.visible || ctl.text.empty())
+            continue;
+        if (auto* b = qobject_cast<QPushButton*>(v.controls[c].widget.data())) {
+            labels.push_back(ctl.text);
+            buttons.push_back(b);
+        }
+    }
+    const QStringList marked = withMnemonics(labels, taken);
+    for (std::size_t k = 0; k < buttons.size(); ++k)
+        if (buttons[k]->text() != marked[static_cast<qsizetype>(k)])
+            buttons[k]->setText(marked[static_cast<qsizetype>(k)]);
 }
 
 QWidget* QtUi::makeControl(Handle h, Kind kind, QWidget* parent)
@@ -892,6 +941,8 @@ void QtUi::place(View& v)
             cv.fontBold = c.bold;
             cv.fontMonospace = c.monospace;
         }
+        if (c.kind == Kind::Text)
+            elideLabel(static_cast<QLabel*>(cv.widget.data()), c, visible);
     }
 }
 

@@ -95,6 +95,7 @@ private:
     void syncWindow(ui::Handle h, View& v);
     void syncMenus(ui::Handle h, View& v);
     void syncControl(ui::Handle h, ControlView& cv, bool fresh);
+    void markButtons(View& v);
     QWidget* makeControl(ui::Handle h, ui::Kind kind, QWidget* parent);
     void place(View& v);
     void destroyView(View& v);

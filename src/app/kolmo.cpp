@@ -21,6 +21,8 @@
 #include "plots/prik_obod.h"
 #include "plots/prik_odst.h"
 
+#include <algorithm>
+#include <iterator>
 #include <cstdlib>
 #include <new>
 #include <sstream>
@@ -52,6 +54,7 @@ const std::string kResultsTooltip = "shrani rezultate izravnave v datoteko";
 
 const ui::FilterTable kPointFilters{{"*.pod", "Podatki (*.pod)"},
                                     {"*.txt", "Besedilni dokumenti (*.txt)"},
+                                    {"*.csv", "Točke CSV (*.csv)"},
                                     {"*.*", "Vse datoteke (*.*)"}};
 
 // The value of the main window's start type list, under transformation type
@@ -215,6 +218,25 @@ void Kolmo::operator()(const std::optional<std::string>& action)
         // What no action foresaw still ends in a box, never in a lost window.
         platform::errorBoxFor(e, "Nepričakovana napaka!", "Napaka");
     }
+}
+
+bool Kolmo::isAction(const std::string& name)
+{
+    static const char* const kActions[] = {
+        "initialize", "oprogramu", "Meto",   "pvarnik", "VhDat1", "PriVh1", "uredi1",    "tip1",   "VhDat2",
+        "drop1",      "drop2",     "tip2",   "PriVh2",  "uredi2", "IzDat",  "T1",        "T2",     "T3",
+        "izberi",     "V1",        "V2",     "V3",      "PriIz",  "shrani", "izracun",   "reset",  "situacija",
+        "obod_rs",    "odstopanja"};
+    return std::find(std::begin(kActions), std::end(kActions), name) != std::end(kActions);
+}
+
+void Kolmo::openStartFile(const std::filesystem::path& file)
+{
+    if (mainWindow() == 0)
+        return;
+    platform::BusyBracket busy;
+    const std::filesystem::path whole = std::filesystem::absolute(file).lexically_normal();
+    loadPoints(1, {whole.filename().string(), whole.parent_path()});
 }
 
 void Kolmo::initialize()
@@ -409,7 +431,16 @@ void Kolmo::chdir(const std::filesystem::path& folder)
     showWorkingFolder();
 }
 
-void Kolmo::showWorkingFolder() { ui_.control(handle(slot::Pot)).text = std::filesystem::current_path().string(); }
+void Kolmo::showWorkingFolder()
+{
+    // A long path does not fit its label: the tooltip has it whole, and the
+    // folder the program started in when that is another.
+    ui::Control& pot = ui_.control(handle(slot::Pot));
+    pot.text = std::filesystem::current_path().string();
+    pot.tooltip = pot.text;
+    if (std::filesystem::current_path() != startFolder_)
+        pot.tooltip += "\nZačetna mapa: " + startFolder_.string();
+}
 
 void Kolmo::pvarnik()
 {
@@ -527,8 +558,16 @@ void Kolmo::urediDatum(int datum)
     const std::string pd = datum == 1 ? "1" : "2";
     try {
         const UrediKind kind = s_.t_tr.tip == 2 || s_.t_tr.tip == 3 ? Uredi2d : Uredi;
-        uredi_->open(kind, dat, tip, pd);
-        ui_.control(handle(datum == 1 ? slot::Ured1 : slot::Ured2)).enabled = false;
+        const int button = datum == 1 ? slot::Ured1 : slot::Ured2;
+        // Greyed while its window is open, back when that closes with the
+        // points still loaded.
+        uredi_->open(kind, dat, tip, pd, [this, datum, button] {
+            if (mainWindow() == 0)
+                return;
+            const bool loaded = datum == 1 ? s_.vhi.has_value() : s_.vhv.has_value() && s_.t_tr.tip < 4;
+            ui_.control(handle(button)).enabled = loaded;
+        });
+        ui_.control(handle(button)).enabled = false;
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napaka pri urejanju podatkov!", "Napaka");
     }

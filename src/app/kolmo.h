@@ -55,6 +55,12 @@ public:
     // kolmo(action): "initialize" when there is no action.
     void operator()(const std::optional<std::string>& action = std::nullopt);
 
+    // Whether `name` is one of the actions above ("initialize" included).
+    static bool isAction(const std::string& name);
+    // Reads a point file as the start file, as "Datoteka" of the start group
+    // does with the file chosen (a failure shows its box).
+    void openStartFile(const std::filesystem::path& file);
+
     // The main window, 0 before "initialize" or after it was closed.
     ui::Handle mainWindow() const;
     // The control (or menu) in registry slot `k` of the main window.

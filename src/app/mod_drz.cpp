@@ -2,11 +2,16 @@
 
 #include "app/izberi_par.h"
 #include "app/pardb.h"
+#include "platform/cause.h"
 #include "platform/dialogs.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <new>
+#include <regex>
+#include <utility>
 
 namespace kolmo {
 namespace {
@@ -23,6 +28,12 @@ constexpr Rgb kGumb{0.2, 0.6, 0.6};
 const std::vector<std::string> kSmer{"D48/GK → D96/TM", "D96/TM → D48/GK"};
 const std::vector<std::string> kVisine{"ohrani", "SVS2000 → SVS2010", "SVS2010 → SVS2000"};
 const std::vector<std::string> kMetoda{"državni model (GURS, v4.0)", "3R: 7-parametrična iz baze"};
+// A GIS layer whose file names no CRS: refused, or taken to be in the
+// direction's start datum (the CLI's --assume-crs).
+const std::vector<std::string> kBrezCrs{"zavrni", "privzemi začetni datum"};
+// Decimals of the coordinates of a point file written (the CLI's --precision).
+const std::vector<std::string> kNatancnost{"0 (m)", "1 (dm)", "2 (cm)", "3 (mm)", "4", "5", "6"};
+constexpr int kDefaultPrecision = 3;
 
 const ui::FilterTable kPointRows{{"*.pod", "Podatki (*.pod)"},
                                  {"*.txt", "Besedilni dokumenti (*.txt)"},
@@ -78,13 +89,57 @@ std::string migrateSummaryText(const MigrateSummary& summary, const std::filesys
 {
     std::string t = "Transformacija je končana.\n";
     t += (summary.dataset ? "Zapisanih objektov: " : "Zapisanih točk: ") + std::to_string(summary.written) + '\n';
+    // Points left out are counted as such, not only among the warnings.
+    if (summary.leftOut > 0)
+        t += "Izpuščenih točk (zunaj modela): " + std::to_string(summary.leftOut) + '\n';
     t += "Opozoril: " + std::to_string(summary.warnings.size());
     constexpr std::size_t kShown = 10;
     for (std::size_t k = 0; k < summary.warnings.size() && k < kShown; ++k)
         t += "\n- " + summary.warnings[k];
     if (summary.warnings.size() > kShown)
         t += "\n- ... in še " + std::to_string(summary.warnings.size() - kShown);
+    if (summary.warnings.size() > kShown)
+        t += "\n(vsa opozorila: \"Shrani opozorila\")";
     t += "\nIzhodna datoteka: " + out.string();
+    return t;
+}
+
+std::string migrateCause(const std::exception& e)
+{
+    const platform::Language language = platform::causeLanguage();
+    if (language != platform::Language::Slovene || dynamic_cast<const platform::Translated*>(&e))
+        return platform::causeText(e, language);
+    // The migration tells its causes in English (kolmo-cli's words); their
+    // fixed phrases are put in Slovene around the paths, names and CRS
+    // descriptions, which stay as they are.  A phrase not listed stays
+    // English: the cause is still named.
+    std::string t = e.what();
+    static const std::pair<std::regex, const char*> kPhrases[] = {
+        {std::regex(R"(cannot read (.+) as a GIS dataset)"), "$1 ni mogoče brati kot podatkov GIS"},
+        {std::regex(R"(cannot create )"), "ni mogoče ustvariti "},
+        {std::regex(R"(cannot write )"), "ni mogoče zapisati "},
+        {std::regex(R"(File not found\. \()"), "Datoteke ni. ("},
+        {std::regex(R"(: no point in the file)"), ": v datoteki ni nobene točke"},
+        {std::regex(R"(: no layers to move)"), ": v datoteki ni slojev"},
+        {std::regex(R"(: no layer )"), ": ni sloja "},
+        {std::regex(R"(; its layers: )"), "; sloji v datoteki: "},
+        {std::regex(R"(: no GIS format is written for the extension )"), ": ni zapisa GIS za končnico "},
+        {std::regex(R"(; Kolmo writes )"), "; Kolmo zapiše "},
+        {std::regex(R"( has no CRS; expected )"), " nima koordinatnega sistema; pričakovan je "},
+        {std::regex(R"( \(a CRS can be assumed for it\))"), " (izberi \"Sloj brez CRS: privzemi začetni datum\")"},
+        {std::regex(R"( is in the CRS )"), " je v koordinatnem sistemu "},
+        {std::regex(R"(; expected )"), "; pričakovan je "},
+        {std::regex(R"(^layer )"), "sloj "},
+        {std::regex(R"(: layer )"), ": sloj "},
+        {std::regex(R"(, layer )"), ", sloj "},
+        {std::regex(R"(, geometry field )"), ", polje geometrije "},
+        {std::regex(R"(, feature )"), ", objekt "},
+        {std::regex(R"(point outside the model)"), "točka zunaj modela"},
+        {std::regex(R"(, line )"), ", vrstica "},
+        {std::regex(R"( or )"), " ali "},
+    };
+    for (const auto& [english, slovene] : kPhrases)
+        t = std::regex_replace(t, english, slovene);
     return t;
 }
 
@@ -117,7 +172,7 @@ ui::Handle ModDrzOkno::open()
     if (job_)
         job_->cancel = true;
     const ui::Handle win = ui_.newWindow({.title = kTitle, .tag = "slk", .color = kOzadje, .width = 640,
-                                          .height = 480, .dropAction = "mod_drz('drop')"});
+                                          .height = 540, .dropAction = "mod_drz('drop')"});
     const auto add = [&](ui::Control c) { return ui_.addControl(win, std::move(c)); };
     const auto frame = [&](Position p) { add({.kind = Kind::Frame, .position = p, .background = kOkvir}); };
     const auto text = [&](Position p, std::string t, Align align, bool bold = false) {
@@ -133,34 +188,34 @@ ui::Handle ModDrzOkno::open()
                     .background = ui::kWhite, .tooltip = std::move(tooltip), .action = std::move(action)});
     };
 
-    frame({0.05, 0.76, 0.9, 0.2});                                                              // 1
-    text({0.3, 0.89, 0.4, 0.05}, "Vhodni podatki", Align::Center, true);                        // 2
-    button({0.08, 0.84, 0.2, 0.05}, "Vh. datoteka", "mod_drz('VhDat')",
+    frame({0.05, 0.735, 0.9, 0.245});                                                           // 1
+    text({0.3, 0.92, 0.4, 0.045}, "Vhodni podatki", Align::Center, true);                       // 2
+    button({0.08, 0.87, 0.2, 0.045}, "Vh. datoteka", "mod_drz('VhDat')",
            "odpri točke ali sloj GIS (datoteko lahko tudi povlečeš na okno)");                  // 3
-    const ui::Handle vhDat = text({0.08, 0.78, 0.84, 0.05}, "", Align::Left);                   // 4
-    frame({0.05, 0.4, 0.9, 0.33});                                                             // 5
-    text({0.3, 0.66, 0.4, 0.05}, "Transformacija", Align::Center, true);                        // 6
-    text({0.06, 0.6, 0.18, 0.05}, "Smer", Align::Right);                                        // 7
-    const ui::Handle smer = popup({0.26, 0.6, 0.25, 0.05}, kSmer, "smer transformacije",
+    const ui::Handle vhDat = text({0.08, 0.815, 0.84, 0.045}, "", Align::Left);                 // 4
+    frame({0.05, 0.4, 0.9, 0.315});                                                            // 5
+    text({0.3, 0.665, 0.4, 0.045}, "Transformacija", Align::Center, true);                      // 6
+    text({0.06, 0.61, 0.18, 0.045}, "Smer", Align::Right);                                      // 7
+    const ui::Handle smer = popup({0.26, 0.61, 0.25, 0.045}, kSmer, "smer transformacije",
                                   "mod_drz('smer')");                                           // 8
-    text({0.53, 0.6, 0.12, 0.05}, "Višine", Align::Right);                                      // 9
-    const ui::Handle vis = popup({0.67, 0.6, 0.25, 0.05}, kVisine, "višinski sistem");          // 10
-    text({0.06, 0.53, 0.18, 0.05}, "Metoda", Align::Right);                                     // 11
-    const ui::Handle metoda = popup({0.26, 0.53, 0.36, 0.05}, kMetoda, "model transformacije",
+    text({0.53, 0.61, 0.12, 0.045}, "Višine", Align::Right);                                    // 9
+    const ui::Handle vis = popup({0.67, 0.61, 0.25, 0.045}, kVisine, "višinski sistem");        // 10
+    text({0.06, 0.555, 0.18, 0.045}, "Metoda", Align::Right);                                   // 11
+    const ui::Handle metoda = popup({0.26, 0.555, 0.36, 0.045}, kMetoda, "model transformacije",
                                     "mod_drz('metoda')");                                       // 12
-    button({0.67, 0.53, 0.14, 0.05}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
-    const ui::Handle parIme = text({0.26, 0.475, 0.66, 0.05}, "", Align::Left);                  // 14
-    text({0.06, 0.415, 0.18, 0.05}, "Zaporedje koord.", Align::Right);                           // 15
-    const ui::Handle redXY = popup({0.26, 0.415, 0.2, 0.05}, {"x(n), y(e)", "y(e), x(n)"},
+    button({0.67, 0.555, 0.14, 0.045}, "Izberi par.", "mod_drz('izberi')", "izberi parametre iz baze"); // 13
+    const ui::Handle parIme = text({0.26, 0.505, 0.66, 0.045}, "", Align::Left);                 // 14
+    text({0.06, 0.45, 0.18, 0.045}, "Zaporedje koord.", Align::Right);                           // 15
+    const ui::Handle redXY = popup({0.26, 0.45, 0.2, 0.045}, {"x(n), y(e)", "y(e), x(n)"},
                                    "vrstni red koordinat v datotekah točk");                    // 16
-    frame({0.05, 0.165, 0.9, 0.21});                                                             // 17
-    text({0.3, 0.31, 0.4, 0.05}, "Rezultati", Align::Center, true);                            // 18
-    button({0.08, 0.25, 0.2, 0.05}, "Izh. datoteka", "mod_drz('IzDat')",
+    frame({0.05, 0.19, 0.9, 0.19});                                                              // 17
+    text({0.3, 0.325, 0.4, 0.045}, "Rezultati", Align::Center, true);                          // 18
+    button({0.08, 0.27, 0.2, 0.045}, "Izh. datoteka", "mod_drz('IzDat')",
            "izberi datoteko za zapis rezultatov");                                              // 19
-    const ui::Handle izDat = text({0.08, 0.19, 0.84, 0.05}, "", Align::Left);                   // 20
-    const ui::Handle napredek = add({.kind = Kind::ProgressBar, .position = {0.05, 0.12, 0.9, 0.03},
+    const ui::Handle izDat = text({0.08, 0.215, 0.84, 0.045}, "", Align::Left);                 // 20
+    const ui::Handle napredek = add({.kind = Kind::ProgressBar, .position = {0.05, 0.135, 0.9, 0.03},
                                      .background = ui::kWhite});                                // 21
-    const ui::Handle stanje = add({.kind = Kind::Text, .position = {0.05, 0.02, 0.28, 0.08}, .text = "",
+    const ui::Handle stanje = add({.kind = Kind::Text, .position = {0.05, 0.02, 0.28, 0.1}, .text = "",
                                    .background = kOzadje, .align = Align::Left});               // 22
     const ui::Handle transf = button({0.36, 0.02, 0.22, 0.08}, "Transformiraj", "mod_drz('transformiraj')",
                                      "izvede transformacijo in zapiše rezultate", true);        // 23
@@ -168,8 +223,27 @@ ui::Handle ModDrzOkno::open()
                                       "prekini transformacijo; izhodna datoteka ostane nespremenjena"); // 24
     ui_.control(prekini).enabled = false;
     button({0.78, 0.02, 0.17, 0.08}, "Izhod", "mod_drz('izhod')", "zapri okno");               // 25
+    // The GIS layer to move (empty: every layer) and what a layer without a
+    // CRS is taken to be; the point files' decimals; the warnings of the last
+    // run, saved whole.
+    text({0.06, 0.76, 0.1, 0.045}, "Sloj", Align::Right);                                      // 26
+    const ui::Handle sloj = add({.kind = Kind::Edit, .position = {0.17, 0.76, 0.25, 0.045},
+                                 .background = ui::kWhite, .align = Align::Left,
+                                 .tooltip = "ime sloja GIS, ki ga transformiraš; prazno: vsi sloji"}); // 27
+    text({0.43, 0.76, 0.23, 0.045}, "Sloj brez CRS", Align::Right);                             // 28
+    const ui::Handle brezCrs = popup({0.67, 0.76, 0.25, 0.045}, kBrezCrs,
+                                     "sloj GIS brez zapisanega koordinatnega sistema: zavrni ga ali ga "
+                                     "vzemi v začetnem datumu smeri");                          // 29
+    text({0.47, 0.45, 0.19, 0.045}, "Decimalke", Align::Right);                                 // 30
+    const ui::Handle natancnost = popup({0.67, 0.45, 0.25, 0.045}, kNatancnost,
+                                        "število decimalk koordinat v zapisani datoteki točk"); // 31
+    ui_.control(natancnost).value = kDefaultPrecision + 1;
+    const ui::Handle opozorila = button({0.67, 0.27, 0.25, 0.045}, "Shrani opozorila", "mod_drz('opozorila')",
+                                        "shrani vsa opozorila zadnje transformacije v datoteko"); // 32
+    ui_.control(opozorila).enabled = false;
 
-    ui_.window(win).hndlList = {vhDat, smer, vis, redXY, metoda, parIme, izDat, napredek, stanje, transf, prekini};
+    ui_.window(win).hndlList = {vhDat, smer,   vis,    redXY,   metoda,  parIme,     izDat,     napredek,
+                                stanje, transf, prekini, sloj, brezCrs, natancnost, opozorila};
     ui_.window(win).visible = true;
     window_ = win;
     return win;
@@ -187,6 +261,13 @@ MigrateOptions ModDrzOkno::options() const
                                        : MigrateHeights::Keep;
     if (slot(Metoda).value == StoredSet)
         o.paramsName = slot(ParIme).userData;
+    o.layer = slot(Sloj).text;
+    // Blanks typed around a layer's name are no part of it.
+    o.layer.erase(0, o.layer.find_first_not_of(" \t"));
+    o.layer.erase(o.layer.find_last_not_of(" \t") + 1);
+    if (slot(BrezCrs).value == 2)
+        o.assumeCrs = o.from == MigrateFrom::Gk ? "gk" : "tm";
+    o.precision = std::clamp(slot(Natancnost).value - 1, 0, static_cast<int>(kNatancnost.size()) - 1);
     o.dataDir = s_.pot_prg;
     return o;
 }
@@ -229,6 +310,8 @@ void ModDrzOkno::action(const std::optional<std::string>& name)
                 job_->cancel = true;
                 slot(Stanje).text = "Prekinjam ...";
             }
+        } else if (*name == "opozorila") {
+            saveWarnings();
         } else if (*name == "izhod") {
             if (job_)
                 job_->cancel = true;
@@ -250,6 +333,24 @@ void ModDrzOkno::setInput(const std::filesystem::path& file)
     // The points of a new input are not written yet.
     slot(Napredek).fraction = 0;
     slot(Stanje).text.clear();
+}
+
+void ModDrzOkno::saveWarnings()
+{
+    if (warnings_.empty())
+        return;
+    const auto f = ui_.saveFileDialog({{"*.txt", "Besedilni dokumenti (*.txt)"}, {"*.*", "Vse datoteke (*.*)"}},
+                                      "Shrani opozorila");
+    if (!f)
+        return;
+    std::string text;
+    for (const std::string& w : warnings_)
+        text += w + '\n';
+    try {
+        platform::writeFileAtomic(f->path(), text);
+    } catch (const std::exception& e) {
+        platform::errorBoxFor(e, platform::kWriteFailed, "Napaka");
+    }
 }
 
 void ModDrzOkno::chooseOutput()
@@ -348,6 +449,8 @@ void ModDrzOkno::transformiraj()
     slot(Transformiraj).enabled = false;
     slot(Prekini).enabled = true;
     slot(Napredek).fraction = 0;
+    warnings_.clear();
+    slot(ShraniOpozorila).enabled = false;
     slot(Stanje).text = "Transformacija teče ...";
 
     ui::Ui& ui = ui_;
@@ -412,8 +515,17 @@ void ModDrzOkno::finish(const std::shared_ptr<Job>& job)
             std::rethrow_exception(job->error);
         } catch (const ParDbError& e) {
             platform::dialogs().errorBox(e.what(), kolmo::kParTitle, e.details());
-        } catch (const std::exception& e) {
+        } catch (const std::bad_alloc& e) {
             platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", job->options.in.string());
+        } catch (const std::exception& e) {
+            // The cause in the box itself, in Slovene; it names the file it
+            // concerns, so the input's path goes under the details only when
+            // it does not.
+            const std::string cause = migrateCause(e);
+            const std::string in = job->options.in.string(), out = job->options.out.string();
+            const bool named = cause.find(in) != std::string::npos || cause.find(out) != std::string::npos;
+            platform::dialogs().errorBox("Transformacija ni uspela!\n" + cause, "Napaka",
+                                         named ? std::string() : "Vhodna datoteka: " + in);
         } catch (...) {
             platform::dialogs().errorBox("Nepričakovana napaka!", "Napaka");
         }
@@ -422,6 +534,12 @@ void ModDrzOkno::finish(const std::shared_ptr<Job>& job)
     if (open) {
         slot(Napredek).fraction = 1;
         slot(Stanje).text = "Končano.";
+        if (job->summary && job->summary->leftOut > 0)
+            slot(Stanje).text += "\nIzpuščenih točk: " + std::to_string(job->summary->leftOut);
+        if (job->summary) {
+            warnings_ = job->summary->warnings;
+            slot(ShraniOpozorila).enabled = !warnings_.empty();
+        }
     }
     if (job->summary)
         platform::dialogs().messageBox(migrateSummaryText(*job->summary, job->options.out),

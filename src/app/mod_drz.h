@@ -5,11 +5,14 @@
 // and SVS2010, through the same call as kolmo-cli's `migrate`.
 //
 // The window holds the input (a file dialog, or a file dropped on the window),
-// the direction, the heights, the column order of point files, the method and
-// the output.  "Transformiraj" runs the migration off the GUI thread
+// of a GIS dataset the layer to move and whether a layer without a CRS is
+// refused or taken to be in the start datum, the direction, the heights, the
+// column order and the decimals of point files, the method and the output.  "Transformiraj" runs the migration off the GUI thread
 // (Ui::runInBackground): the progress bar follows it, "Prekini" stops it and
 // leaves no output, and its end is a box with the number of points or
-// features written and of warnings, or the error box with the cause.
+// features written, of points left out and of warnings (all of which
+// "Shrani opozorila" saves to a file), or the error box with the cause in
+// Slovene.
 // Closing the window while the work runs stops it as "Prekini" does.
 //
 // A parameter set is chosen as "Izberi par." chooses one in the main window:
@@ -24,6 +27,7 @@
 
 #include <atomic>
 #include <exception>
+#include <vector>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,7 +56,10 @@ public:
     bool running() const { return job_ != nullptr; }
 
     // Registry slots (from 1) of the window's hndlList.
-    enum Slot { VhDat = 1, Smer, Vis, RedXY, Metoda, ParIme, IzDat, Napredek, Stanje, Transformiraj, Prekini };
+    enum Slot {
+        VhDat = 1, Smer, Vis, RedXY, Metoda, ParIme, IzDat, Napredek, Stanje, Transformiraj, Prekini,
+        Sloj, BrezCrs, Natancnost, ShraniOpozorila
+    };
     // Metoda: the national model or a stored set.
     enum Method { NationalModel = 1, StoredSet = 2 };
 
@@ -65,6 +72,7 @@ private:
     void action(const std::optional<std::string>& name);
     void setInput(const std::filesystem::path& file);
     void chooseOutput();
+    void saveWarnings();
     void openParWindow();
     void parAction(const std::string& name);
     void transformiraj();
@@ -78,10 +86,16 @@ private:
     ui::Handle parWindow_ = 0;
     AppState parState_; // the selection window's own datap and PAR
     std::shared_ptr<Job> job_;
+    std::vector<std::string> warnings_; // of the last migration, for "Shrani opozorila"
     std::shared_ptr<int> alive_ = std::make_shared<int>(0); // posted tasks check it
 };
 
 // The text of the box at the end of a migration.
 std::string migrateSummaryText(const MigrateSummary& summary, const std::filesystem::path& out);
+
+// The cause of a failed migration in the causes' language (platform/cause.h):
+// in Slovene, the migration's English phrases put in Slovene around the
+// paths and names they carry.
+std::string migrateCause(const std::exception& e);
 
 } // namespace kolmo

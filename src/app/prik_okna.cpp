@@ -11,7 +11,7 @@ namespace kolmo {
 
 PrikOkna::PrikOkna(ui::Ui& ui) : ui_(ui)
 {
-    for (const char* h : {"prik_mre", "prik_obod", "prik_odst"})
+    for (const char* h : {"prik_mre", "prik_obod", "prik_odst", "prik_geoid"})
         ui_.registerHandler(h, [this](const std::optional<std::string>& a) { action(a); });
 }
 

@@ -67,7 +67,15 @@ UrediOkna::UrediOkna(ui::Ui& ui, AppState& state) : ui_(ui), s_(state)
         ui_.registerHandler(handlerName(kind), [this, kind](const std::optional<std::string>& a) { action(kind, a); });
 }
 
-ui::Handle UrediOkna::open(UrediKind kind, const std::string& dat, const std::string& tip, const std::string& pd)
+UrediOkna::~UrediOkna()
+{
+    // The opener's hook must not outlive the controllers it calls.
+    if (const ui::Handle w = window())
+        ui_.window(w).onClosed = nullptr;
+}
+
+ui::Handle UrediOkna::open(UrediKind kind, const std::string& dat, const std::string& tip, const std::string& pd,
+                           std::function<void()> closed)
 {
     const UrediWindow w = urediInitialize(s_, kind, dat, tip, pd);
     if (const ui::Handle old = window())
@@ -121,6 +129,7 @@ ui::Handle UrediOkna::open(UrediKind kind, const std::string& dat, const std::st
     auto& hndl = ui_.window(win).hndlList;
     hndl = selectors;
     hndl.push_back(angle);
+    ui_.window(win).onClosed = std::move(closed);
     ui_.window(win).visible = true;
     window_ = win;
     kind_ = kind;

@@ -32,12 +32,18 @@ bool urediUpdate(AppState& st, UrediKind kind, const std::vector<int>& S, int ko
 class UrediOkna {
 public:
     UrediOkna(ui::Ui& ui, AppState& state);
+    ~UrediOkna();
+    UrediOkna(const UrediOkna&) = delete;
+    UrediOkna& operator=(const UrediOkna&) = delete;
 
     // Opens the window (action "initialize") for the file shown as `dat`,
     // the coordinate type index `tip` ("1".."3") and the point set `pd`
     // ("1" vhi, "2" vhv; the conversion tool's window always vhi).  Throws
     // kolmo::Error when it cannot be built; the caller shows its box.
-    ui::Handle open(UrediKind kind, const std::string& dat, const std::string& tip, const std::string& pd);
+    // `closed` runs when the window closes, however (the opener's "Uredi"
+    // button, greyed while it is open, comes back there).
+    ui::Handle open(UrediKind kind, const std::string& dat, const std::string& tip, const std::string& pd,
+                    std::function<void()> closed = {});
 
     // Closes the open arrangement window when it works on point set `pd`.
     void closeFor(const std::string& pd);

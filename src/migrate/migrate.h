@@ -34,11 +34,13 @@ struct MigrateOptions {
     std::string layer;                // GIS dataset: only this layer (empty: every layer)
     std::string assumeCrs;            // GIS layer without a CRS: "gk" or "tm"; empty: refuse it
     std::filesystem::path dataDir;    // the program's data folder
+    int precision = 3;                // point files: decimals of the coordinates written
 };
 
 struct MigrateSummary {
     bool dataset = false;        // a GIS dataset (features) or a point file (points)
     std::size_t written = 0;     // points or features written
+    std::size_t leftOut = 0;     // point files: points not written (outside the model, one coordinate)
     std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
 };
 

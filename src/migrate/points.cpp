@@ -249,7 +249,8 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         }
         if (!out) {
             heights = row->count >= 3;
-            out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx, 3);
+            out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx,
+                        o.precision);
             out->begin(2, heights);
         }
         if (!csv)
@@ -261,10 +262,12 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
             extraHeight.add(where() + ": its height is left out, as the file's first row has none");
         if (row->count < 2) {
             outside.add(where() + ": a single coordinate; not written");
+            ++summary.leftOut;
             continue;
         }
         if (!row->moved) {
             outside.add(where() + ": outside the transformation model, no " + target + " coordinates; not written");
+            ++summary.leftOut;
             continue;
         }
         if (row->heightLost)

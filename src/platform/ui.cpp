@@ -111,6 +111,7 @@ void Ui::close(Handle win)
 {
     if (!isWindow(win))
         return;
+    const std::function<void()> closed = std::move(windows_.at(win).onClosed);
     for (auto it = owner_.begin(); it != owner_.end();) {
         if (it->second == win) {
             controls_.erase(it->first);
@@ -124,6 +125,8 @@ void Ui::close(Handle win)
     if (current_ == win)
         current_ = 0;
     touch();
+    if (closed)
+        closed();
     if (onWindowClosed)
         onWindowClosed(win);
 }

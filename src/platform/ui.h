@@ -131,6 +131,9 @@ struct Window {
     std::vector<Handle> menus = {};    // the menu bar, left to right
     std::vector<Handle> hndlList = {}; // the window's control registry (its user data)
     std::string dropAction = {};       // a file dropped where no control takes it; empty: refused
+    // Runs once the window has closed, whichever way it was closed (its
+    // close button, an action "close", its owner).
+    std::function<void()> onClosed = {};
 };
 
 // A file chosen in a dialog: its name and its folder.

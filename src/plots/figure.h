@@ -97,11 +97,16 @@ struct TextLabel {
 
 // One axis: limits, ticks and their labels (one label per tick; the labels
 // of the ticks that fall outside the limits are not drawn), and its label.
+//
+// `zoomTickUnit` > 0: the limits may be zoomed and panned; where they leave
+// fewer than three of the builder's ticks, the layout puts ticks at a round
+// step of its own, labelled in this unit (1: metres, 1000: kilometres).
 struct Axis {
     std::array<double, 2> lim{0, 1};
     std::vector<double> ticks;
     std::vector<std::string> tickLabels;
     std::string label;
+    double zoomTickUnit = 0;
 };
 
 // EastOutside: right of the box, at its top, so the legend hides no data
@@ -196,5 +201,12 @@ struct Figure {
     std::string exportName;
     Axes axes;
 };
+
+// The interactive view of a two-dimensional plot.  Zooming scales both axes
+// alike about the data point (x, y), so a metre stays as long across as up:
+// one wheel notch narrows the limits by a fifth (notches < 0 widen them).
+// Panning moves the limits by (dx, dy) data units.
+void zoomAbout(Axes& ax, double x, double y, double notches);
+void pan(Axes& ax, double dx, double dy);
 
 } // namespace kolmo::plot

@@ -55,13 +55,12 @@ void autoAxis(Axis& a, double lo, double hi)
 
 // A surface over longitude and latitude with its title, the axis labels in
 // their units and a colour scale of the heights.
-Figure surfaceFigure(std::string name, std::string title, std::string heightLabel, Surface s)
+Figure surfaceFigure(std::string name, std::string exportName, std::string title, std::string heightLabel,
+                     Surface s)
 {
-    Figure f;
-    f.name = std::move(name);
-    f.tag = "slk";
-    f.color = kWhite;
-    f.paperType = "A4";
+    // The plot windows' "Natisni" and "Izvozi" menus: a surface is printed
+    // and exported as the view on the screen, turned as the user left it.
+    Figure f = plotWindow(std::move(name), "prik_geoid", std::move(exportName));
     Axes& ax = f.axes;
     ax.threeD = true;
     ax.azimuth = -37.5;
@@ -104,9 +103,11 @@ Figure prik_amg2000(const Mat& geoid)
         s.x(j) = 13.25 + 0.025 * j;
     for (int k = 0; k < kAmgRows; ++k)
         s.y(k) = 45.25 + k / 60.0;
-    // Cells without data (0) stay at 0; the others are lowered by 44 m.
-    s.z = geoid.unaryExpr([](double g) { return g != 0 ? g - 44 : 0.0; });
-    return surfaceFigure("Kolmo - Prikaz modela geoida AMG2000", "Model geoida AMG2000",
+    // The grid's cells without data (0, outside the model's area) are left
+    // out of the surface: drawn at 0 they made a flat sheet with walls up to
+    // the data.  The others are lowered by 44 m.
+    s.z = geoid.unaryExpr([](double g) { return g != 0 ? g - 44 : std::numeric_limits<double>::quiet_NaN(); });
+    return surfaceFigure("Kolmo - Prikaz modela geoida AMG2000", "amg2000", "Model geoida AMG2000",
                          "višina geoida N - 44 m (m)", std::move(s));
 }
 
@@ -142,7 +143,7 @@ Figure prik_vrp2016(const Mat& geoid, const Mat& meja)
     }
     border.style = LineStyle{kBlack, 1};
 
-    Figure f = surfaceFigure("Kolmo - Prikaz modela geoida VRP2016", "Model geoida VRP2016 z mejo RS",
+    Figure f = surfaceFigure("Kolmo - Prikaz modela geoida VRP2016", "vrp2016", "Model geoida VRP2016 z mejo RS",
                              "višina geoida N (m)", std::move(s));
     f.axes.lines3.push_back(std::move(border));
     return f;

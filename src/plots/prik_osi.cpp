@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace kolmo::plot {
 
@@ -54,16 +55,36 @@ void networkAxes(Axes& ax, double xmin, double xmax, double ymin, double ymax, d
     ax.y.ticks = tickRange(ymin - D, ymax + D, D);
     ax.plotBoxAspect = {1, ((ymax - ymin) + 2 * D) / ((xmax - xmin) + 2 * D), 1};
 
+    // One unit on both axes: a country-wide network reads in kilometres, a
+    // local one in metres.
+    const bool km = xmax - xmin > 100000;
+    const double unit = km ? 1000 : 1;
     ax.y.tickLabels.clear();
     for (double t : ax.y.ticks)
-        ax.y.tickLabels.push_back(tickText(t));
-    ax.y.label = "x(N)";
-
+        ax.y.tickLabels.push_back(tickText(t / unit));
+    ax.y.label = km ? "x(N) (km)" : "x(N) (m)";
     ax.x.tickLabels.clear();
-    const bool km = xmax - xmin > 100000;
     for (double t : ax.x.ticks)
-        ax.x.tickLabels.push_back(tickText(km ? t / 1000 : t));
-    ax.x.label = km ? "y(E) (km)" : "y(E)";
+        ax.x.tickLabels.push_back(tickText(t / unit));
+    ax.x.label = km ? "y(E) (km)" : "y(E) (m)";
+    ax.x.zoomTickUnit = ax.y.zoomTickUnit = unit;
+}
+
+void zoomAbout(Axes& ax, double x, double y, double notches)
+{
+    const double f = std::pow(0.8, notches);
+    if (!(f > 0) || !std::isfinite(f))
+        return;
+    for (auto [lim, c] : {std::pair{&ax.x.lim, x}, std::pair{&ax.y.lim, y}}) {
+        (*lim)[0] = c + ((*lim)[0] - c) * f;
+        (*lim)[1] = c + ((*lim)[1] - c) * f;
+    }
+}
+
+void pan(Axes& ax, double dx, double dy)
+{
+    ax.x.lim = {ax.x.lim[0] + dx, ax.x.lim[1] + dx};
+    ax.y.lim = {ax.y.lim[0] + dy, ax.y.lim[1] + dy};
 }
 
 std::string tickText(double v)

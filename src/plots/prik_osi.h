@@ -31,8 +31,10 @@ inline constexpr ExportItem kExportItems[] = {{"png", "PNG"}, {"tiff", "TIFF"}, 
 //   limits  [xmin - D, xmax + D], [ymin - D, ymax + D];
 //   ticks   ceil((xmin - D)/D) D, + D, ..., floor((xmax + D)/D) D (and so for y);
 //   aspect  [1, (ymax - ymin + 2D) / (xmax - xmin + 2D), 1], one metre equally long on both axes;
-//   labels  y in metres, "x(N)"; x in metres, "y(E)", or when xmax - xmin > 100 000
-//           in kilometres, "y(E) (km)".
+//   labels  both axes in one unit: metres, "y(E) (m)" and "x(N) (m)", or when
+//           xmax - xmin > 100 000 kilometres, "y(E) (km)" and "x(N) (km)";
+//   zoom    ticks of the layout's own in the same unit where a zoom leaves
+//           fewer than three (Axis::zoomTickUnit).
 void networkAxes(Axes& ax, double xmin, double xmax, double ymin, double ymax, double D);
 
 // A tick value as a plain number: integers without decimals, others with as

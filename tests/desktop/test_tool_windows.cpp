@@ -167,6 +167,25 @@ TEST_F(ToolWindows, GeoidToolReadsItsFieldsAndStacksItsResults)
     ui.fire(byText(w, "Prikaži AMG2000"));
     EXPECT_NE(ui.findWindow("Kolmo - Prikaz modela geoida VRP2016"), 0);
     EXPECT_NE(ui.findWindow("Kolmo - Prikaz modela geoida AMG2000"), 0);
+    // They are exported and printed as the plot windows are.
+    for (const auto& [title, file] : {std::pair{"Kolmo - Prikaz modela geoida VRP2016", "vrp2016.svg"},
+                                      std::pair{"Kolmo - Prikaz modela geoida AMG2000", "amg2000.png"}}) {
+        const ui::Handle plot = ui.findWindow(title);
+        ASSERT_NE(plot, 0);
+        std::vector<std::string> menus;
+        for (ui::Handle m : ui.window(plot).menus)
+            menus.push_back(ui.menu(m).label);
+        EXPECT_EQ(menus, (std::vector<std::string>{"Natisni", "Izvozi"})) << title;
+        const std::string format = fs::path(file).extension().string().substr(1);
+        ui.run("prik_geoid('" + format + "')", plot);
+        EXPECT_GT(fs::file_size(fs::current_path() / file), 1000u) << file;
+        EXPECT_NE(byText(plot, std::string("Zapisano: ") + file), 0) << title;
+        for (ui::Handle m : ui.window(plot).menus)
+            if (ui.menu(m).label == "Natisni")
+                ui.fire(m);
+        ASSERT_FALSE(ui.printed.empty());
+        EXPECT_EQ(ui.printed.back(), plot);
+    }
     // A program folder without the model: the box, and the tool goes on.
     fs::remove(s.pot_prg / "geoid.mat");
     const auto windows = ui.windows().size();

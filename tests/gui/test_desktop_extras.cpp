@@ -14,7 +14,9 @@
 #include <QDropEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QThread>
@@ -22,7 +24,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <map>
+#include <tuple>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -88,6 +93,46 @@ protected:
     ui::Handle win = 0;
     fs::path dir, oldCwd;
 };
+
+// Alt+letter reaches every menu of the bar and every push button, each by a
+// letter of its own.  Faults pinned down: push buttons had no mnemonic, and
+// a letter could serve two of them.
+TEST_F(QtDesktop, MenusAndPushButtonsHaveMnemonicsOfTheirOwn)
+{
+    ui.run("mod_pret", win);
+    ui.run("mod_intg", win);
+    ui.run("mod_drz", win);
+    ui.sync();
+    int windows = 0;
+    for (ui::Handle w : ui.windows()) {
+        if (!ui.window(w).visible)
+            continue;
+        ++windows;
+        std::map<QChar, QString> letters;
+        const auto take = [&](const QString& text) {
+            // A label without a letter ("#") has nothing to mark.
+            if (std::none_of(text.begin(), text.end(), [](QChar ch) { return ch.isLetterOrNumber(); }))
+                return;
+            const QChar c = mnemonicOf(text);
+            ASSERT_FALSE(c.isNull()) << text.toStdString() << " in " << ui.window(w).title;
+            EXPECT_TRUE(letters.emplace(c, text).second)
+                << text.toStdString() << " and " << letters[c].toStdString() << " share Alt+"
+                << QString(c).toStdString() << " in " << ui.window(w).title;
+        };
+        if (QMenuBar* bar = ui.menuBar(w))
+            for (QAction* a : bar->actions())
+                take(a->text());
+        for (ui::Handle h : ui.window(w).controls)
+            if (const ui::Control& c = ui.control(h); c.kind == ui::Kind::PushButton && c.visible && !c.text.empty())
+                if (auto* b = qobject_cast<QPushButton*>(ui.controlWidget(h)))
+                    take(b->text());
+    }
+    EXPECT_EQ(windows, 4);
+    EXPECT_EQ(mnemonicOf(QStringLiteral("A && &B")), QLatin1Char('b'));
+    EXPECT_TRUE(mnemonicOf(QStringLiteral("A && B")).isNull());
+    EXPECT_EQ(withMnemonics({"Prikaži", "Pretvori"}, QStringLiteral("p")),
+              (QStringList{QStringLiteral("P&rikaži"), QStringLiteral("Pr&etvori")}));
+}
 
 TEST_F(QtDesktop, AFileDroppedOnTheEndGroupLoadsTheEndPoints)
 {
@@ -188,6 +233,49 @@ TEST_F(QtDesktop, APlotWindowOpensAtTheSizeItWasLeftAt)
     EXPECT_EQ(ui.windowWidget(p)->size(), QSize(640, 480));
     // Other windows keep the size of their layout.
     EXPECT_EQ(ui.windowWidget(win)->size().width(), 800);
+}
+
+} // namespace
+} // namespace kolmo::qt
+
+namespace kolmo::qt {
+namespace {
+
+// The program's arguments: an unknown one is a usage error (status 2, the
+// usage on the standard error), answered without opening a window.  Fault
+// pinned down: "kolmo --bad-option" was run as an action of the main window
+// that does nothing, and the window opened as if nothing were wrong.
+TEST(Arguments, UnknownArgumentIsAUsageError)
+{
+    const auto run = [](const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(KOLMO_GUI_PROGRAM), args);
+        EXPECT_TRUE(p.waitForFinished(30000)) << args.join(' ').toStdString();
+        return std::tuple{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                          QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    };
+    for (const QStringList& args : {QStringList{QStringLiteral("--bad-option")}, QStringList{QStringLiteral("-x")},
+                                    QStringList{QStringLiteral("ni-taksnega-ukaza")},
+                                    QStringList{QStringLiteral("datoteka-ki-je-ni.pod")}}) {
+        const auto [status, out, err] = run(QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen")} + args);
+        EXPECT_EQ(status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("Usage: kolmo"))) << err.toStdString();
+        EXPECT_TRUE(err.contains(args.constFirst())) << err.toStdString();
+        EXPECT_TRUE(out.isEmpty()) << out.toStdString();
+    }
+    // A mistyped option needs no display at all.
+    QProcess bare;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    bare.setProcessEnvironment(env);
+    bare.start(QStringLiteral(KOLMO_GUI_PROGRAM), {QStringLiteral("--bad-option")});
+    ASSERT_TRUE(bare.waitForFinished(30000));
+    EXPECT_EQ(bare.exitCode(), 2);
+    const auto [status, out, err] = run({QStringLiteral("--help")});
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("FILE"))) << out.toStdString();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "plots/figure_graphic.h"
 #include "plots/prik_geoid.h"
 #include "plots/prik_mre.h"
+#include "plots/render/layout.h"
 #include "support/paths.h"
 
 #include <QApplication>
@@ -15,6 +16,8 @@
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace kolmo::qt {
 namespace {
@@ -91,6 +94,56 @@ TEST(PlotWindow, DrawsTheFigureAndZoomsAboutThePointer)
     QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, middle.toPoint());
     EXPECT_EQ(fig.axes.x.lim, x0);
     EXPECT_EQ(fig.axes.y.lim, y0);
+}
+
+// Fourteen notches of the wheel into a network: the limits shrink by 0.8 a
+// notch about the pointer, the names stay at their points and the axes keep
+// their scale (tests/plots: the layout).  With KOLMO_SHOTS set, the window
+// before and after is saved there.
+TEST(PlotWindow, FourteenNotchesInKeepTheNamesAndTheScale)
+{
+    Prik p = network();
+    const int n = 12;
+    p.Tx.resize(n);
+    p.Ty.resize(n);
+    p.vset.clear();
+    for (int i = 0; i < n; ++i) {
+        p.Tx(i) = 401000 + (i % 4) * 1500 + (i / 4) * 130;
+        p.Ty(i) = 95000 + (i / 4) * 250 + (i % 2) * 60;
+        p.vset.push_back((i < 9 ? "K0" : "K") + std::to_string(i + 1));
+    }
+    p.vx = p.vy = Vec::Zero(n);
+    QtUi ui;
+    PrikOkna plots(ui);
+    const Handle win = plots.open(prik_mre(p));
+    PlotWidget* w = plotOf(ui, win);
+    ui.windowWidget(win)->resize(900, 700);
+    QCoreApplication::processEvents();
+    const QString shots = qEnvironmentVariable("KOLMO_SHOTS");
+    if (!shots.isEmpty())
+        ui.windowWidget(win)->grab().save(shots + QStringLiteral("/plot-before-zoom.png"));
+    auto& fig = w->graphic()->figure;
+    const double width0 = fig.axes.x.lim[1] - fig.axes.x.lim[0];
+    // The pointer over K06, where the widget draws it.
+    plot::LayoutInfo info;
+    plot::layout(fig, w->width(), w->height(), plot::defaultPxPerPt(w->width(), w->height()), &info);
+    const QPointF over(info.box.x + (p.Tx(5) - fig.axes.x.lim[0]) / width0 * info.box.w,
+                       info.box.y + (fig.axes.y.lim[1] - p.Ty(5)) / (fig.axes.y.lim[1] - fig.axes.y.lim[0]) * info.box.h);
+    for (int k = 0; k < 14; ++k) {
+        QWheelEvent wheel(over, w->mapToGlobal(over), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w, &wheel);
+    }
+    EXPECT_NEAR((fig.axes.x.lim[1] - fig.axes.x.lim[0]) / width0, std::pow(0.8, 14), 1e-9);
+    EXPECT_GT(p.Tx(5), fig.axes.x.lim[0]);
+    EXPECT_LT(p.Tx(5), fig.axes.x.lim[1]);
+    EXPECT_GT(p.Ty(5), fig.axes.y.lim[0]);
+    EXPECT_LT(p.Ty(5), fig.axes.y.lim[1]);
+    QCoreApplication::processEvents();
+    const QImage zoomed = ui.windowWidget(win)->grab().toImage();
+    EXPECT_GT(inked(zoomed), 0.005);
+    if (!shots.isEmpty())
+        zoomed.save(shots + QStringLiteral("/plot-zoomed-14.png"));
 }
 
 TEST(PlotWindow, SurfacesTurnWithTheMouse)

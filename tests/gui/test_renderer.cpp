@@ -105,11 +105,12 @@ TEST(QtWindows, HiddenWindowsAndControlsFollowTheModel)
     EXPECT_EQ(l->textFormat(), Qt::PlainText);
     EXPECT_TRUE(l->alignment() & Qt::AlignTop);
 
-    // Button and menu texts keep an '&' as it is.
+    // Button and menu texts keep an '&' as it is; each has its mnemonic, the
+    // button one the menu bar leaves free.
     const Handle b = ui.addControl(w, {.kind = Kind::PushButton, .text = "A & B"});
     const Handle m = ui.addMenu(w, {.label = "P&Q", .action = "x"});
     settle();
-    EXPECT_EQ(qobject_cast<QAbstractButton*>(ui.controlWidget(b))->text(), "A && B");
+    EXPECT_EQ(qobject_cast<QAbstractButton*>(ui.controlWidget(b))->text(), "&A && B");
     EXPECT_EQ(ui.menuAction(m)->text(), "&P&&Q"); // its mnemonic, and the '&' as it is
     EXPECT_EQ(ui.menuBar(w)->actions().size(), 1);
 }

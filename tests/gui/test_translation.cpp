@@ -3,12 +3,18 @@
 // longer speak English.  Fault pinned down: every file dialog showed "Look
 // in", "File name", "Files of type", "Cancel" in a Slovene program.
 #include "platform/cause.h"
+#include "qt/qt_dialogs.h"
 #include "qt/translation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTreeView>
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
@@ -87,6 +93,74 @@ TEST_F(Translation, QtTextsOfTheDialogsAreSlovene)
     const QStringList boxTexts = textsOf(box);
     EXPECT_FALSE(boxTexts.contains(QStringLiteral("Show Details..."))) << boxTexts.join('|').toStdString();
     EXPECT_TRUE(boxTexts.contains(QStringLiteral("Prikaži podrobnosti ..."))) << boxTexts.join('|').toStdString();
+}
+
+// The detail view of a file dialog in the program's locale.  Fault pinned
+// down: in a session without a Slovene locale the dialog showed "802 bytes",
+// "8 Dec 2026", "Folder", and a point file as "Skriptna datoteka Perl".
+TEST_F(Translation, FileDialogColumnsFollowTheProgramsLocale)
+{
+    translator_ = kolmo::qt::installSlovene(*qApp);
+    ASSERT_EQ(QLocale().language(), QLocale::Slovenian);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("mapa")));
+    QFile pod(dir.filePath(QStringLiteral("tocke.pod")));
+    ASSERT_TRUE(pod.open(QIODevice::WriteOnly));
+    pod.write(QByteArray(802, 'x'));
+    pod.close();
+
+    QFileDialog dialog(nullptr, QStringLiteral("Podatki"), dir.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setViewMode(QFileDialog::Detail);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    kolmo::qt::fitFileDialog(dialog);
+    auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(tree, nullptr);
+    for (int k = 1; k < 4; ++k)
+        EXPECT_NE(tree->itemDelegateForColumn(k), nullptr) << k;
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+    const QModelIndex podName = model->index(dir.filePath(QStringLiteral("tocke.pod")));
+    const QModelIndex folderName = model->index(dir.filePath(QStringLiteral("mapa")));
+    if (!podName.isValid() || !folderName.isValid())
+        loaded.wait(5000);
+    ASSERT_TRUE(podName.isValid());
+    ASSERT_TRUE(folderName.isValid());
+
+    const QLocale sl(QLocale::Slovenian, QLocale::Slovenia);
+    const QString size = kolmo::qt::fileColumnText(podName.siblingAtColumn(1));
+    EXPECT_EQ(size, sl.formattedDataSize(802));
+    EXPECT_FALSE(size.contains(QStringLiteral("bytes"))) << size.toStdString();
+    EXPECT_EQ(kolmo::qt::fileColumnText(podName.siblingAtColumn(2)), QStringLiteral("Datoteka točk Kolmo"));
+    EXPECT_EQ(kolmo::qt::fileColumnText(folderName.siblingAtColumn(2)), QStringLiteral("Mapa"));
+    EXPECT_EQ(kolmo::qt::fileColumnText(folderName.siblingAtColumn(1)), QString());
+    const QString date = kolmo::qt::fileColumnText(podName.siblingAtColumn(3));
+    EXPECT_EQ(date, sl.toString(QFileInfo(pod).lastModified(), QLocale::ShortFormat));
+    for (const char* month : {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"})
+        EXPECT_FALSE(date.contains(QLatin1String(month))) << date.toStdString();
+    // The name column is Qt's own.
+    EXPECT_TRUE(kolmo::qt::fileColumnText(podName).isNull());
+    // With KOLMO_SHOTS set, the dialog as the user sees it.
+    if (const QString shots = qEnvironmentVariable("KOLMO_SHOTS"); !shots.isEmpty()) {
+        dialog.resize(dialog.sizeHint().expandedTo(QSize(760, 480)));
+        dialog.show();
+        QCoreApplication::processEvents();
+        dialog.grab().save(shots + QStringLiteral("/file-dialog.png"));
+        dialog.hide();
+    }
+}
+
+// The MIME type the package registers names the same type and glob the
+// dialog falls back on.
+TEST(FileTypes, PackagedMimeTypeMatchesTheDialogs)
+{
+    QFile xml(QStringLiteral(KOLMO_SOURCE_DIR "/gui/kolmo-mime.xml"));
+    ASSERT_TRUE(xml.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(xml.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("type=\"%1\"").arg(QLatin1String(kolmo::qt::kPointFileMime))));
+    EXPECT_TRUE(text.contains(QStringLiteral("pattern=\"*.pod\"")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<comment xml:lang=\"sl\">Datoteka točk Kolmo</comment>")));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -117,12 +118,30 @@ TEST_F(Package, FilesWhereDebianWantsThem)
         "usr/share/applications/kolmo.desktop",
         "usr/share/icons/hicolor/scalable/apps/kolmo.svg", "usr/share/icons/hicolor/256x256/apps/kolmo.png",
         "usr/share/doc/kolmo/copyright", "usr/share/doc/kolmo/changelog.Debian.gz",
-        "usr/share/doc/kolmo/README.data.md", "usr/share/lintian/overrides/kolmo"};
-    std::set<std::string> found;
-    for (const auto& e : fs::recursive_directory_iterator(root()))
+        "usr/share/doc/kolmo/README.data.md", "usr/share/doc/kolmo/README.md",
+        "usr/share/mime/packages/kolmo.xml", "usr/share/lintian/overrides/kolmo"};
+    // The examples the README works through, every one of them, as documents.
+    std::set<std::string> examples;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(KOLMO_SOURCE_DIR) / "examples"))
         if (!e.is_directory())
-            found.insert(fs::relative(e.path(), root()).string());
+            examples.insert("usr/share/doc/kolmo/examples/" +
+                            fs::relative(e.path(), fs::path(KOLMO_SOURCE_DIR) / "examples").string());
+    ASSERT_GT(examples.size(), 10u);
+    std::set<std::string> found, foundExamples;
+    for (const auto& e : fs::recursive_directory_iterator(root()))
+        if (!e.is_directory()) {
+            const std::string file = fs::relative(e.path(), root()).string();
+            (file.rfind("usr/share/doc/kolmo/examples/", 0) == 0 ? foundExamples : found).insert(file);
+        }
     EXPECT_EQ(found, expected);
+    EXPECT_EQ(foundExamples, examples);
+    for (const auto& file : foundExamples) {
+        struct stat st {};
+        ASSERT_EQ(::stat((root() / file).c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0111, 0u) << file << " is a document, not a program";
+    }
+    EXPECT_EQ(test::readText(root() / "usr/share/doc/kolmo/copyright"),
+              test::readText(fs::path(KOLMO_SOURCE_DIR) / "packaging/copyright"));
 
     for (const char* program : {"usr/bin/kolmo", "usr/bin/kolmo-cli"}) {
         struct stat st {};
@@ -155,11 +174,103 @@ TEST_F(Package, FilesWhereDebianWantsThem)
         EXPECT_NE(copyright.find(says), std::string::npos) << says;
 }
 
+namespace {
+
+// The paragraphs of a machine-readable copyright file: field name -> value
+// (continuation lines joined with '\n'), in file order.
+std::vector<std::map<std::string, std::string>> paragraphs(const std::string& text)
+{
+    std::vector<std::map<std::string, std::string>> out(1);
+    std::string field;
+    for (const auto& line : lines(text)) {
+        if (line.empty()) {
+            if (!out.back().empty())
+                out.emplace_back();
+            field.clear();
+        } else if (line[0] == ' ' || line[0] == '\t') {
+            std::string& value = out.back()[field];
+            value += '\n';
+            value.append(line, 1, std::string::npos);
+        } else {
+            const auto colon = line.find(':');
+            field = line.substr(0, colon);
+            out.back()[field] = colon + 1 < line.size() ? line.substr(line.find_first_not_of(' ', colon + 1)) : "";
+        }
+    }
+    if (out.back().empty())
+        out.pop_back();
+    return out;
+}
+
+} // namespace
+
+// The copyright file (packaging/copyright, installed as it is): Kolmo's own
+// licence, the data of the Surveying and Mapping Authority in a paragraph of
+// their own under CC BY 4.0 with its whole text, the border's public domain.
+TEST(Copyright, ParagraphsNameEveryLicenceAndItsText)
+{
+    const auto ps = paragraphs(test::readText(fs::path(KOLMO_SOURCE_DIR) / "packaging/copyright"));
+    ASSERT_GE(ps.size(), 5u);
+    EXPECT_EQ(ps[0].at("Format"), "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/");
+    const auto filesParagraph = [&](const std::string& file) -> const std::map<std::string, std::string>* {
+        for (const auto& p : ps)
+            if (const auto f = p.find("Files"); f != p.end()) {
+                std::istringstream words(f->second);
+                for (std::string w; words >> w;)
+                    if (w == file)
+                        return &p;
+            }
+        return nullptr;
+    };
+    const auto licenceText = [&](const std::string& name) -> std::string {
+        for (const auto& p : ps)
+            if (p.size() == 1 && p.count("License") && p.at("License").rfind(name + "\n", 0) == 0)
+                return p.at("License");
+        return {};
+    };
+
+    const auto* own = filesParagraph("*");
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->at("License"), "GPL-3.0-or-later");
+    const std::string gpl = licenceText("GPL-3.0-or-later");
+    EXPECT_NE(gpl.find("either version 3 of the License, or (at your option)"), std::string::npos) << gpl;
+    EXPECT_NE(gpl.find("/usr/share/common-licenses/GPL-3"), std::string::npos);
+    // The sources carry the licence's whole text.
+    EXPECT_EQ(test::readText(fs::path(KOLMO_SOURCE_DIR) / "LICENSE"), test::readText("/usr/share/common-licenses/GPL-3"));
+
+    const auto* gurs = filesParagraph("data/gurs_virtualne_vezne_tocke_v4.0.txt");
+    ASSERT_TRUE(gurs);
+    EXPECT_NE(gurs, own);
+    for (const char* file : {"data/VTP2024.mat", "data/HREF_SVS2010.mat", "data/sources/si_gurs_SLO-VTP2024.tif",
+                             "data/sources/si_gurs_SLO-VRP2016-Koper.tif"})
+        EXPECT_EQ(filesParagraph(file), gurs) << file;
+    EXPECT_NE(gurs->at("Copyright").find("Geodetska uprava Republike Slovenije"), std::string::npos);
+    EXPECT_EQ(gurs->at("License"), "CC-BY-4.0");
+    EXPECT_NE(gurs->at("Comment").find("© Geodetska uprava Republike Slovenije, CC BY 4.0"), std::string::npos);
+    const std::string cc = licenceText("CC-BY-4.0");
+    for (const char* says : {"Attribution 4.0 International Public License", "Section 1 -- Definitions.",
+                             "Section 3 -- License Conditions.", "Section 8 -- Interpretation.",
+                             "Creative Commons may be contacted at creativecommons.org."})
+        EXPECT_NE(cc.find(says), std::string::npos) << says;
+
+    const auto* border = filesParagraph("data/meja_rs.mat");
+    ASSERT_TRUE(border);
+    EXPECT_EQ(border->at("License").substr(0, 13), "public-domain");
+    // Every data file the package installs falls under a paragraph of its own
+    // source, the tables of Kolmo's own (the parameter sets) under "*".
+    for (const auto& e : fs::directory_iterator(fs::path(KOLMO_SOURCE_DIR) / "data")) {
+        if (e.is_regular_file() && e.path().extension() == ".mat") {
+            EXPECT_NE(filesParagraph("data/" + e.path().filename().string()), own) << e.path().filename();
+        }
+    }
+}
+
 TEST_F(Package, DesktopEntryNamesTheInstalledProgramAndIcon)
 {
     const auto entry = lines(test::readText(root() / "usr/share/applications/kolmo.desktop"));
     const std::set<std::string> has(entry.begin(), entry.end());
-    for (const char* line : {"[Desktop Entry]", "Type=Application", "Name=Kolmo", "Exec=kolmo", "Icon=kolmo",
+    for (const char* line : {"[Desktop Entry]", "Type=Application", "Name=Kolmo", "Exec=kolmo %f", "Icon=kolmo",
+                             "MimeType=application/x-kolmo-points;",
                              "Terminal=false", "Categories=Science;Geography;"})
         EXPECT_EQ(has.count(line), 1u) << line;
     if (sh("command -v desktop-file-validate").status == 0) {
@@ -283,13 +394,14 @@ TEST_F(Package, ProgramsRunFromTheInstalledTree)
 
     // The desktop program starts from there too (Qt's libraries and plugins
     // found) and prepares the same folder; an action that opens no window
-    // ends it at once.
+    // ends it at once (an unknown one is a usage error, status 2).
     test::RunOptions gui = env;
     gui.environment = {"HOME=" + (work / "gui-home").string(), "XDG_DATA_HOME=", "QT_QPA_PLATFORM=offscreen"};
     gui.cpuSeconds = 60;
     fs::create_directories(work / "gui-home");
-    const auto started = test::run(root() / "usr/bin/kolmo", {"no-such-action"}, work, gui);
+    const auto started = test::run(root() / "usr/bin/kolmo", {"reset"}, work, gui);
     EXPECT_EQ(started.status, 0) << started.err;
+    EXPECT_EQ(test::run(root() / "usr/bin/kolmo", {"no-such-action"}, work, gui).status, 2);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(work / "gui-home/.local/share/kolmo/t7.par")));
     EXPECT_TRUE(fs::is_symlink(work / "gui-home/.local/share/kolmo/HREF_SVS2010.mat"));
     fs::remove_all(work);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 
 using namespace kolmo;
@@ -86,7 +88,7 @@ TEST(Layout, PlotBoxKeepsItsAspectAndEverythingStaysOnThePage)
             EXPECT_LE(t->origin.y + kDescent * t->size, h) << t->text;
         }
         // The y label reads upwards, left of the box.
-        const Text* yl = findText(s, "x(N)");
+        const Text* yl = findText(s, "x(N) (m)");
         ASSERT_TRUE(yl);
         EXPECT_EQ(yl->angle, 90);
         EXPECT_LT(yl->origin.x, info.box.x);
@@ -349,4 +351,82 @@ TEST(Layout, GeoidSurfacesCarryTitleAxisLabelsAndAColourScale)
             }
         }
     }
+}
+
+// Fourteen wheel notches into a network whose names the builder hangs a
+// twentieth of the tick spacing under their points.  Fault pinned down: at
+// that scale the data-unit offset had grown to a point's spacing, so "K04"
+// sat beside K07's triangle, some points had no name, and no tick of the
+// builder's was left inside the limits, so the axes had no scale.
+TEST(Layout, ZoomedNetworkKeepsNamesAtTheirPointsAndTicksOnTheAxes)
+{
+    Prik p = test::syntheticPrik(12, 4, 400000, 440000, 90000, 120000, 5000);
+    for (int i = 0; i < 12; ++i)
+        p.vset[static_cast<std::size_t>(i)] = (i < 9 ? "K0" : "K") + std::to_string(i + 1);
+    // K03..K09 in a column 250 m apart: a name 250 m under its point lands on the next one.
+    for (int i = 2; i < 9; ++i) {
+        p.Tx(i) = 420000 + (i % 2) * 120;
+        p.Ty(i) = 105000 - (i - 2) * 250;
+    }
+    Figure f = prik_mre(p);
+    for (int k = 0; k < 14; ++k)
+        zoomAbout(f.axes, p.Tx(6), p.Ty(6), 1);
+    const double across = f.axes.x.lim[1] - f.axes.x.lim[0];
+    ASSERT_NEAR(across, (40000 + 2 * 5000) * std::pow(0.8, 14), 1e-6);
+
+    for (auto [w, h] : {std::pair{1200.0, 900.0}, {800.0, 800.0}}) {
+        LayoutInfo info;
+        const Scene s = layout(f, w, h, defaultPxPerPt(w, h), &info);
+        const auto px = [&](double x, double y) {
+            return Pt{info.box.x + (x - f.axes.x.lim[0]) / (f.axes.x.lim[1] - f.axes.x.lim[0]) * info.box.w,
+                      info.box.y + (f.axes.y.lim[1] - y) / (f.axes.y.lim[1] - f.axes.y.lim[0]) * info.box.h};
+        };
+        const auto distance = [](const Text& t, Pt q) {
+            const auto [x0, x1] = span(t);
+            const double y0 = t.origin.y - kAscent * t.size, y1 = t.origin.y + kDescent * t.size;
+            return std::hypot(q.x - std::clamp(q.x, x0, x1), q.y - std::clamp(q.y, y0, y1));
+        };
+        int inView = 0;
+        for (int i = 0; i < 12; ++i) {
+            const Pt c = px(p.Tx(i), p.Ty(i));
+            if (c.x < info.box.x || c.x > info.box.x + info.box.w || c.y < info.box.y || c.y > info.box.y + info.box.h)
+                continue;
+            ++inView;
+            const Text* name = findText(s, p.vset[static_cast<std::size_t>(i)]);
+            ASSERT_TRUE(name) << p.vset[static_cast<std::size_t>(i)] << " has no name at " << w << "x" << h;
+            const double own = distance(*name, c);
+            EXPECT_LT(own, 20 * defaultPxPerPt(w, h)) << name->text << " is far from its point";
+            for (int j = 0; j < 12; ++j) {
+                if (j != i) {
+                    EXPECT_LT(own, distance(*name, px(p.Tx(j), p.Ty(j))))
+                        << name->text << " is nearer " << p.vset[static_cast<std::size_t>(j)];
+                }
+            }
+        }
+        EXPECT_GE(inView, 3);
+        EXPECT_EQ(info.hiddenTexts, 0u);
+
+        // Tick labels under the box and left of it, in the axes' unit (metres here).
+        int under = 0, left = 0;
+        for (const Text* t : texts(s)) {
+            if (t->angle != 0 || t->text.empty() || !std::isdigit(static_cast<unsigned char>(t->text[0])))
+                continue;
+            if (t->origin.y > info.box.y + info.box.h)
+                ++under;
+            else if (t->origin.x < info.box.x)
+                ++left;
+        }
+        EXPECT_GE(under, 2) << w << "x" << h;
+        EXPECT_GE(left, 2) << w << "x" << h;
+    }
+    // Panned well past the last tick, the scale stays.
+    pan(f.axes, 30000, 0);
+    LayoutInfo info;
+    const Scene s = layout(f, 1200, 900, defaultPxPerPt(1200, 900), &info);
+    int under = 0;
+    for (const Text* t : texts(s))
+        if (t->angle == 0 && t->origin.y > info.box.y + info.box.h && !t->text.empty() &&
+            std::isdigit(static_cast<unsigned char>(t->text[0])))
+            ++under;
+    EXPECT_GE(under, 2);
 }

@@ -2,6 +2,7 @@
 
 #include "plots/render/fontmetrics.h"
 #include "plots/render/labels.h"
+#include "plots/render/numfmt.h"
 
 #include <algorithm>
 #include <array>
@@ -66,6 +67,33 @@ struct VisibleTicks {
     std::vector<std::string> labels;
 };
 
+// Ticks at a round step (1, 2 or 5 times a power of ten of `unit`) that
+// puts four to ten of them between lo and hi, labelled in `unit` with as
+// many decimals as the step needs.
+VisibleTicks roundTicks(double lo, double hi, double unit)
+{
+    VisibleTicks v;
+    const double range = (hi - lo) / unit;
+    if (!(range > 0) || !std::isfinite(range))
+        return v;
+    const double raw = range / 5;
+    const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = mag;
+    for (const double m : {2.0, 5.0, 10.0})
+        if (raw >= m * mag * 0.75)
+            step = m * mag;
+    const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9)));
+    const double first = std::ceil(lo / unit / step - 1e-9), last = std::floor(hi / unit / step + 1e-9);
+    for (double k = first; k <= last && v.at.size() < 50; k += 1) {
+        const double value = k * step;
+        v.at.push_back(value * unit);
+        std::string text;
+        appendNumber(text, value, decimals);
+        v.labels.push_back(std::move(text));
+    }
+    return v;
+}
+
 VisibleTicks visibleTicks(const Axis& a)
 {
     VisibleTicks v;
@@ -76,6 +104,10 @@ VisibleTicks visibleTicks(const Axis& a)
             v.at.push_back(a.ticks[i]);
             v.labels.push_back(i < a.tickLabels.size() ? a.tickLabels[i] : std::string());
         }
+    // Zoomed in between the builder's ticks, the axis keeps a scale.
+    if (a.zoomTickUnit > 0 && v.at.size() < 3)
+        if (VisibleTicks own = roundTicks(lo, hi, a.zoomTickUnit); own.at.size() >= 2)
+            return own;
     return v;
 }
 
@@ -367,6 +399,15 @@ void layout2d(const Figure& fig, Builder& b, LayoutInfo& info)
         if (t.point) {
             q.clearance = t.point->clearance * p;
             q.leaderInset = std::max(0.0, (t.point->clearance - 1.5) * p);
+            // A builder's place given in data units below the point drifts
+            // away from it as the view zooms in, until it sits beside another
+            // point and takes that one's place: a place that far off goes
+            // back under the point, the clearance away.
+            const Pt near{std::clamp(pointAt->x, tx0, tx0 + w), std::clamp(pointAt->y, ty0, ty0 + h)};
+            if (std::hypot(near.x - pointAt->x, near.y - pointAt->y) > 2 * q.clearance + h) {
+                q.preferred = {pointAt->x - w / 2, pointAt->y + q.clearance, w, h};
+                q.align = HAlign::Center;
+            }
         }
         requests.push_back(q);
         requested.push_back(&t);
