@@ -11,8 +11,61 @@
 
 namespace kolmo {
 
-std::string gdalText(std::string_view text)
+namespace {
+
+// GDAL's SQLite-based drivers quote the statement that failed, in brackets
+// after the function ("sqlite3_exec(CREATE TABLE ...) failed: disk I/O
+// error") or after "SQL:": the statement is of no use to the user and may
+// run to pages, the reason after it is what counts.
+std::string withoutSql(std::string_view text)
 {
+    std::string out;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t call = text.find("sqlite3_", at);
+        if (call == std::string_view::npos)
+            break;
+        const std::size_t open = text.find('(', call);
+        const std::size_t word = text.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_", call);
+        if (open == std::string_view::npos || word != open) {
+            out.append(text.substr(at, call + 8 - at));
+            at = call + 8;
+            continue;
+        }
+        // The statement's own brackets and quotes are skipped over.
+        int depth = 0;
+        char quote = 0;
+        std::size_t close = open;
+        for (; close < text.size(); ++close) {
+            const char c = text[close];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '\'' || c == '"') {
+                quote = c;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')' && --depth == 0) {
+                break;
+            }
+        }
+        out.append(text.substr(at, open + 1 - at));
+        out += "...)";
+        at = close < text.size() ? close + 1 : text.size();
+    }
+    out.append(text.substr(std::min(at, text.size())));
+    const std::size_t sql = out.find("SQL: ");
+    if (sql != std::string::npos)
+        out.replace(sql + 5, std::string::npos, "...");
+    return out;
+}
+
+} // namespace
+
+std::string gdalText(std::string_view raw)
+{
+    const std::string unquoted = withoutSql(raw);
+    const std::string_view text = unquoted;
     std::string line;
     line.reserve(std::min(text.size(), kGdalTextLimit + 3));
     bool blank = false;

@@ -22,7 +22,8 @@ namespace kolmo {
 inline constexpr std::size_t kGdalTextLimit = 200;
 
 // GDAL's text on one line (line breaks and tabs as blanks, runs of blanks as
-// one, no blanks at the ends), cut to kGdalTextLimit
+// one, no blanks at the ends), an SQL statement it quotes left out
+// ("sqlite3_exec(...) failed: disk I/O error"), cut to kGdalTextLimit
 // characters (at a UTF-8 character's start) and ended with "..." then.
 std::string gdalText(std::string_view text);
 

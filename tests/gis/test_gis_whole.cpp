@@ -466,6 +466,11 @@ TEST(GisTexts, GdalTextAndVertexText)
     const std::string cut = gdalText(slovene);
     EXPECT_EQ(cut, std::string(kGdalTextLimit - 1, 'a') + "...");
     EXPECT_EQ(gdalText("  short  "), "short");
+    EXPECT_EQ(gdalText("sqlite3_exec(CREATE TABLE \"a(\" (x TEXT DEFAULT (')'))) failed: disk I/O error"),
+              "sqlite3_exec(...) failed: disk I/O error");
+    EXPECT_EQ(gdalText("In ExecuteSQL(): sqlite3_prepare_v2(SELECT *\nFROM t):\n  no such table: t"),
+              "In ExecuteSQL(): sqlite3_prepare_v2(...): no such table: t");
+    EXPECT_EQ(gdalText("failed to prepare SQL: SELECT 1 FROM x"), "failed to prepare SQL: ...");
 
     EXPECT_EQ(vertexText(460000.1234, 100000.5), "460000.123 100000.500");
     EXPECT_EQ(vertexText(1e308, std::numeric_limits<double>::quiet_NaN()), "beyond any survey not a number");
