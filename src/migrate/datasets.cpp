@@ -762,8 +762,18 @@ private:
         const bool fidOption = fidColumn && *fidColumn && takesLayerOption(&driver, "FID");
         if (fidOption)
             options.SetNameValue("FID", fidColumn);
-        // GeoJSON writes a feature's id from its FID.
+        // GeoJSON writes a feature's id from its FID; GDAL's GeoJSON reader
+        // gives ids that are not integers as the field "id", which goes back
+        // into the id.
         keepFid_ = fidOption || std::string_view(format.driver) == "GeoJSON";
+        if (std::string_view(format.driver) == "GeoJSON" &&
+            std::string_view(input.GetDriver()->GetDescription()) == "GeoJSON") {
+            const int id = definition->GetFieldIndex("id");
+            if (id >= 0 && definition->GetFieldDefn(id)->GetType() == OFTString) {
+                options.SetNameValue("ID_FIELD", "id");
+                keepFid_ = false;
+            }
+        }
         if (geometries == 1 && std::string_view(format.driver) != "CSV") {
             const char* geometryName = plan.layer->GetGeometryColumn();
             if (geometryName && *geometryName && takesLayerOption(&driver, "GEOMETRY_NAME"))

@@ -241,6 +241,15 @@ TEST_F(GisWhole, GeoJsonGeometryUnreadIsAnErrorANullIsKept)
     EXPECT_EQ(second->GetGeometryRef(), nullptr);
     ASSERT_NE(first->GetGeometryRef(), nullptr);
     EXPECT_EQ(first->GetGeometryRef()->toPoint()->getX(), 460370.0);
+
+    // Ids that are not integers stay ids too.
+    spit(dir_ / "named.geojson",
+         R"({"type":"FeatureCollection","crs":{"type":"name","properties":{"name":"urn:ogc:def:crs:EPSG::3912"}},)"
+         R"("features":[{"type":"Feature","id":"a1","properties":{"b":"x"},"geometry":{"type":"Point",)"
+         R"("coordinates":[460000,100000]}}]})");
+    migrateDataset(job("named.geojson", "named-out.geojson"));
+    const std::string named = slurp(dir_ / "named-out.geojson");
+    EXPECT_NE(named.find(R"("id": "a1", "properties": { "b": "x" })"), std::string::npos) << named;
 }
 
 // A damaged FlatGeobuf header is named as such; a GML input leaves no .gfs
