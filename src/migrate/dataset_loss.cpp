@@ -5,6 +5,7 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -111,6 +112,18 @@ std::string vertexText(double e, double n)
     return one(e) + " " + one(n);
 }
 
+bool lossWarning(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* word : {"truncat", "not successfully written", "not written", "skipped", "ignored", "lost",
+                             "discarded", "dropped", "rounded", "precision loss", "out of range", "overflow"})
+        if (lower.find(word) != std::string::npos)
+            return true;
+    return false;
+}
+
 void Losses::add(const std::string& what, long long fid)
 {
     auto [at, added] = kinds_.try_emplace(what);
@@ -193,7 +206,14 @@ std::vector<std::string> rasterTables(GDALDataset& dataset)
     if (!result)
         return tables;
     for (OGRFeatureUniquePtr row(result->GetNextFeature()); row; row.reset(result->GetNextFeature()))
-        tables.push_back("\"" + std::string(row->GetFieldAsString(0)) + "\" (" + row->GetFieldAsString(1) + ")");
+    {
+        std::string table = "\"";
+        table += row->GetFieldAsString(0);
+        table += "\" (";
+        table += row->GetFieldAsString(1);
+        table += ')';
+        tables.push_back(std::move(table));
+    }
     dataset.ReleaseResultSet(result);
     return tables;
 }

@@ -33,6 +33,12 @@ std::string gdalText(std::string_view text);
 // not as "not a number" or "beyond any survey".
 std::string vertexText(double e, double n);
 
+// Whether a warning of a GDAL writer tells of data it did not write as
+// given: a text or number cut to its field, a value skipped, ignored or
+// lost.  Others (a geometry type the format frowns upon but writes) are
+// ordinary warnings.
+bool lossWarning(std::string_view text);
+
 // What would be lost of one layer in the chosen output format: each kind of
 // loss once, with the number of features it concerns and the first of them.
 class Losses {

@@ -923,15 +923,15 @@ private:
             }
             copy->SetFID(keepFid_ ? fid : OGRNullFID);
             if (!lost) {
-                // A failure ends the run at once; a warning is something the
-                // driver changed on the way (a text cut to the field's
-                // width, a number too wide for it).
+                // A failure ends the run at once; a warning may tell of
+                // something the driver changed on the way (a text cut to the
+                // field's width, a number too wide for it).
                 const std::size_t failures = messages_.failures();
                 const std::size_t warnings = messages_.warnings().size();
                 const std::size_t said = messages_.events();
                 if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures)
                     failLayer(plan, where() + " cannot be written");
-                if (messages_.events() != said) {
+                if (messages_.events() != said && lossWarning(messages_.last())) {
                     // A text cut to its Shapefile field is listed above.
                     if (!cutsTexts || messages_.last().find("truncated") == std::string::npos)
                         losses_.add(messages_.last(), fid);

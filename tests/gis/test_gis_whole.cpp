@@ -481,6 +481,13 @@ TEST(GisTexts, GdalTextAndVertexText)
               "In ExecuteSQL(): sqlite3_prepare_v2(...): no such table: t");
     EXPECT_EQ(gdalText("failed to prepare SQL: SELECT 1 FROM x"), "failed to prepare SQL: ...");
 
+    EXPECT_TRUE(lossWarning("Value 12345678901 of field n of feature 3 not successfully written. Possibly due to "
+                            "too larger number with respect to field width"));
+    EXPECT_TRUE(lossWarning("NaN of Infinity value found. Skipped"));
+    EXPECT_FALSE(lossWarning("A geometry of type MULTIPOLYGON is inserted into layer p of geometry type POLYGON, "
+                             "which is not normally allowed by the GeoPackage specification, but the driver will "
+                             "however do it."));
+
     EXPECT_EQ(vertexText(460000.1234, 100000.5), "460000.123 100000.500");
     EXPECT_EQ(vertexText(1e308, std::numeric_limits<double>::quiet_NaN()), "beyond any survey not a number");
     EXPECT_EQ(vertexText(-std::numeric_limits<double>::infinity(), 5100000.0), "beyond any survey 5100000.000");
