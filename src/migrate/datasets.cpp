@@ -101,6 +101,9 @@ public:
     // ": " and GDAL's last failure, or nothing.
     std::string reason() const { return lastFailure_.empty() ? std::string() : ": " + lastFailure_; }
     std::vector<std::string>& warnings() { return warnings_; }
+    // A failure dealt with (a field created at the second try, or listed as
+    // lost) is not the reason of a later error.
+    void settled() { lastFailure_.clear(); }
     // The warnings given since there were `count` of them (taken off the list).
     std::vector<std::string> takeWarningsSince(std::size_t count)
     {
@@ -721,6 +724,7 @@ private:
         const bool said = messages_.events() != events;
         const std::string gdal = said ? messages_.last() : std::string();
         messages_.takeWarningsSince(warnings);
+        messages_.settled();
         int index = -1;
         if (made)
             index = written->GetFieldCount() > before ? written->GetFieldCount() - 1
