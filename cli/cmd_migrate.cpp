@@ -21,6 +21,8 @@ struct MigrateCliOptions {
     std::string in, out, from = "gk", order = "xy", heights = "keep", params, paramsJson, layer, assumeCrs, dataDir;
     std::string exportTinshift;
     bool quiet = false;
+    bool lossy = false;
+    bool orderGiven = false; // --order on the command line (not its default)
 };
 
 struct UsageError : std::runtime_error {
@@ -91,8 +93,9 @@ int run(const MigrateCliOptions& o)
         throw UsageError("give either --params or --params-json");
     if (o.in == "-" && o.paramsJson == "-")
         throw UsageError("--in and --params-json cannot both be the standard input (-)");
-    if (isPointFile(o.in) && (!o.layer.empty() || !o.assumeCrs.empty()))
-        throw UsageError("--layer and --assume-crs belong to GIS datasets, not to the point file " + o.in);
+    const bool pointFile = isPointFile(o.in);
+    if (pointFile && (!o.layer.empty() || !o.assumeCrs.empty() || o.lossy))
+        throw UsageError("--layer, --assume-crs and --lossy belong to GIS datasets, not to the point file " + o.in);
 
     MigrateOptions m;
     m.in = o.in;
@@ -106,7 +109,13 @@ int run(const MigrateCliOptions& o)
     m.paramsJson = o.paramsJson;
     m.layer = o.layer;
     m.assumeCrs = o.assumeCrs;
+    m.lossy = o.lossy;
     m.dataDir = dataDir;
+    // A dataset's axis order is its CRS's: --order would change nothing.
+    if (!pointFile && o.orderGiven)
+        platform::dialogs().warning("--order " + o.order + " applies to point files; " + o.in +
+                                        " is a GIS dataset, whose axis order its CRS gives",
+                                    {});
 
     ProgressBar bar(!o.quiet);
     MigrateProgress progress;
@@ -146,9 +155,10 @@ void addMigrateCommand(CLI::App& app, int& status)
     cmd->add_option("--from", o->from, "Datum of the input: gk (D48/GK -> D96/TM) or tm (D96/TM -> D48/GK)")
         ->check(CLI::IsMember({"gk", "tm"}))
         ->capture_default_str();
-    cmd->add_option("--order", o->order, "Columns of point files: xy (name, x(n), y(e), H) or yx (name, y, x, H)")
-        ->check(CLI::IsMember({"xy", "yx"}))
-        ->capture_default_str();
+    auto* order =
+        cmd->add_option("--order", o->order, "Columns of point files: xy (name, x(n), y(e), H) or yx (name, y, x, H)")
+            ->check(CLI::IsMember({"xy", "yx"}))
+            ->capture_default_str();
     cmd->add_option("--heights", o->heights,
                     "Heights: keep, svs2000-to-svs2010 or svs2010-to-svs2000 (the SLO-VTP2024 offset of GURS)")
         ->check(CLI::IsMember({"keep", "svs2000-to-svs2010", "svs2010-to-svs2000"}))
@@ -161,14 +171,19 @@ void addMigrateCommand(CLI::App& app, int& status)
     cmd->add_option("--layer", o->layer, "GIS dataset: only this layer (default: every layer)");
     cmd->add_option("--assume-crs", o->assumeCrs, "GIS layer without a CRS: take it as gk (EPSG:3912) or tm (EPSG:3794)")
         ->check(CLI::IsMember({"gk", "tm"}));
+    cmd->add_flag("--lossy", o->lossy,
+                  "GIS dataset: write what the output format cannot hold as GDAL's ogr2ogr would (field names cut "
+                  "to 10 bytes for a Shapefile, types converted, attributes left out of a DXF), with a warning for "
+                  "each change; without it such an output is refused with the list of what would be lost");
     cmd->add_option("--data-dir", o->dataDir, "Program folder with the data files; default: data/ beside kolmo-cli");
     cmd->add_option("--export-tinshift", o->exportTinshift,
                     "Write the national model as a PROJ tinshift JSON file for the direction of --from (use: cct "
                     "+proj=tinshift +file=FILE, or a QGIS custom pipeline); - writes to standard output");
     cmd->add_flag("-q,--quiet", o->quiet, "No progress bar and no summary line");
     cmd->footer(std::string(kExitStatusHelp) + " " + kTriangleModelAttribution);
-    cmd->callback([o, &status] {
+    cmd->callback([o, order, &status] {
         try {
+            o->orderGiven = order->count() > 0;
             status = run(*o);
         } catch (const UsageError& e) {
             std::cerr << "kolmo-cli migrate: " << e.what() << '\n';

@@ -25,6 +25,8 @@ struct DatasetJob {
     MigrateFrom from = MigrateFrom::Gk; // the CRS the input must be in
     std::string layer;                  // only this layer; empty: every layer
     std::string assumeCrs;              // "gk", "tm" or empty (a layer without CRS is refused)
+    bool lossy = false;                 // what the output format cannot hold is converted (with a warning)
+                                        // instead of refused
     MoveVertices move;
 };
 
@@ -34,12 +36,16 @@ struct DatasetSummary {
 };
 
 // True for the point files Kolmo reads itself (.pod, .txt, .csv, "-"); any
-// other input is a GIS dataset.
+// other input is a GIS dataset, and so is a CSV file whose first line names
+// a geometry column ("WKT", "geometry", ...), as Kolmo writes a dataset.
 bool isPointFile(const std::filesystem::path& path);
 
 // Throws kolmo::FileError naming the layer and feature id (a dataset that
-// cannot be read, a CRS other than the expected one, a field the output
-// driver cannot hold, a geometry outside the model); nothing is written then.
+// cannot be read whole: any GDAL error or warning while a feature is read,
+// a geometry GDAL could not read; a CRS other than the expected one; a
+// geometry outside the model; what the output format cannot hold, listed,
+// unless `lossy`, which converts it and reports each change as a warning);
+// nothing is written then.
 // The output's format follows its extension: .gpkg, .shp, .geojson, .fgb,
 // .gml, .dxf, .csv (geometry as WKT); a Shapefile, GeoJSON, FlatGeobuf, DXF
 // or CSV holds one layer, so a dataset of several needs `layer`.  A cancel

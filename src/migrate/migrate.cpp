@@ -26,10 +26,14 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     job.from = o.from;
     job.layer = o.layer;
     job.assumeCrs = o.assumeCrs;
+    job.lossy = o.lossy;
     // A vertex outside the model, or whose height would leave the offset grid,
     // cannot be moved: its feature is refused rather than written wrong.
     auto heightsLost = std::make_shared<std::size_t>(0);
-    job.move = [&mover, heightsLost](std::size_t count, double* e, double* n, double* h, int* ok) {
+    auto flat = std::make_shared<std::size_t>(0); // vertices without a height
+    job.move = [&mover, heightsLost, flat](std::size_t count, double* e, double* n, double* h, int* ok) {
+        if (!h)
+            *flat += count;
         for (std::size_t i = 0; i < count; ++i) {
             double hv = h ? h[i] : kNaN;
             bool lost = false;
@@ -53,6 +57,15 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     s.dataset = true;
     s.written = d.features;
     s.warnings = std::move(d.warnings);
+    // Heights to move, and 2D geometries that have none: the user should
+    // know that those kept no height to move rather than assume they moved.
+    if (o.heights != MigrateHeights::Keep && *flat > 0)
+        s.warnings.push_back(std::to_string(*flat) +
+                             " vertex(es) of 2D geometries have no height, so only their position is moved; the "
+                             "heights asked for (" +
+                             (o.heights == MigrateHeights::Svs2000To2010 ? "SVS2000 -> SVS2010"
+                                                                         : "SVS2010 -> SVS2000") +
+                             ") apply to 3D geometries alone");
     return s;
 }
 

@@ -33,6 +33,9 @@ struct MigrateOptions {
     std::filesystem::path paramsJson; // or the parameters `transform --params-json` wrote
     std::string layer;                // GIS dataset: only this layer (empty: every layer)
     std::string assumeCrs;            // GIS layer without a CRS: "gk" or "tm"; empty: refuse it
+    bool lossy = false;               // GIS dataset: what the output format cannot hold is converted (names
+                                      // laundered, types changed, attributes dropped) with a warning each,
+                                      // instead of refused
     std::filesystem::path dataDir;    // the program's data folder
     int precision = 3;                // point files: decimals of the coordinates written
 };

@@ -10,6 +10,8 @@
 #include "platform/textread.h"
 
 #include <algorithm>
+#include <cctype>
+#include <fstream>
 #include <array>
 #include <condition_variable>
 #include <cstdint>
@@ -289,6 +291,47 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     return summary;
 }
 
+namespace {
+
+// Whether the first line of a CSV file names a geometry column (a CSV that
+// Kolmo or another GIS program wrote with the geometry as WKT): "WKT" as
+// GDAL writes and reads it, or the names GIS programs give it.  A file that
+// cannot be read is a point file, whose reader says why.
+bool csvHasGeometryColumn(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string header;
+    if (!file || !std::getline(file, header))
+        return false;
+    if (header.starts_with("\xEF\xBB\xBF"))
+        header.erase(0, 3);
+    std::string column;
+    auto geometryName = [](std::string name) {
+        auto blank = [](unsigned char c) { return std::isspace(c) || c == '"'; };
+        while (!name.empty() && blank(static_cast<unsigned char>(name.back())))
+            name.pop_back();
+        std::size_t start = 0;
+        while (start < name.size() && blank(static_cast<unsigned char>(name[start])))
+            ++start;
+        name = name.substr(start);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name == "wkt" || name == "wkt_geom" || name == "geometry" || name == "geom" || name == "the_geom";
+    };
+    for (const char c : header) {
+        if (c == ',' || c == ';' || c == '\t') {
+            if (geometryName(column))
+                return true;
+            column.clear();
+        } else {
+            column += c;
+        }
+    }
+    return geometryName(column);
+}
+
+} // namespace
+
 bool isPointFile(const std::filesystem::path& path)
 {
     if (path == "-")
@@ -296,7 +339,9 @@ bool isPointFile(const std::filesystem::path& path)
     std::string extension = path.extension().string();
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".pod" || extension == ".txt" || extension == ".csv";
+    if (extension == ".csv")
+        return !csvHasGeometryColumn(path);
+    return extension == ".pod" || extension == ".txt";
 }
 
 } // namespace kolmo

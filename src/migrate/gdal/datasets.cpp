@@ -21,6 +21,8 @@
 // failure or a cancel leaves an existing output as it was.
 #include "migrate/gdal/module.h"
 
+#include "migrate/gdal/dataset_loss.h"
+
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -31,8 +33,11 @@
 #include <ogrsf_frmts.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -73,8 +78,12 @@ std::string inQuotes(std::string_view name)
 }
 
 // GDAL's own messages, gathered for the errors and warnings Kolmo reports
-// instead of going to stderr.  The handler stack is the calling thread's own,
-// so the desktop program's worker thread gathers only its messages.
+// instead of going to stderr, each on one line and cut short (a driver may
+// quote a whole SQL statement or a stretch of the file).  The handler stack
+// is the calling thread's own, so the desktop program's worker thread
+// gathers only its messages.  Every message counts in events(), so that a
+// step (reading one feature, writing one) tells whether GDAL had anything to
+// say about it, and last() is the latest of them.
 class GdalMessages {
 public:
     GdalMessages()
@@ -87,27 +96,45 @@ public:
     GdalMessages& operator=(const GdalMessages&) = delete;
 
     std::size_t failures() const { return failures_; }
+    std::size_t events() const { return events_; }
+    const std::string& last() const { return last_; }
     // ": " and GDAL's last failure, or nothing.
     std::string reason() const { return lastFailure_.empty() ? std::string() : ": " + lastFailure_; }
     std::vector<std::string>& warnings() { return warnings_; }
+    // A failure dealt with (a field created at the second try, or listed as
+    // lost) is not the reason of a later error.
+    void settled() { lastFailure_.clear(); }
+    // The warnings given since there were `count` of them (taken off the list).
+    std::vector<std::string> takeWarningsSince(std::size_t count)
+    {
+        std::vector<std::string> taken;
+        if (count < warnings_.size()) {
+            taken.assign(warnings_.begin() + static_cast<std::ptrdiff_t>(count), warnings_.end());
+            warnings_.resize(count);
+        }
+        return taken;
+    }
 
 private:
     static void CPL_STDCALL handle(CPLErr kind, CPLErrorNum, const char* message)
     {
         auto* self = static_cast<GdalMessages*>(CPLGetErrorHandlerUserData());
-        if (!self || !message)
+        if (!self || !message || kind < CE_Warning)
             return;
+        std::string text = gdalText(message);
+        ++self->events_;
+        self->last_ = text;
         if (kind >= CE_Failure) {
-            self->lastFailure_ = message;
+            self->lastFailure_ = std::move(text);
             ++self->failures_;
-        } else if (kind == CE_Warning && self->warnings_.size() < kMaxWarnings &&
-                   std::find(self->warnings_.begin(), self->warnings_.end(), message) == self->warnings_.end()) {
-            self->warnings_.emplace_back(message);
+        } else if (self->warnings_.size() < kMaxWarnings &&
+                   std::find(self->warnings_.begin(), self->warnings_.end(), text) == self->warnings_.end()) {
+            self->warnings_.push_back(std::move(text));
         }
     }
 
-    std::string lastFailure_;
-    std::size_t failures_ = 0;
+    std::string last_, lastFailure_;
+    std::size_t failures_ = 0, events_ = 0;
     std::vector<std::string> warnings_;
 };
 
@@ -133,7 +160,9 @@ struct OutputFormat {
     const char* extension;
     const char* driver;
     bool oneLayer;                         // the file holds a single layer
-    bool needsGeometry;                    // a feature without a geometry would be lost
+    bool needsGeometry;                    // a feature without a geometry (NULL or EMPTY) would be lost
+    bool tables;                           // holds a layer without geometries (a table of attributes)
+    bool zByLayerType;                     // heights are kept only in a layer declared 3D
     double copyShare;                      // of the time, the rest goes to closing the file
     std::vector<const char*> layerOptions; // KEY=VALUE
     std::vector<const char*> sidecars;     // files of a former write that the new one must not leave behind
@@ -146,20 +175,26 @@ const std::vector<OutputFormat>& outputFormats()
     // projected CRS only outside RFC 7946, and 15 significant figures hold a
     // plane coordinate to the nanometre without the noise of the binary
     // fraction.  A CSV gets its .csvt of field types beside it, so that a
-    // reader sees them again.  A former Shapefile's spatial index and a
-    // former GML's .gfs (which GDAL prefers to the .xsd) would describe
-    // another file.  GDAL's FlatGeobuf writer skips a feature without a
-    // geometry without a word; it is refused instead.  A GeoPackage builds
-    // its spatial index when it is closed, which takes longer than writing
-    // the features: the progress leaves that its share.
+    // reader sees them again; its geometry column keeps GDAL's name "WKT",
+    // which GDAL and QGIS recognise without the .csvt.  A former Shapefile's
+    // spatial index and a former GML's .gfs (which GDAL prefers to the .xsd)
+    // would describe another file.  GDAL's FlatGeobuf writer skips a
+    // feature without a geometry (NULL or EMPTY) without a word (the DXF
+    // writer fails on it), and writes heights only into a layer declared 3D
+    // (of any type, "unknown" too); a Shapefile (the .shp beside
+    // its .dbf), a FlatGeobuf or a DXF file has no place for a table without
+    // geometries.  A GeoPackage builds its spatial index when it is closed,
+    // which takes longer than writing the features: the progress leaves that
+    // its share.
     static const std::vector<OutputFormat> formats{
-        {".gpkg", "GPKG", false, false, 0.4, {}, {}},
-        {".shp", "ESRI Shapefile", true, false, 0.95, {"ENCODING=UTF-8"}, {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
-        {".geojson", "GeoJSON", true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
-        {".fgb", "FlatGeobuf", true, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
-        {".gml", "GML", false, false, 0.95, {}, {".gfs"}},
-        {".dxf", "DXF", true, false, 0.95, {}, {}},
-        {".csv", "CSV", true, false, 0.95, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
+        {".gpkg", "GPKG", false, false, true, false, 0.4, {}, {}},
+        {".shp", "ESRI Shapefile", true, false, false, true, 0.95, {"ENCODING=UTF-8"},
+         {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
+        {".geojson", "GeoJSON", true, false, true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
+        {".fgb", "FlatGeobuf", true, true, false, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
+        {".gml", "GML", false, false, true, false, 0.95, {}, {".gfs"}},
+        {".dxf", "DXF", true, true, false, false, 0.95, {}, {}},
+        {".csv", "CSV", true, false, true, false, 0.95, {"GEOMETRY=AS_WKT", "CREATE_CSVT=YES"}, {}},
     };
     return formats;
 }
@@ -475,9 +510,63 @@ std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job)
     return plans;
 }
 
-const char* fieldTypeName(const OGRFieldDefn& field)
+// A field's type as GDAL names it, its subtype (Boolean, Int16, Float32,
+// JSON, UUID) in brackets.
+std::string fieldType(const OGRFieldDefn& field)
 {
-    return OGRFieldDefn::GetFieldTypeName(field.GetType());
+    std::string text = OGRFieldDefn::GetFieldTypeName(field.GetType());
+    if (field.GetSubType() != OFSTNone)
+        text += std::string("(") + OGRFieldDefn::GetFieldSubTypeName(field.GetSubType()) + ")";
+    return text;
+}
+
+// The input opened with its driver's reading options (see
+// inputOpenOptions).  A GDAL failure while it is opened refuses it: GDAL's
+// GeoJSON reader parses every feature then, and one it cannot read is
+// reported there.  A GeoPackage's raster tables are refused until Kolmo
+// moves rasters, rather than left behind without a word.
+Dataset openInput(const DatasetJob& job, GdalMessages& messages)
+{
+    const std::string in = job.in.string();
+    GDALDriverH identified = GDALIdentifyDriverEx(job.in.c_str(), GDAL_OF_VECTOR, nullptr, nullptr);
+    const std::string driver = identified ? GDALGetDescription(identified) : "";
+    const std::vector<const char*> options = inputOpenOptions(driver.c_str());
+    const std::size_t failures = messages.failures();
+    Dataset input(GDALDataset::Open(job.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
+                                    nullptr, options.data()));
+    if (!input) {
+        if (driver == "FlatGeobuf")
+            throw FileError(in + ": the FlatGeobuf header is damaged or not one GDAL reads" + messages.reason());
+        if (fs::exists(job.in) && !fs::is_directory(job.in)) {
+            const std::size_t before = messages.events();
+            Dataset raster(GDALDataset::Open(job.in.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+            if (raster && messages.events() == before)
+                throw FileError(in + " holds raster data only; Kolmo moves vector layers (features) and refuses "
+                                     "rasters until it moves them");
+        }
+        throw FileError("cannot read " + in + " as a GIS dataset" + messages.reason());
+    }
+    if (messages.failures() != failures)
+        throw FileError(in + (driver == "FlatGeobuf" ? ": the FlatGeobuf header is damaged" : " cannot be read whole") +
+                        messages.reason());
+    if (job.layer.empty()) {
+        const std::vector<std::string> raster = rasterTables(*input);
+        if (!raster.empty()) {
+            std::string names;
+            for (const auto& table : raster)
+                names += (names.empty() ? "" : ", ") + table;
+            throw FileError(in + ": the raster tables " + names +
+                            " are not moved: Kolmo moves vector layers and attribute tables and refuses rasters "
+                            "until it moves them (choose a layer to move the others one by one)");
+        }
+    }
+    return input;
+}
+
+// GDAL's FlatGeobuf writer takes a layer of type "unknown" for 2D.
+bool unknownIs2D(const OutputFormat& format)
+{
+    return std::string_view(format.driver) == "FlatGeobuf";
 }
 
 class DatasetWriter {
@@ -496,9 +585,7 @@ public:
         if (!driver)
             throw FileError(job_.out.string() + ": GDAL has no " + format.driver + " driver");
 
-        Dataset input(GDALDataset::Open(job_.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
-        if (!input)
-            throw FileError("cannot read " + in + " as a GIS dataset" + messages_.reason());
+        Dataset input = openInput(job_, messages_);
         std::vector<LayerPlan> plans = planLayers(*input, job_);
         if (format.oneLayer && plans.size() > 1)
             throw FileError(job_.out.string() + ": a " + format.driver + " file holds one layer, and " + in +
@@ -506,7 +593,11 @@ public:
                             "); choose one layer or write a GeoPackage (.gpkg)");
         GIntBig total = 0;
         for (auto& plan : plans) {
+            // For the progress only: the features are counted as they move.
+            const std::size_t events = messages_.events();
             plan.count = std::max<GIntBig>(0, plan.layer->GetFeatureCount(TRUE));
+            if (messages_.events() != events)
+                throw FileError(in + ": layer " + inQuotes(plan.name) + " cannot be read: " + messages_.last());
             total += plan.count;
         }
         total_ = static_cast<double>(std::max<GIntBig>(total, 1)) / format.copyShare;
@@ -575,29 +666,134 @@ private:
                                     ": its field domain " + inQuotes(domain) + " is not written");
     }
 
+    // Whether any geometry of the layer has heights (a first pass over it,
+    // for an output that keeps heights only in a layer declared 3D).
+    bool anyThreeD(const LayerPlan& plan)
+    {
+        plan.layer->ResetReading();
+        GIntBig last = OGRNullFID;
+        for (;;) {
+            const std::size_t events = messages_.events();
+            Feature feature(plan.layer->GetNextFeature());
+            if (messages_.events() != events)
+                failRead(plan, feature ? feature->GetFID() : OGRNullFID, last);
+            if (!feature)
+                return false;
+            last = feature->GetFID();
+            for (int g = 0; g < feature->GetGeomFieldCount(); ++g)
+                if (const OGRGeometry* geometry = feature->GetGeomFieldRef(g); geometry && geometry->Is3D())
+                    return true;
+        }
+    }
+
+    // GDAL said something while a feature was read: the input is damaged
+    // (a file cut short, a record it could not parse), and a run that went
+    // on would leave features or parts of them behind without a word.
+    [[noreturn]] void failRead(const LayerPlan& plan, GIntBig fid, GIntBig last) const
+    {
+        const std::string where = fid != OGRNullFID ? "feature " + std::to_string(fid)
+                                  : last != OGRNullFID ? "after feature " + std::to_string(last)
+                                                       : "its first feature";
+        throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where +
+                        " cannot be read: " + messages_.last());
+    }
+
+    // The output's field for the input's `field`, or -1 where it has none;
+    // what the format changes or cannot hold goes into losses_.
+    int createField(GDALDataset& input, GDALDataset& output, OGRLayer& layer, const OutputFormat& format,
+                    const LayerPlan& plan, const OGRFieldDefn& field)
+    {
+        OGRFeatureDefn* written = layer.GetLayerDefn();
+        const std::string name = inQuotes(field.GetNameRef());
+        const std::string type = fieldType(field);
+        // A driver with a fixed schema (DXF) has its fields from the start.
+        const int fixed = written->GetFieldIndex(field.GetNameRef());
+        if (fixed >= 0 && written->GetFieldDefn(fixed)->GetType() == field.GetType())
+            return fixed;
+        OGRFieldDefn copy(&field);
+        copyDomains(input, output, field, copy, plan);
+        const int before = written->GetFieldCount();
+        const std::size_t warnings = messages_.warnings().size();
+        const std::size_t events = messages_.events();
+        // Exactly first, then as the driver would convert it (a name
+        // laundered to ten bytes, a type the format lacks): the conversion is
+        // listed, and written only where the user accepts it.
+        bool made = layer.CreateField(&copy, FALSE) == OGRERR_NONE;
+        if (!made)
+            made = layer.CreateField(&copy, TRUE) == OGRERR_NONE;
+        const bool said = messages_.events() != events;
+        const std::string gdal = said ? messages_.last() : std::string();
+        messages_.takeWarningsSince(warnings);
+        messages_.settled();
+        int index = -1;
+        if (made)
+            index = written->GetFieldCount() > before ? written->GetFieldCount() - 1
+                                                      : written->GetFieldIndex(field.GetNameRef());
+        if (index < 0) {
+            losses_.add(std::string("the field ") + name + " (" + type + ")" +
+                        (job_.lossy ? " is left out: the " : " cannot be held: the ") + format.driver +
+                        " format has no place for it");
+            return -1;
+        }
+        const OGRFieldDefn& result = *written->GetFieldDefn(index);
+        bool changed = false;
+        if (std::string_view(result.GetNameRef()) != field.GetNameRef()) {
+            losses_.add("the field " + name + " is named " + inQuotes(result.GetNameRef()));
+            changed = true;
+        }
+        if (result.GetType() != field.GetType() || result.GetSubType() != field.GetSubType()) {
+            losses_.add("the field " + name + " (" + type + ") is written as " + fieldType(result));
+            changed = true;
+        }
+        if (said && !changed)
+            losses_.add("the field " + name + ": " + gdal);
+        return index;
+    }
+
     OGRLayer* createLayer(GDALDataset& input, GDALDataset& output, GDALDriver& driver, const OutputFormat& format,
                           const LayerPlan& plan)
     {
+        losses_ = Losses();
         OGRFeatureDefn* definition = plan.layer->GetLayerDefn();
         const int geometries = definition->GetGeomFieldCount();
+        if (geometries == 0 && !format.tables)
+            failLayer(plan, std::string("a table without geometries, which a ") + format.driver +
+                                " file cannot hold; write a GeoPackage (.gpkg), GeoJSON, GML or CSV");
         CPLStringList options;
         for (const char* option : format.layerOptions)
             options.AddString(option);
         const char* fidColumn = plan.layer->GetFIDColumn();
-        keepFid_ = fidColumn && *fidColumn && takesLayerOption(&driver, "FID");
-        if (keepFid_)
+        const bool fidOption = fidColumn && *fidColumn && takesLayerOption(&driver, "FID");
+        if (fidOption)
             options.SetNameValue("FID", fidColumn);
-        if (geometries == 1) {
+        // GeoJSON writes a feature's id from its FID; GDAL's GeoJSON reader
+        // gives ids that are not integers as the field "id", which goes back
+        // into the id.
+        keepFid_ = fidOption || std::string_view(format.driver) == "GeoJSON";
+        if (std::string_view(format.driver) == "GeoJSON" &&
+            std::string_view(input.GetDriver()->GetDescription()) == "GeoJSON") {
+            const int id = definition->GetFieldIndex("id");
+            if (id >= 0 && definition->GetFieldDefn(id)->GetType() == OFTString) {
+                options.SetNameValue("ID_FIELD", "id");
+                keepFid_ = false;
+            }
+        }
+        if (geometries == 1 && std::string_view(format.driver) != "CSV") {
             const char* geometryName = plan.layer->GetGeometryColumn();
             if (geometryName && *geometryName && takesLayerOption(&driver, "GEOMETRY_NAME"))
                 options.SetNameValue("GEOMETRY_NAME", geometryName);
         }
 
         OGRLayer* layer = nullptr;
-        if (geometries == 1)
-            layer = output.CreateLayer(plan.name.c_str(), &target_, definition->GetGeomType(), options.List());
-        else
+        if (geometries == 1) {
+            OGRwkbGeometryType type = definition->GetGeomType();
+            if (format.zByLayerType && !OGR_GT_HasZ(type) && (type != wkbUnknown || unknownIs2D(format)) &&
+                anyThreeD(plan))
+                type = OGR_GT_SetZ(type);
+            layer = output.CreateLayer(plan.name.c_str(), &target_, type, options.List());
+        } else {
             layer = output.CreateLayer(plan.name.c_str(), nullptr, wkbNone, options.List());
+        }
         if (!layer)
             failLayer(plan, "cannot be created");
         if (geometries > 1) {
@@ -612,47 +808,54 @@ private:
             }
         }
 
-        OGRFeatureDefn* written = layer->GetLayerDefn();
         fieldMap_.assign(static_cast<std::size_t>(definition->GetFieldCount()), -1);
-        for (int i = 0; i < definition->GetFieldCount(); ++i) {
-            const OGRFieldDefn& field = *definition->GetFieldDefn(i);
-            // A driver with a fixed schema (DXF) has its fields from the start.
-            const int fixed = written->GetFieldIndex(field.GetNameRef());
-            if (fixed >= 0 && written->GetFieldDefn(fixed)->GetType() == field.GetType()) {
-                fieldMap_[static_cast<std::size_t>(i)] = fixed;
-                continue;
-            }
-            OGRFieldDefn copy(&field);
-            copyDomains(input, output, field, copy, plan);
-            const int before = written->GetFieldCount();
-            if (layer->CreateField(&copy, FALSE) != OGRERR_NONE)
-                failLayer(plan, std::string("the ") + format.driver + " format cannot hold the field " +
-                                    inQuotes(field.GetNameRef()) + " (" + fieldTypeName(field) + ")");
-            const int index = written->GetFieldCount() > before ? written->GetFieldCount() - 1
-                                                                : written->GetFieldIndex(field.GetNameRef());
-            if (index < 0)
-                failLayer(plan, std::string("the ") + format.driver + " format cannot hold the field " +
-                                    inQuotes(field.GetNameRef()));
-            fieldMap_[static_cast<std::size_t>(i)] = index;
-            const OGRFieldDefn& made = *written->GetFieldDefn(index);
-            if (made.GetType() != field.GetType() || made.GetSubType() != field.GetSubType())
-                summary_.warnings.push_back("layer " + inQuotes(plan.name) + ": the field " +
-                                            inQuotes(field.GetNameRef()) + " (" + fieldTypeName(field) +
-                                            ") is written as " + fieldTypeName(made));
-            if (std::string_view(made.GetNameRef()) != field.GetNameRef())
-                summary_.warnings.push_back("layer " + inQuotes(plan.name) + ": the field " +
-                                            inQuotes(field.GetNameRef()) + " is written as " +
-                                            inQuotes(made.GetNameRef()));
-        }
+        for (int i = 0; i < definition->GetFieldCount(); ++i)
+            fieldMap_[static_cast<std::size_t>(i)] =
+                createField(input, output, *layer, format, plan, *definition->GetFieldDefn(i));
         return layer;
+    }
+
+    // What the output cannot hold of one geometry as it is: heights in a
+    // layer declared 2D, curves or measures where the driver would turn them
+    // into line segments or drop them.
+    void geometryLosses(OGRLayer& layer, int g, const OGRGeometry& geometry, GIntBig fid, const OutputFormat& format)
+    {
+        const OGRwkbGeometryType declared = layer.GetLayerDefn()->GetGeomFieldDefn(g)->GetType();
+        if (geometry.Is3D() && !OGR_GT_HasZ(declared) && format.zByLayerType &&
+            (declared != wkbUnknown || unknownIs2D(format)))
+            losses_.add("heights (Z) left out of 3D geometries in a layer declared 2D", fid);
+        if (geometry.hasCurveGeometry() && !layer.TestCapability(OLCCurveGeometries))
+            losses_.add("curves (arcs) written as line segments", fid);
+        if (geometry.IsMeasured() && !layer.TestCapability(OLCMeasuredGeometries))
+            losses_.add("measures (M) left out", fid);
+    }
+
+    // Texts longer than their Shapefile field: the driver cuts them and says
+    // so for the first one of the layer alone.
+    void textLosses(OGRFeature& feature, GIntBig fid)
+    {
+        const OGRFeatureDefn* definition = feature.GetDefnRef();
+        for (int i = 0; i < definition->GetFieldCount(); ++i) {
+            const OGRFieldDefn* field = definition->GetFieldDefn(i);
+            if (field->GetType() != OFTString || field->GetWidth() <= 0 || !feature.IsFieldSetAndNotNull(i))
+                continue;
+            if (std::strlen(feature.GetFieldAsString(i)) > static_cast<std::size_t>(field->GetWidth()))
+                losses_.add("texts longer than " + std::to_string(field->GetWidth()) + " bytes cut in the field " +
+                                inQuotes(field->GetNameRef()),
+                            fid);
+        }
     }
 
     void copyLayer(GDALDataset& input, GDALDataset& output, GDALDriver& driver, const OutputFormat& format,
                    const LayerPlan& plan, bool transactions)
     {
+        const bool cutsTexts = std::string_view(format.driver) == "ESRI Shapefile";
         OGRLayer* layer = createLayer(input, output, driver, format, plan);
         OGRFeatureDefn* definition = plan.layer->GetLayerDefn();
         const int geometries = definition->GetGeomFieldCount();
+        // GDAL's GeoJSON reader leaves a geometry it cannot make sense of
+        // NULL without a word; the feature's own text tells.
+        const bool nativeGeoJson = std::string_view(input.GetDriver()->GetDescription()) == "GeoJSON";
         VertexMover mover(job_.move, &target_);
         Feature copy(OGRFeature::CreateFeature(layer->GetLayerDefn()));
         std::size_t withoutGeometry = 0;
@@ -660,41 +863,61 @@ private:
         if (transactions && output.StartTransaction() != OGRERR_NONE)
             failLayer(plan, "cannot be written");
         plan.layer->ResetReading();
-        const std::size_t failuresBefore = messages_.failures();
-        for (Feature feature(plan.layer->GetNextFeature()); feature; feature.reset(plan.layer->GetNextFeature())) {
+        GIntBig last = OGRNullFID;
+        for (;;) {
+            // Whatever GDAL says while reading a feature, the input is not
+            // read whole: the run fails (GetNextFeature() ends a damaged
+            // layer as it ends a complete one).
+            const std::size_t events = messages_.events();
+            Feature feature(plan.layer->GetNextFeature());
+            if (messages_.events() != events)
+                failRead(plan, feature ? feature->GetFID() : OGRNullFID, last);
+            if (!feature)
+                break;
             const GIntBig fid = feature->GetFID();
+            last = fid;
             auto where = [fid] { return "feature " + std::to_string(fid); };
             copy->Reset();
             copy->SetFieldsFrom(feature.get(), fieldMap_.data(), TRUE);
+            if (cutsTexts)
+                textLosses(*copy, fid);
             bool anyGeometry = geometries == 0;
+            bool lost = false;
             for (int g = 0; g < geometries; ++g) {
                 OGRGeometry* geometry = feature->StealGeometry(g);
-                if (!geometry)
+                if (!geometry) {
+                    if (nativeGeoJson && g == 0 && nativeGeometryPresent(feature->GetNativeData()))
+                        throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where() +
+                                        ": its geometry cannot be read");
                     continue;
-                anyGeometry = true;
+                }
                 if (geometry->IsEmpty()) {
                     geometry->assignSpatialReference(&target_);
                 } else {
+                    anyGeometry = true;
                     mover.prepare(plan.forms[static_cast<std::size_t>(g)], geometry->Is3D());
                     const OGRErr moved = geometry->transform(&mover);
                     if (moved != OGRERR_NONE || mover.failed()) {
                         OGRGeometryFactory::destroyGeometry(geometry);
-                        if (mover.failed()) {
-                            char vertex[96];
-                            std::snprintf(vertex, sizeof vertex, "%.3f %.3f", mover.failedE(), mover.failedN());
+                        if (mover.failed())
                             throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + ", " + where() +
-                                            ": the vertex " + vertex + " lies outside the model");
-                        }
+                                            ": the vertex " + vertexText(mover.failedE(), mover.failedN()) +
+                                            " lies outside the model");
                         failLayer(plan, where() + ": the geometry cannot be moved");
                     }
+                    geometryLosses(*layer, g, *geometry, fid, format);
                 }
                 copy->SetGeomFieldDirectly(g, geometry);
             }
             if (!anyGeometry) {
-                if (format.needsGeometry)
-                    failLayer(plan, where() + " has no geometry, and the " + format.driver +
-                                        " format cannot hold such a feature");
-                ++withoutGeometry;
+                if (format.needsGeometry) {
+                    losses_.add(std::string("features without a geometry (NULL or EMPTY), which the ") +
+                                    format.driver + " format cannot hold",
+                                fid);
+                    lost = true;
+                } else {
+                    ++withoutGeometry;
+                }
             }
             if (const char* style = feature->GetStyleString())
                 copy->SetStyleString(style);
@@ -703,26 +926,42 @@ private:
                 copy->SetNativeMediaType(feature->GetNativeMediaType());
             }
             copy->SetFID(keepFid_ ? fid : OGRNullFID);
-            if (layer->CreateFeature(copy.get()) != OGRERR_NONE)
-                failLayer(plan, where() + " cannot be written");
-
-            ++summary_.features;
+            if (!lost) {
+                // A failure ends the run at once; a warning may tell of
+                // something the driver changed on the way (a text cut to the
+                // field's width, a number too wide for it).
+                const std::size_t failures = messages_.failures();
+                const std::size_t warnings = messages_.warnings().size();
+                const std::size_t said = messages_.events();
+                if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures)
+                    failLayer(plan, where() + " cannot be written");
+                if (messages_.events() != said && lossWarning(messages_.last())) {
+                    // A text cut to its Shapefile field is listed above.
+                    if (!cutsTexts || messages_.last().find("truncated") == std::string::npos)
+                        losses_.add(messages_.last(), fid);
+                    messages_.takeWarningsSince(warnings);
+                }
+                ++summary_.features;
+            }
+            ++read_;
             if (transactions && ++inTransaction == kTransactionSize) {
                 if (output.CommitTransaction() != OGRERR_NONE || output.StartTransaction() != OGRERR_NONE)
                     failLayer(plan, "cannot be written");
                 inTransaction = 0;
             }
-            if (summary_.features % kProgressStep == 0)
+            if (read_ % kProgressStep == 0)
                 step();
         }
-        // GetNextFeature() ends a damaged layer as it ends a complete one;
-        // a failure on the way and fewer features than counted tell them apart.
-        if (messages_.failures() != failuresBefore && static_cast<GIntBig>(summary_.features - done_) < plan.count)
-            throw FileError(job_.in.string() + ": layer " + inQuotes(plan.name) + " cannot be read" +
-                            messages_.reason());
         if (transactions && output.CommitTransaction() != OGRERR_NONE)
             failLayer(plan, "cannot be written");
-        done_ = summary_.features;
+        if (!losses_.empty()) {
+            if (!job_.lossy)
+                throw FileError(job_.out.string() + ": layer " + inQuotes(plan.name) + ": the " + format.driver +
+                                " format cannot hold all of it, so nothing is written: " + losses_.list() +
+                                " (--lossy writes it with these changes; a GeoPackage (.gpkg) holds it all)");
+            for (const auto& line : losses_.lines())
+                summary_.warnings.push_back("layer " + inQuotes(plan.name) + ": " + line);
+        }
         if (withoutGeometry > 0)
             summary_.warnings.push_back("layer " + inQuotes(plan.name) + ": " + std::to_string(withoutGeometry) +
                                         " feature(s) without a geometry, copied as they are");
@@ -734,7 +973,7 @@ private:
         if (progress_.cancel && progress_.cancel->load(std::memory_order_relaxed))
             throw MigrateCancelled{};
         if (progress_.report)
-            progress_.report(std::min(1.0, static_cast<double>(summary_.features) / total_));
+            progress_.report(std::min(1.0, static_cast<double>(read_) / total_));
     }
 
     const DatasetJob& job_;
@@ -743,9 +982,10 @@ private:
     OGRSpatialReference target_;
     DatasetSummary summary_;
     std::vector<int> fieldMap_;
+    Losses losses_;
     bool keepFid_ = false;
     double total_ = 1;
-    std::size_t done_ = 0;
+    std::size_t read_ = 0; // features read, written or (accepted as lost) not
 };
 
 } // namespace
