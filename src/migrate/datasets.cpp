@@ -688,7 +688,7 @@ private:
 
     // GDAL said something while a feature was read: the input is damaged
     // (a file cut short, a record it could not parse), and a run that went
-    // on would leave features or parts of them behind without a word.
+    // on would leave features or pieces of them behind without a word.
     [[noreturn]] void failRead(const LayerPlan& plan, GIntBig fid, GIntBig last) const
     {
         const std::string where = fid != OGRNullFID ? "feature " + std::to_string(fid)
