@@ -59,6 +59,7 @@ constexpr std::size_t kTransactionSize = 100000;
 // Features between two looks at the progress and the cancel flag.
 constexpr std::size_t kProgressStep = 512;
 constexpr std::size_t kMaxWarnings = 50;
+constexpr int kShapefileTextWidth = 254; // the widest text field of a .dbf
 
 std::string lowerCase(std::string text)
 {
@@ -178,7 +179,9 @@ const std::vector<OutputFormat>& outputFormats()
     // reader sees them again; its geometry column keeps GDAL's name "WKT",
     // which GDAL and QGIS recognise without the .csvt.  A former Shapefile's
     // spatial index and a former GML's .gfs (which GDAL prefers to the .xsd)
-    // would describe another file.  GDAL's FlatGeobuf writer skips a
+    // would describe another file.  A Shapefile's text field of no given
+    // width gets the most it can hold (254 bytes, not GDAL's 80), narrowed to
+    // its longest text when the file is closed.  GDAL's FlatGeobuf writer skips a
     // feature without a geometry (NULL or EMPTY) without a word (the DXF
     // writer fails on it), and writes heights only into a layer declared 3D
     // (of any type, "unknown" too); a Shapefile (the .shp beside
@@ -188,7 +191,7 @@ const std::vector<OutputFormat>& outputFormats()
     // its share.
     static const std::vector<OutputFormat> formats{
         {".gpkg", "GPKG", false, false, true, false, 0.4, {}, {}},
-        {".shp", "ESRI Shapefile", true, false, false, true, 0.95, {"ENCODING=UTF-8"},
+        {".shp", "ESRI Shapefile", true, false, false, true, 0.95, {"ENCODING=UTF-8", "RESIZE=YES"},
          {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
         {".geojson", "GeoJSON", true, false, true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
         {".fgb", "FlatGeobuf", true, true, false, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
@@ -712,6 +715,9 @@ private:
             return fixed;
         OGRFieldDefn copy(&field);
         copyDomains(input, output, field, copy, plan);
+        if (field.GetType() == OFTString && field.GetWidth() == 0 &&
+            std::string_view(format.driver) == "ESRI Shapefile")
+            copy.SetWidth(kShapefileTextWidth);
         const int before = written->GetFieldCount();
         const std::size_t warnings = messages_.warnings().size();
         const std::size_t events = messages_.events();
