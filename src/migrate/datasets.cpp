@@ -939,8 +939,16 @@ private:
                 const std::size_t failures = messages_.failures();
                 const std::size_t warnings = messages_.warnings().size();
                 const std::size_t said = messages_.events();
-                if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures)
+                if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures) {
+                    // A Shapefile takes the geometry type of its first feature.
+                    if (cutsTexts && messages_.failures() != failures &&
+                        messages_.reason().find("geometry") != std::string::npos)
+                        throw FileError(job_.out.string() + ": layer " + inQuotes(plan.name) + ": " + where() +
+                                        " cannot be written" + messages_.reason() +
+                                        " (a Shapefile holds one geometry type a layer; a GeoPackage (.gpkg) "
+                                        "holds them all)");
                     failLayer(plan, where() + " cannot be written");
+                }
                 if (messages_.events() != said && lossWarning(messages_.last())) {
                     // A text cut to its Shapefile field is listed above.
                     if (!cutsTexts || messages_.last().find("truncated") == std::string::npos)

@@ -358,6 +358,12 @@ TEST_F(GisWhole, DxfAttributesFlatGeobufNullsAndCurves)
     DatasetJob curvesLossy = job("curves.gpkg", "loki.shp");
     curvesLossy.lossy = true;
     EXPECT_EQ(migrateDataset(curvesLossy).features, 2u);
+
+    makeLayer(dir_ / "mixed.gpkg", "GPKG", "razno", wkbUnknown,
+              {{"POINT (460000 100000)", "a"}, {"LINESTRING (460000 100000,460010 100000)", "b"}});
+    const std::string mixed = messageOf(job("mixed.gpkg", "razno.shp"));
+    EXPECT_NE(mixed.find("feature 2 cannot be written"), std::string::npos) << mixed;
+    EXPECT_NE(mixed.find("a Shapefile holds one geometry type a layer"), std::string::npos) << mixed;
 }
 
 // FlatGeobuf keeps the heights of a layer of any geometry type (GDAL writes
