@@ -59,6 +59,7 @@ constexpr std::size_t kTransactionSize = 100000;
 // Features between two looks at the progress and the cancel flag.
 constexpr std::size_t kProgressStep = 512;
 constexpr std::size_t kMaxWarnings = 50;
+constexpr int kShapefileTextWidth = 254; // the widest text field of a .dbf
 
 std::string lowerCase(std::string text)
 {
@@ -178,7 +179,9 @@ const std::vector<OutputFormat>& outputFormats()
     // reader sees them again; its geometry column keeps GDAL's name "WKT",
     // which GDAL and QGIS recognise without the .csvt.  A former Shapefile's
     // spatial index and a former GML's .gfs (which GDAL prefers to the .xsd)
-    // would describe another file.  GDAL's FlatGeobuf writer skips a
+    // would describe another file.  A Shapefile's text field of no given
+    // width gets the most it can hold (254 bytes, not GDAL's 80), narrowed to
+    // its longest text when the file is closed.  GDAL's FlatGeobuf writer skips a
     // feature without a geometry (NULL or EMPTY) without a word (the DXF
     // writer fails on it), and writes heights only into a layer declared 3D
     // (of any type, "unknown" too); a Shapefile (the .shp beside
@@ -188,7 +191,7 @@ const std::vector<OutputFormat>& outputFormats()
     // its share.
     static const std::vector<OutputFormat> formats{
         {".gpkg", "GPKG", false, false, true, false, 0.4, {}, {}},
-        {".shp", "ESRI Shapefile", true, false, false, true, 0.95, {"ENCODING=UTF-8"},
+        {".shp", "ESRI Shapefile", true, false, false, true, 0.95, {"ENCODING=UTF-8", "RESIZE=YES"},
          {".qix", ".sbn", ".sbx", ".qpj", ".shp.xml"}},
         {".geojson", "GeoJSON", true, false, true, false, 0.95, {"RFC7946=NO", "SIGNIFICANT_FIGURES=15"}, {}},
         {".fgb", "FlatGeobuf", true, true, false, true, 0.95, {"SPATIAL_INDEX=NO"}, {}},
@@ -688,7 +691,7 @@ private:
 
     // GDAL said something while a feature was read: the input is damaged
     // (a file cut short, a record it could not parse), and a run that went
-    // on would leave features or parts of them behind without a word.
+    // on would leave features or pieces of them behind without a word.
     [[noreturn]] void failRead(const LayerPlan& plan, GIntBig fid, GIntBig last) const
     {
         const std::string where = fid != OGRNullFID ? "feature " + std::to_string(fid)
@@ -712,6 +715,9 @@ private:
             return fixed;
         OGRFieldDefn copy(&field);
         copyDomains(input, output, field, copy, plan);
+        if (field.GetType() == OFTString && field.GetWidth() == 0 &&
+            std::string_view(format.driver) == "ESRI Shapefile")
+            copy.SetWidth(kShapefileTextWidth);
         const int before = written->GetFieldCount();
         const std::size_t warnings = messages_.warnings().size();
         const std::size_t events = messages_.events();
@@ -933,8 +939,16 @@ private:
                 const std::size_t failures = messages_.failures();
                 const std::size_t warnings = messages_.warnings().size();
                 const std::size_t said = messages_.events();
-                if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures)
+                if (layer->CreateFeature(copy.get()) != OGRERR_NONE || messages_.failures() != failures) {
+                    // A Shapefile takes the geometry type of its first feature.
+                    if (cutsTexts && messages_.failures() != failures &&
+                        messages_.reason().find("geometry") != std::string::npos)
+                        throw FileError(job_.out.string() + ": layer " + inQuotes(plan.name) + ": " + where() +
+                                        " cannot be written" + messages_.reason() +
+                                        " (a Shapefile holds one geometry type a layer; a GeoPackage (.gpkg) "
+                                        "holds them all)");
                     failLayer(plan, where() + " cannot be written");
+                }
                 if (messages_.events() != said && lossWarning(messages_.last())) {
                     // A text cut to its Shapefile field is listed above.
                     if (!cutsTexts || messages_.last().find("truncated") == std::string::npos)
