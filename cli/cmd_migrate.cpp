@@ -123,8 +123,10 @@ int run(const MigrateCliOptions& o)
     for (const auto& w : s.warnings)
         platform::dialogs().warning(w, {});
     std::FILE* to = o.out == "-" ? stderr : stdout;
+    // The file as it was written: GDAL writes "a.SHP" as a.shp.
+    const std::string written = s.output.empty() ? o.out : s.output.string();
     if (!o.quiet)
-        std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", o.out.c_str(), s.written,
+        std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", written.c_str(), s.written,
                      s.dataset ? "feature(s)" : "point(s)", s.warnings.size());
     return 0;
 }

@@ -84,7 +84,8 @@ std::string migrateSummaryText(const MigrateSummary& summary, const std::filesys
         t += "\n- " + summary.warnings[k];
     if (summary.warnings.size() > kShown)
         t += "\n- ... in še " + std::to_string(summary.warnings.size() - kShown);
-    t += "\nIzhodna datoteka: " + out.string();
+    // The file as it was written (GDAL writes "a.SHP" as a.shp).
+    t += "\nIzhodna datoteka: " + (summary.output.empty() ? out : summary.output).string();
     return t;
 }
 

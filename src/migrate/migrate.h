@@ -39,6 +39,7 @@ struct MigrateOptions {
 struct MigrateSummary {
     bool dataset = false;        // a GIS dataset (features) or a point file (points)
     std::size_t written = 0;     // points or features written
+    std::filesystem::path output; // the file as written (a GIS dataset's; empty: --out as given)
     std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
 };
 
@@ -64,7 +65,8 @@ MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& pro
 // EPSG:3794 for `from` Gk, reversed for Tm), its version and licence, so that
 // PROJ programs and QGIS can apply the same model (+proj=tinshift +file=...).
 std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from);
-// The same written to `file` through the safe write.
+// The same written to `file` through the safe write; a file of the data
+// folder (the model, the offsets, the parameter sets, the border) is refused.
 void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem::path& file, MigrateFrom from);
 
 } // namespace kolmo
