@@ -3,6 +3,7 @@
 // tinshift file.
 #include "commands.h"
 
+#include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
 #include "migrate/migrate.h"
 #include "migrate/tran_trik.h"
@@ -124,7 +125,7 @@ int run(const MigrateCliOptions& o)
         platform::dialogs().warning(w, {});
     std::FILE* to = o.out == "-" ? stderr : stdout;
     // The file as it was written: GDAL writes "a.SHP" as a.shp.
-    const std::string written = s.output.empty() ? o.out : s.output.string();
+    const std::string written = s.dataset ? writtenFile(o.out).string() : o.out;
     if (!o.quiet)
         std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", written.c_str(), s.written,
                      s.dataset ? "feature(s)" : "point(s)", s.warnings.size());

@@ -2,6 +2,7 @@
 
 #include "app/izberi_par.h"
 #include "app/pardb.h"
+#include "migrate/dataset_files.h"
 #include "platform/dialogs.h"
 
 #include <algorithm>
@@ -84,8 +85,7 @@ std::string migrateSummaryText(const MigrateSummary& summary, const std::filesys
         t += "\n- " + summary.warnings[k];
     if (summary.warnings.size() > kShown)
         t += "\n- ... in še " + std::to_string(summary.warnings.size() - kShown);
-    // The file as it was written (GDAL writes "a.SHP" as a.shp).
-    t += "\nIzhodna datoteka: " + (summary.output.empty() ? out : summary.output).string();
+    t += "\nIzhodna datoteka: " + out.string();
     return t;
 }
 
@@ -424,9 +424,12 @@ void ModDrzOkno::finish(const std::shared_ptr<Job>& job)
         slot(Napredek).fraction = 1;
         slot(Stanje).text = "Končano.";
     }
-    if (job->summary)
-        platform::dialogs().messageBox(migrateSummaryText(*job->summary, job->options.out),
-                                       "Državna transformacija");
+    if (job->summary) {
+        // The file as it was written (GDAL writes "a.SHP" as a.shp).
+        const std::filesystem::path written =
+            job->summary->dataset ? writtenFile(job->options.out) : job->options.out;
+        platform::dialogs().messageBox(migrateSummaryText(*job->summary, written), "Državna transformacija");
+    }
 }
 
 } // namespace kolmo

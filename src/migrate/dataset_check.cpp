@@ -1,5 +1,6 @@
 #include "migrate/dataset_check.h"
 
+#include "platform/cause.h"
 #include "platform/errors.h"
 
 #include <cpl_error.h>
@@ -87,7 +88,9 @@ void checkWrittenDataset(const std::filesystem::path& file, const char* driver, 
                          const std::vector<WrittenLayer>& layers)
 {
     auto refuse = [&](const std::string& what) {
-        throw FileError("cannot write " + shown + ": the file written " + what);
+        throw platform::Bilingual<FileError>("cannot write " + shown + ": the file written " + what,
+                                             "datoteke " + shown + " ni mogoče zapisati: ob ponovnem branju se "
+                                                                   "zapisana datoteka ne ujema z zapisanimi podatki");
     };
     const char* drivers[] = {driver, nullptr};
     CPLStringList options;

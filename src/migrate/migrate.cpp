@@ -53,7 +53,6 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     MigrateSummary s;
     s.dataset = true;
     s.written = d.features;
-    s.output = std::move(d.output);
     s.warnings = std::move(d.warnings);
     return s;
 }

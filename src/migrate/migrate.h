@@ -39,7 +39,6 @@ struct MigrateOptions {
 struct MigrateSummary {
     bool dataset = false;        // a GIS dataset (features) or a point file (points)
     std::size_t written = 0;     // points or features written
-    std::filesystem::path output; // the file as written (a GIS dataset's; empty: --out as given)
     std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
 };
 

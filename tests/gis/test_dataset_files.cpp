@@ -129,19 +129,6 @@ TEST_F(DatasetFiles, AnOutputSharingAFileWithTheInputIsRefusedBeforeReading)
     EXPECT_EQ(refusal(dir_ / "sub", dir_ / "e.gpkg"), "written");
 }
 
-TEST_F(DatasetFiles, TheFamiliesOfTheFormats)
-{
-    auto names = [](const fs::path& path) { return datasetParts(path).names; };
-    using V = std::vector<std::string>;
-    EXPECT_EQ(names("/x/a.dbf"),
-              (V{"a.dbf", "a.shp", "a.shx", "a.prj", "a.cpg", "a.qix", "a.sbn", "a.sbx", "a.qpj", "a.shp.xml"}));
-    EXPECT_EQ(names("/x/r.gml"), (V{"r.gml", "r.xsd", "r.gfs"}));
-    EXPECT_EQ(names("/x/t.CSV"), (V{"t.CSV", "t.csv", "t.csvt", "t.prj"}));
-    EXPECT_EQ(names("/x/g.gpkg"), (V{"g.gpkg", "g.gpkg-wal", "g.gpkg-shm", "g.gpkg-journal"}));
-    EXPECT_EQ(names("/x/o.geojson"), (V{"o.geojson"}));
-    EXPECT_EQ(names("/x/o.fgb"), (V{"o.fgb"}));
-}
-
 // The file written is read back: a count or an extent that differs, or a
 // file that does not parse, is an error; what was written passes.
 TEST_F(DatasetFiles, AWrittenFileIsReadBack)
