@@ -3,6 +3,7 @@
 // tinshift file.
 #include "commands.h"
 
+#include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
 #include "migrate/migrate.h"
 #include "migrate/tran_trik.h"
@@ -132,8 +133,10 @@ int run(const MigrateCliOptions& o)
     for (const auto& w : s.warnings)
         platform::dialogs().warning(w, {});
     std::FILE* to = o.out == "-" ? stderr : stdout;
+    // The file as it was written: GDAL writes "a.SHP" as a.shp.
+    const std::string written = s.dataset ? writtenFile(o.out).string() : o.out;
     if (!o.quiet)
-        std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", o.out.c_str(), s.written,
+        std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", written.c_str(), s.written,
                      s.dataset ? "feature(s)" : "point(s)", s.warnings.size());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "app/izberi_par.h"
 #include "app/pardb.h"
+#include "migrate/dataset_files.h"
 #include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -541,9 +542,12 @@ void ModDrzOkno::finish(const std::shared_ptr<Job>& job)
             slot(ShraniOpozorila).enabled = !warnings_.empty();
         }
     }
-    if (job->summary)
-        platform::dialogs().messageBox(migrateSummaryText(*job->summary, job->options.out),
-                                       "Državna transformacija");
+    if (job->summary) {
+        // The file as it was written (GDAL writes "a.SHP" as a.shp).
+        const std::filesystem::path written =
+            job->summary->dataset ? writtenFile(job->options.out) : job->options.out;
+        platform::dialogs().messageBox(migrateSummaryText(*job->summary, written), "Državna transformacija");
+    }
 }
 
 } // namespace kolmo

@@ -32,6 +32,7 @@ struct DatasetJob {
 
 struct DatasetSummary {
     std::size_t features = 0;
+    std::filesystem::path output; // the file written (symbolic links followed)
     std::vector<std::string> warnings;
 };
 
@@ -49,7 +50,10 @@ bool isPointFile(const std::filesystem::path& path);
 // The output's format follows its extension: .gpkg, .shp, .geojson, .fgb,
 // .gml, .dxf, .csv (geometry as WKT); a Shapefile, GeoJSON, FlatGeobuf, DXF
 // or CSV holds one layer, so a dataset of several needs `layer`.  A cancel
-// throws MigrateCancelled, and an existing output stays as it was.
+// throws MigrateCancelled, and an existing output stays as it was.  Refused
+// before anything is read: an output that shares a file with the input
+// (checkDatasetsApart) or has a part that cannot be replaced
+// (checkDatasetOutputParts).
 DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& progress = {});
 
 } // namespace kolmo

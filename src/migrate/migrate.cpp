@@ -2,6 +2,7 @@
 
 #include "app/izvoz_par.h"
 #include "app/outputs.h"
+#include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
 #include "migrate/mover.h"
 #include "migrate/points.h"
@@ -69,6 +70,20 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     return s;
 }
 
+// Refuses an output that would replace one of the program's data files: the
+// model, the offsets, the stored parameter sets and the border are inputs of
+// every later run.  A GIS dataset is all of its files.
+void refuseDataFiles(const std::filesystem::path& dataDir, const std::filesystem::path& out, bool dataset)
+{
+    const std::vector<std::filesystem::path> parts =
+        dataset ? datasetPartPaths(out) : std::vector<std::filesystem::path>{out};
+    for (const auto& data : programDataFiles(dataDir))
+        for (const auto& part : parts)
+            if (platform::sameOutput(part, data))
+                throw FileError(std::string(platform::kOutputIsInput) + " (" + out.string() + " would replace " +
+                                data.string() + ", a data file of the program)");
+}
+
 } // namespace
 
 std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from)
@@ -114,6 +129,8 @@ std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from)
 
 void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem::path& file, MigrateFrom from)
 {
+    if (file != "-")
+        refuseDataFiles(dataDir, file, false);
     const std::string text = tinshiftJson(dataDir, from);
     if (file == "-") {
         auto out = platform::FileWriter::standardOutput();
@@ -134,9 +151,7 @@ MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& pro
     // The model and the offsets are inputs too: a point file named like the
     // tie points' .txt must not replace them.
     if (options.out != "-")
-        for (const auto& data : programDataFiles(options.dataDir))
-            if (platform::sameOutput(options.out, data))
-                throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
+        refuseDataFiles(options.dataDir, options.out, !isPointFile(options.out));
     const Mover mover(options);
     if (isPointFile(options.in)) {
         if (!isPointFile(options.out))

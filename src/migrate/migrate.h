@@ -69,7 +69,8 @@ MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& pro
 // EPSG:3794 for `from` Gk, reversed for Tm), its version and licence, so that
 // PROJ programs and QGIS can apply the same model (+proj=tinshift +file=...).
 std::string tinshiftJson(const std::filesystem::path& dataDir, MigrateFrom from);
-// The same written to `file` through the safe write.
+// The same written to `file` through the safe write; a file of the data
+// folder (the model, the offsets, the parameter sets, the border) is refused.
 void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem::path& file, MigrateFrom from);
 
 } // namespace kolmo

@@ -607,10 +607,16 @@ void CommitGroup::discard() noexcept
     pending_.clear();
 }
 
-void CommitGroup::commitAll()
+namespace {
+
+// Renames every finished file over its target, or none: under an advisory
+// lock (flock) on each folder of the set, taken in one order by every run, so
+// that the renames of a concurrent run come wholly before or after these; the
+// old files are kept as hard links until every rename has succeeded, and put
+// back when one fails.  Then, still under the locks, the files `remove` go (a
+// former dataset's parts that the new one does not bring).
+void renameAllLocked(std::vector<CommitGroup::Pending> files, const std::vector<fs::path>& remove)
 {
-    std::vector<Pending> files = std::move(pending_);
-    pending_.clear();
     // Every folder of the set locked, in one order for all runs: a concurrent
     // run's renames come wholly before or after ours.
     std::vector<std::string> folders;
@@ -685,8 +691,19 @@ void CommitGroup::commitAll()
         fail(Action::Replace, files[k].target, err);
     }
     dropBackups();
+    for (const auto& file : remove)
+        ::unlink(file.c_str());
     for (const auto& folder : folders)
         syncFolder(fs::path(folder) / "x");
+}
+
+} // namespace
+
+void CommitGroup::commitAll()
+{
+    std::vector<Pending> files = std::move(pending_);
+    pending_.clear();
+    renameAllLocked(std::move(files), {});
 }
 
 void removeTemporariesOnSignals()
@@ -808,19 +825,22 @@ void FolderWriter::commit(const std::vector<std::string>& stale)
             fail(Action::Write, destination / file.filename(), errno);
     }
     std::vector<std::string> names;
+    std::vector<CommitGroup::Pending> files;
     for (const auto& file : written) {
         const fs::path to = destination / file.filename();
         struct stat old {};
         if (::stat(to.c_str(), &old) == 0)
             (void)::chmod(file.c_str(), old.st_mode & 07777);
-        if (::rename(file.c_str(), to.c_str()) != 0)
-            fail(Action::Replace, to, errno);
+        files.push_back({file, to, -1});
         names.push_back(file.filename().string());
     }
+    std::vector<fs::path> remove;
     for (const auto& name : stale)
         if (std::find(names.begin(), names.end(), name) == names.end())
-            ::unlink((destination / name).c_str());
-    syncFolder(target_);
+            remove.push_back(destination / name);
+    // All parts or none, under the folder's lock that transform's outputs
+    // take too: a concurrent run's parts never mix with these.
+    renameAllLocked(std::move(files), remove);
     fs::remove_all(folder_, ec);
     unregisterTemporary(slot_);
     folder_.clear();

@@ -116,8 +116,10 @@ private:
 // and renames it into the target's folder (a replaced file keeps its
 // permission bits), removes the names in `stale` that the new set does not
 // bring (a former Shapefile's spatial index, which would not fit the new
-// geometries) and then the folder.  The renames are one step per file, not
-// one for the set.  A writer destroyed without commit() removes the folder
+// geometries) and then the folder.  The renames are made as CommitGroup makes
+// them: all or none, under the lock (flock) of the target's folder, the old
+// files put back when one rename fails, so that concurrent runs into one
+// dataset never leave parts of two runs.  A writer destroyed without commit() removes the folder
 // with everything in it and leaves the target's folder untouched; so does a
 // signal (the folder is in the registry of temporaries), and a stale folder of
 // a killed run goes at the next write into that folder, as stale files do.
@@ -129,6 +131,8 @@ public:
     ~FolderWriter();
 
     const std::filesystem::path& file() const { return file_; }
+    // The file the dataset is written to (symbolic links followed).
+    const std::filesystem::path& target() const { return target_; }
     void commit(const std::vector<std::string>& stale = {});
 
 private:

@@ -16,12 +16,17 @@
 // attribute copied with its field definition, every vertex of every geometry
 // moved through OGRGeometry::transform() with a coordinate transformation that
 // hands the vertices of each point, curve or ring to the caller's callback in
-// one batch.  The output goes into a hidden folder beside the target and is
-// renamed into place only when complete (platform::FolderWriter), so that a
-// failure or a cancel leaves an existing output as it was.
+// one batch.  The output goes into a hidden folder beside the target, is read
+// back there (checkWrittenDataset: a driver may lose a failed write without a
+// word) and is renamed into place only when complete and sound, all its files
+// or none (platform::FolderWriter), so that a failure, a full disk or a cancel
+// leaves an existing output as it was.
 #include "migrate/gdal/module.h"
 
 #include "migrate/gdal/dataset_loss.h"
+
+#include "migrate/gdal/dataset_check.h"
+#include "migrate/dataset_files.h"
 
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -611,19 +616,29 @@ public:
             if (!output)
                 throw FileError("cannot create " + job_.out.string() + messages_.reason());
             const bool transactions = output->TestCapability(ODsCTransactions);
-            for (const auto& plan : plans)
+            for (const auto& plan : plans) {
+                written_.push_back(WrittenLayer{plan.name});
                 copyLayer(*input, *output, *driver, format, plan, transactions);
+            }
             const std::size_t failuresBefore = messages_.failures();
             output.reset(); // closing flushes the last pages
             if (messages_.failures() != failuresBefore)
                 throw FileError("cannot write " + job_.out.string() + messages_.reason());
         }
+        const fs::path made = writtenFile(folder.file());
+        checkWrittenDataset(made, format.driver, job_.out.string(), written_);
         input.reset();
+        // Every part of the former dataset that the new one does not bring
+        // goes: a former Shapefile's spatial index would describe other
+        // geometries, and "a.SHX" beside a new a.shx another file.
         std::vector<std::string> stale;
         const std::string stem = job_.out.stem().string();
         for (const char* sidecar : format.sidecars)
             stale.push_back(stem + sidecar);
+        for (const auto& part : datasetPartPaths(folder.target()))
+            stale.push_back(part.filename().string());
         folder.commit(stale);
+        summary_.output = folder.target().parent_path() / made.filename();
         if (progress_.report)
             progress_.report(1.0);
 
@@ -955,6 +970,7 @@ private:
                         losses_.add(messages_.last(), fid);
                     messages_.takeWarningsSince(warnings);
                 }
+                written_.back().add(*copy);
                 ++summary_.features;
             }
             ++read_;
@@ -997,6 +1013,7 @@ private:
     DatasetSummary summary_;
     std::vector<int> fieldMap_;
     Losses losses_;
+    std::vector<WrittenLayer> written_; // what each layer got, to be found again in the file
     bool keepFid_ = false;
     double total_ = 1;
     std::size_t read_ = 0; // features read, written or (accepted as lost) not
@@ -1008,6 +1025,10 @@ DatasetSummary gdal::migrateDataset(const DatasetJob& job, const MigrateProgress
 {
     if (!job.move)
         throw FileError("no vertex transformation given for " + job.in.string());
+    // Before anything is read: the output shares no file with the input, and
+    // every part of an existing output can be replaced.
+    checkDatasetsApart(job.in, job.out);
+    checkDatasetOutputParts(job.out);
     registerDrivers();
     GdalMessages messages;
     DatasetWriter writer(job, progress, messages);
