@@ -355,6 +355,12 @@ std::string layerNames(GDALDataset& dataset)
 std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job, std::vector<std::string>& warnings)
 {
     const std::string in = job.in.string();
+    // GDAL reads a GeoJSON's "crs" link (and the like) when it opens the
+    // file; a refused request leaves the CRS it stands for unknown.
+    if (const auto urls = takeRefusedRequests(); !urls.empty())
+        throw FileError(in + " links to " + urls.front() +
+                        ", which Kolmo does not follow: it makes no network requests; give the data their CRS in "
+                        "the file itself (an EPSG code, a WKT or a .prj)");
     std::vector<OGRLayer*> layers;
     if (!job.layer.empty()) {
         OGRLayer* layer = input.GetLayerByName(job.layer.c_str());
@@ -378,7 +384,13 @@ std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job, std
     std::vector<LayerPlan> plans;
     for (OGRLayer* layer : layers) {
         LayerPlan plan{layer, layer->GetName(), {}, 0};
+        // A layer whose source cannot be read (a VRT's missing or remote
+        // source, a link GDAL may not follow) would otherwise be written
+        // empty, or with a CRS GDAL put in place of the one it could not read.
+        CPLErrorReset();
         OGRFeatureDefn* definition = layer->GetLayerDefn();
+        if (CPLGetLastErrorType() >= CE_Failure)
+            throw FileError(in + ": layer " + inQuotes(plan.name) + " cannot be read: " + CPLGetLastErrorMsg());
         for (int g = 0; g < definition->GetGeomFieldCount(); ++g) {
             const std::string where = in + ": layer " + inQuotes(plan.name) +
                                       (definition->GetGeomFieldCount() > 1
@@ -705,6 +717,7 @@ DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& prog
     refuseNetworkPath(job.in);
     refuseNetworkPath(job.out);
     registerDrivers();
+    takeRefusedRequests(); // none of an earlier job's
     GdalMessages messages;
     DatasetWriter writer(job, progress, messages);
     return writer.run();

@@ -16,6 +16,9 @@
 namespace kolmo {
 namespace {
 
+// GDAL's HTTP fetch runs on the thread that reads the dataset.
+thread_local std::vector<std::string> refusedRequests;
+
 // GDAL's HTTP layer hands every request to this callback instead of curl: it
 // answers with an error and never connects.  (A null result would pass the
 // request on to curl.)
@@ -24,6 +27,8 @@ CPLHTTPResult* refuseFetch(const char* url, CSLConstList, GDALProgressFunc, void
 {
     auto* result = static_cast<CPLHTTPResult*>(CPLCalloc(1, sizeof(CPLHTTPResult)));
     result->nStatus = 1;
+    if (refusedRequests.size() < 16)
+        refusedRequests.emplace_back(url ? url : "");
     const std::string why = std::string("Kolmo makes no network requests (") + (url ? url : "") + ")";
     result->pszErrBuf = CPLStrdup(why.c_str());
     CPLError(CE_Failure, CPLE_AppDefined, "%s", why.c_str());
@@ -51,6 +56,13 @@ void disableNetworkAccess()
         OSRSetPROJEnableNetwork(FALSE);
         setenv("PROJ_NETWORK", "OFF", 1);
     });
+}
+
+std::vector<std::string> takeRefusedRequests()
+{
+    std::vector<std::string> taken;
+    taken.swap(refusedRequests);
+    return taken;
 }
 
 bool namesNetworkResource(std::string_view text)

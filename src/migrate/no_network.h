@@ -7,7 +7,9 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kolmo {
 
@@ -16,6 +18,10 @@ namespace kolmo {
 // systems (/vsicurl/ and the cloud ones) find no file, and PROJ's network is
 // off.  Call before GDAL opens anything; calling it again does nothing.
 void disableNetworkAccess();
+
+// The addresses GDAL asked for on this thread and was refused since the
+// last call (the list is emptied): a dataset that links to a server.
+std::vector<std::string> takeRefusedRequests();
 
 // Whether a path or CRS text names something on a network: a URL
 // (http://, https://, ftp:// and other "scheme://") or one of GDAL's network
