@@ -49,8 +49,8 @@ public:
     explicit Mover(const MigrateOptions& o);
 
     // Anything but Moved::Yes: the point gets no coordinates (e, n, h are
-    // left as they were).  The valid area is tested in D96/TM: the input's
-    // coordinates from D96/TM, the result's into it.  `heightLost`: a height
+    // left as they were).  The valid area is tested on the input from
+    // D96/TM and on every result.  `heightLost`: a height
     // was asked to move but the point lies outside the offset grid (h is NaN).
     Moved move(double& e, double& n, double& h, bool& heightLost) const
     {
@@ -78,7 +78,10 @@ public:
         }
         if (!std::isfinite(te) || !std::isfinite(tn))
             return Moved::NoResult;
-        if (from_ == MigrateFrom::Gk && !area_->contains(te, tn))
+        // The result too: D48/GK lies within some 500 m of D96/TM, well
+        // inside the margin, so a result far from the border in either
+        // datum is a parameter set that put it there.
+        if (!area_->contains(te, tn))
             return Moved::FarFromBorder;
         if (heights_ != MigrateHeights::Keep && std::isfinite(h)) {
             // The offset grid is in D96 latitude and longitude.

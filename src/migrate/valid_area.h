@@ -6,13 +6,15 @@
 //
 // The border is the polygon `meja` of meja_rs.mat (D96/TM easting, northing;
 // generalised to a few hundred metres, well within the margin).  The test
-// runs for every vertex of a dataset, so a grid of cells over the border's
-// box plus the margin holds the answer for all but the cells the margin's
-// edge crosses: the distance from the border (0 inside it) changes by no
-// more than the distance moved, so a cell whose centre is within
+// runs for every vertex of a dataset, so a grid of 500 m cells over the
+// border's box plus the margin holds the answer for all but the cells the
+// margin's edge crosses: the distance from the border (0 inside it) changes
+// by no more than the distance moved, so a cell whose centre is within
 // margin - r of the border (r its half diagonal) lies wholly in the area,
-// one beyond margin + r wholly outside, and only the rest is computed point
-// by point.
+// one beyond margin + r wholly outside.  A cell the edge crosses lies wholly
+// outside the border (its centre is at least margin - r from it, and
+// margin > 2 r), so a point there needs only its distance to the few border
+// segments within margin + r of the cell's centre, which the cell keeps.
 #pragma once
 
 #include "platform/pointset.h"
@@ -47,13 +49,21 @@ public:
 
 private:
     enum Cell : std::uint8_t { kOut, kIn, kEdge };
-    Cell classify(double e, double n, double halfDiagonal) const;
+    struct Segment {
+        double e, n, de, dn, inverseLength2; // from (e, n) by (de, dn)
+    };
+    double distance2(const Segment& s, double e, double n) const;
+    void buildGrid();
 
-    std::vector<double> e_, n_; // the ring's vertices, not repeated
+    std::vector<Segment> segments_; // the ring's edges
     double margin_;
     double e0_ = 0, n0_ = 0, cell_ = 500.0;
     long cols_ = 0, rows_ = 0;
     std::vector<std::uint8_t> cells_;
+    // The cells the margin's edge crosses: for each, from edgeStart_ on,
+    // edgeCount_ indices into segments_ (in edgeSegments_).
+    std::vector<std::uint32_t> edgeStart_, edgeSegments_;
+    std::vector<std::uint16_t> edgeCount_;
 };
 
 } // namespace kolmo

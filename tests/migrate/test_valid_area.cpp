@@ -186,6 +186,16 @@ TEST_F(PointFiles, ParametersAreReadStrictlyAndCheckedAsInTransform)
         EXPECT_EQ(r.status, 1) << c.json << r.err;
     }
 
+    // A set that passes those checks but puts the points 1000 km away, the
+    // way back: each point refused with a warning.
+    write("far.json", R"({"model": "3r7", "types": {"start": "D96/TM", "end": "D48/GK", "output": "D48/GK"},
+        "parameters": [{"value": 1e6}, {"value": 0}, {"value": 0}, {"value": 0}, {"value": 0}, {"value": 0},
+                       {"value": 0}]})");
+    write("tm.pod", "A 101374.700 461702.600 300\n");
+    r = migrate({"--in", "tm.pod", "--out", "far.pod", "--from", "tm", "--params-json", "far.json", "-q"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("Opozorilo: point A (tm.pod, line 1)"), std::string::npos) << r.err;
+
     // A stored set edited by hand into one no survey can use.
     fs::copy(test::dataDir(), dir / "data", fs::copy_options::recursive);
     std::ofstream(dir / "data" / "t7.par", std::ios::app) << "\n2,Pokvarjen,0,0,0,1000000000000,0,0,0\n";
