@@ -71,11 +71,12 @@ bool namesNetworkResource(std::string_view text)
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     // GDAL looks through "/vsizip/", "/vsigzip/", "/vsitar/" ... to the path
-    // after them: a network file system anywhere in the chain counts.
-    for (const char* prefix : {"/vsicurl", "/vsis3", "/vsigs", "/vsiaz", "/vsiadls", "/vsioss", "/vsiswift",
-                               "/vsiwebhdfs", "/vsihdfs"})
-        if (lower.find(prefix) != std::string::npos)
-            return true;
+    // after them: a network file system anywhere in such a chain counts.
+    if (lower.starts_with("/vsi"))
+        for (const char* system : {"curl", "s3", "gs", "az", "adls", "oss", "swift", "webhdfs", "hdfs"})
+            for (const char* tail : {"/", "_streaming/"})
+                if (lower.find(std::string("/vsi") + system + tail) != std::string::npos)
+                    return true;
     const auto scheme = lower.find("://");
     if (scheme == std::string::npos || scheme == 0)
         return false;

@@ -2,6 +2,7 @@
 // Fault pinned down: a GeoJSON whose "crs" was a link made GDAL fetch the
 // link over HTTP while `migrate` read it.  A listener on 127.0.0.1 in the
 // test records every connection; it stops by itself.
+#include "migrate/no_network.h"
 #include "support/paths.h"
 #include "support/run.h"
 
@@ -118,4 +119,16 @@ TEST(NoNetwork, LinksInADatasetAreNeverFollowed)
     EXPECT_EQ(listener.connections(), 0);
     EXPECT_EQ(local.status, 0) << local.err;
     fs::remove_all(dir);
+}
+
+// What counts as a place on a network, and what stays a local path.
+TEST(NoNetwork, UrlsAndNetworkFileSystemsAreToldFromLocalPaths)
+{
+    for (const char* remote : {"http://example.org/a.gpkg", "HTTPS://example.org/a.shp", "ftp://h/a.geojson",
+                               "/vsicurl/http://h/a.gpkg", "/vsizip//vsicurl/http://h/a.zip/a.shp",
+                               "/vsis3/bucket/a.gpkg", "/VSICURL_STREAMING/http://h/a.geojson"})
+        EXPECT_TRUE(kolmo::namesNetworkResource(remote)) << remote;
+    for (const char* local : {"a.gpkg", "/home/ana/vsicurl/a.gpkg", "/home/ana/http:/a.gpkg", "c:\\data\\a.shp",
+                              "/vsizip/data/a.zip/a.shp"})
+        EXPECT_FALSE(kolmo::namesNetworkResource(local)) << local;
 }
