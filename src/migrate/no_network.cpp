@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 
@@ -51,10 +50,11 @@ void disableNetworkAccess()
         CPLSetConfigOption("GDAL_HTTP_CONNECTTIMEOUT", "1");
         // GML: no schema or linked element is resolved from a server.
         CPLSetConfigOption("GML_SKIP_RESOLVE_ELEMS", "ALL");
-        // PROJ: no grid from its content delivery network, neither in GDAL's
-        // PROJ contexts nor in any other context created from now on.
+        // PROJ (which Kolmo reaches only through GDAL): no grid from its
+        // content delivery network in any of GDAL's PROJ contexts, whatever
+        // PROJ_NETWORK or proj.ini say.  (The environment is left alone: the
+        // desktop program gets here on a worker thread.)
         OSRSetPROJEnableNetwork(FALSE);
-        setenv("PROJ_NETWORK", "OFF", 1);
     });
 }
 

@@ -16,7 +16,8 @@ namespace kolmo {
 // Switches off every network access of GDAL and PROJ in this process: an
 // HTTP fetch of GDAL fails at once without a connection, the network file
 // systems (/vsicurl/ and the cloud ones) find no file, and PROJ's network is
-// off.  Call before GDAL opens anything; calling it again does nothing.
+// off in GDAL's PROJ contexts.  Call before GDAL opens anything; calling it
+// again does nothing.
 void disableNetworkAccess();
 
 // The addresses GDAL asked for on this thread and was refused since the
