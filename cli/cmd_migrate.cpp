@@ -26,6 +26,15 @@ struct MigrateCliOptions {
     bool orderGiven = false; // --order on the command line (not its default)
 };
 
+// The valid area and the model's accuracy in it, for --help.
+constexpr const char* kValidAreaHelp =
+    "Valid area: points and vertices inside the national border of Slovenia or within 10 km of it (in D96/TM). "
+    "There the model rests on its regular network of virtual tie points about 7 km apart (507 inside the border, "
+    "155 within the 10 km beyond it) and holds at the centimetre level; farther out its triangles lean on a few "
+    "tie points up to 240 km away that only close the triangulation, so a point there is refused (a point file: "
+    "a warning naming it, not written, exit status 3; a GIS dataset: an error naming the layer and the feature). "
+    "A D48/GK point file is read without the zone digit: a coordinate of 5 000 000 m or more is refused.";
+
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -183,7 +192,7 @@ void addMigrateCommand(CLI::App& app, int& status)
                     "Write the national model as a PROJ tinshift JSON file for the direction of --from (use: cct "
                     "+proj=tinshift +file=FILE, or a QGIS custom pipeline); - writes to standard output");
     cmd->add_flag("-q,--quiet", o->quiet, "No progress bar and no summary line");
-    cmd->footer(std::string(kExitStatusHelp) + " " + kTriangleModelAttribution);
+    cmd->footer(std::string(kValidAreaHelp) + "\n\n" + kExitStatusHelp + " " + kTriangleModelAttribution);
     cmd->callback([o, order, &status] {
         try {
             o->orderGiven = order->count() > 0;

@@ -18,7 +18,8 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 done; 1 error (\"<title>: <message>\" on stderr, the cause on the next line); "
     "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
     "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights; in migrate, "
-    "points outside the transformation model, heights outside the SVS2000/SVS2010 offset grid).";
+    "points outside the transformation model or farther than 10 km from the national border, heights outside "
+    "the SVS2000/SVS2010 offset grid).";
 
 // Refuses an empty value of a file or folder option (a usage error): `--out ""`
 // from a script whose variable was unset would otherwise write nothing and

@@ -10,14 +10,18 @@
 #include "platform/errors.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/numtext.h"
 
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace kolmo {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kZoneOffset = 5000000.0;
 
 MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progress, const Mover& mover)
 {
@@ -28,30 +32,44 @@ MigrateSummary migrateGis(const MigrateOptions& o, const MigrateProgress& progre
     job.layer = o.layer;
     job.assumeCrs = o.assumeCrs;
     job.lossy = o.lossy;
-    // A vertex outside the model, or whose height would leave the offset grid,
-    // cannot be moved: its feature is refused rather than written wrong.
-    auto heightsLost = std::make_shared<std::size_t>(0);
+    // A vertex outside the model or far from the border, or whose height
+    // would leave the offset grid, cannot be moved: its feature is refused
+    // rather than written wrong.  Every failure stops the copy, so the first
+    // one seen here is the vertex the error names; its cause is added to it.
+    auto cause = std::make_shared<std::optional<std::string>>();
     auto flat = std::make_shared<std::size_t>(0); // vertices without a height
-    job.move = [&mover, heightsLost, flat](std::size_t count, double* e, double* n, double* h, int* ok) {
+    const bool gk = o.from == MigrateFrom::Gk;
+    job.move = [&mover, cause, flat, gk](std::size_t count, double* e, double* n, double* h, int* ok) {
         if (!h)
             *flat += count;
         for (std::size_t i = 0; i < count; ++i) {
             double hv = h ? h[i] : kNaN;
             bool lost = false;
-            ok[i] = mover.move(e[i], n[i], hv, lost) && !lost ? 1 : 0;
-            if (lost)
-                ++*heightsLost;
+            const double fileE = e[i], fileN = n[i];
+            const Moved moved = mover.move(e[i], n[i], hv, lost);
+            ok[i] = moved == Moved::Yes && !lost ? 1 : 0;
             if (h && ok[i])
                 h[i] = hv;
+            if (ok[i] || cause->has_value())
+                continue;
+            if (gk && (fileE >= kZoneOffset || fileN >= kZoneOffset))
+                *cause = "a coordinate of 5 000 000 m or more carries the zone digit of the Balkans zone 5 form, "
+                         "which only a layer in EPSG:31275 loses";
+            else if (moved == Moved::FarFromBorder)
+                *cause = "farther than " + platform::numberText(ValidArea::kMarginMetres / 1000.0) +
+                         " km from the national border, where the model holds no longer";
+            else if (moved == Moved::NoResult)
+                *cause = "the parameters give it no finite coordinates";
+            else if (lost)
+                *cause = "a vertex lies outside the SVS2000/SVS2010 offset grid, so its height cannot be moved";
         }
     };
     DatasetSummary d;
     try {
         d = migrateDataset(job, progress);
     } catch (const FileError& e) {
-        if (*heightsLost > 0)
-            throw FileError(std::string(e.what()) +
-                            " (a vertex lies outside the SVS2000/SVS2010 offset grid, so its height cannot be moved)");
+        if (*cause)
+            throw FileError(std::string(e.what()) + " (" + **cause + ")");
         throw;
     }
     MigrateSummary s;

@@ -7,6 +7,7 @@
 #include "platform/cp1250.h"
 #include "platform/errors.h"
 #include "platform/files.h"
+#include "platform/numtext.h"
 #include "platform/textread.h"
 
 #include <algorithm>
@@ -55,6 +56,8 @@ private:
 
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
+std::string kilometres(double metres) { return platform::numberText(metres / 1000.0) + " km"; }
+
 // The rows of a point file parsed and moved (`prepare`) on a thread of their
 // own, a block at a time, while the caller writes the rows of the block
 // before: the two halves take about the same time.  At most a few
@@ -70,7 +73,8 @@ public:
         std::size_t line = 0;
         // Filled by `prepare` on the reading thread.
         double x = 0, y = 0, h = 0;
-        bool moved = false, heightLost = false;
+        Moved moved = Moved::OutsideModel;
+        bool heightLost = false, zoneDigit = false;
     };
     using Prepare = std::function<void(Row&, bool first)>;
 
@@ -206,21 +210,20 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     // moves each row as it is read.
     const bool yx = o.order == MigrateOrder::Yx;
     bool headsUp = false; // heights, as the reading thread decided (its own copy)
-    RowFeeder rows(o.in, [&mover, yx, headsUp](RowFeeder::Row& r, bool first) mutable {
+    const bool gk = o.from == MigrateFrom::Gk;
+    RowFeeder rows(o.in, [&mover, yx, gk, headsUp](RowFeeder::Row& r, bool first) mutable {
         if (first)
             headsUp = r.count >= 3;
         double x = r.v[0], y = r.count >= 2 ? r.v[1] : 0.0;
         if (yx)
             std::swap(x, y);
-        // D48/GK eastings (and northings) of the Balkans zone form carry a
-        // leading zone digit 5; Kolmo's planes are without it.
-        if (x > kZoneOffset)
-            x -= kZoneOffset;
-        if (y > kZoneOffset)
-            y -= kZoneOffset;
+        // A point file says nothing of its CRS: a D48/GK coordinate of
+        // 5 000 000 m or more is in the Balkans zone 5 form (or no D48/GK
+        // at all), and its zone digit is never guessed away per coordinate.
+        r.zoneDigit = gk && r.count >= 2 && (x >= kZoneOffset || y >= kZoneOffset);
         r.h = headsUp && r.count >= 3 ? r.v[2] : kNaN;
         r.heightLost = false;
-        r.moved = r.count >= 2 && mover.move(y, x, r.h, r.heightLost);
+        r.moved = r.count >= 2 && !r.zoneDigit ? mover.move(y, x, r.h, r.heightLost) : Moved::OutsideModel;
         r.x = x;
         r.y = y;
     });
@@ -231,6 +234,8 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
 
     MigrateSummary summary;
     WarningList outside(summary.warnings, "points outside the model, not written");
+    WarningList far(summary.warnings, "points farther than " + kilometres(ValidArea::kMarginMetres) +
+                                          " from the national border, not written");
     WarningList lost(summary.warnings, "points with heights outside the SVS2000/SVS2010 offset grid (H NaN)");
     WarningList noHeight(summary.warnings, "rows without a height, written with H NaN");
     WarningList extraHeight(summary.warnings, "rows with a height in a file whose first row has none");
@@ -267,7 +272,22 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
             ++summary.leftOut;
             continue;
         }
-        if (!row->moved) {
+        if (row->zoneDigit)
+            throw FileError(where() + ": " + platform::numberText(row->v[0]) + " " + platform::numberText(row->v[1]) +
+                            " is no D48/GK coordinate as Kolmo reads it (EPSG:3912): a value of 5 000 000 m or more "
+                            "carries the zone digit 5 of the Balkans zone 5 form (EPSG:31275), which Kolmo never "
+                            "takes off a point file's coordinates by guess; write the file without it (5 000 000 m "
+                            "off x and y) or migrate the data as a GIS dataset whose CRS is EPSG:31275");
+        if (row->moved == Moved::FarFromBorder) {
+            far.add(where() + ": farther than " + kilometres(ValidArea::kMarginMetres) +
+                    " from the national border, where the model holds no longer; not written");
+            continue;
+        }
+        if (row->moved == Moved::NoResult) {
+            outside.add(where() + ": the parameters give it no finite " + target + " coordinates; not written");
+            continue;
+        }
+        if (row->moved != Moved::Yes) {
             outside.add(where() + ": outside the transformation model, no " + target + " coordinates; not written");
             ++summary.leftOut;
             continue;
@@ -282,6 +302,7 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     if (progress.cancel && progress.cancel->load())
         throw MigrateCancelled{};
     outside.finish();
+    far.finish();
     lost.finish();
     noHeight.finish();
     extraHeight.finish();

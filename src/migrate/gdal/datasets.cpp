@@ -3,11 +3,10 @@
 // Every layer is checked before anything is written: its geometry fields must
 // be in the source grid (D48/GK: EPSG:3912, the deprecated EPSG:3787 of the
 // same grid, or the Balkans zone 5 form EPSG:31275; D96/TM: EPSG:3794), told
-// by the EPSG code, by GDAL's comparison with the EPSG definition, or by the
-// projection itself (transverse Mercator, central meridian 15 deg, scale
-// 0.9999, false easting 500 000 m and false northing -5 000 000 m on the
-// Bessel 1841 or the GRS 80 ellipsoid), so that a Shapefile's ESRI-style .prj
-// of the same grid is recognised.  The Balkans zone 5 form carries the zone
+// by its definition (crs_check.h): GDAL's comparison with the EPSG
+// definition, or the projection itself, so that a Shapefile's ESRI-style .prj
+// of the same grid is recognised.  An EPSG code that stands for another grid
+// than the definition beside it is refused.  The Balkans zone 5 form carries the zone
 // digit in the easting (false easting 5 500 000 m) and the full northing
 // (false northing 0), so both lose 5 000 000 m before the vertices move.
 //
@@ -23,11 +22,11 @@
 // leaves an existing output as it was.
 #include "migrate/gdal/module.h"
 
-#include "migrate/gdal/dataset_loss.h"
-
-#include "migrate/gdal/dataset_check.h"
 #include "migrate/dataset_files.h"
-
+#include "migrate/gdal/crs_check.h"
+#include "migrate/gdal/dataset_check.h"
+#include "migrate/gdal/dataset_loss.h"
+#include "migrate/gdal/no_network.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -55,9 +54,6 @@ namespace fs = std::filesystem;
 
 constexpr double kZoneOffset = 5000000.0;
 constexpr int kEpsgGk = 3912;
-constexpr int kEpsgGkOld = 3787; // MGI / Slovene National Grid, deprecated for 3912
-constexpr int kEpsgGkZone5 = 31275;
-constexpr int kEpsgGkZone5Mgi1901 = 8677; // MGI 1901 / Balkans zone 5, as GDAL reads an ESRI .prj of 31275
 constexpr int kEpsgTm = 3794;
 // Features written between two commits of an output that has transactions.
 constexpr std::size_t kTransactionSize = 100000;
@@ -147,7 +143,10 @@ private:
 void registerDrivers()
 {
     static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
+    std::call_once(once, [] {
+        disableNetworkAccess();
+        GDALAllRegister();
+    });
 }
 
 struct CloseDataset {
@@ -229,8 +228,6 @@ bool takesLayerOption(GDALDriver* driver, const char* name)
 
 // ---------------------------------------------------------------- CRS
 
-enum class Grid { Gk, GkZone5, Tm, Other };
-
 OGRSpatialReference epsg(int code)
 {
     OGRSpatialReference srs;
@@ -247,65 +244,6 @@ int epsgCode(const OGRSpatialReference& srs)
     if (authority && code && EQUAL(authority, "EPSG"))
         return std::atoi(code);
     return 0;
-}
-
-// The Slovene grids by their projection: transverse Mercator on the central
-// meridian 15 deg with the scale 0.9999, on the ellipsoid (a, 1/f), with the
-// given false easting and northing, in metres.
-bool isTmGrid(const OGRSpatialReference& srs, double a, double inverseF, double falseEasting, double falseNorthing)
-{
-    if (!srs.IsProjected())
-        return false;
-    const char* projection = srs.GetAttrValue("PROJECTION");
-    if (!projection || !EQUAL(projection, SRS_PT_TRANSVERSE_MERCATOR))
-        return false;
-    auto near = [](double x, double y, double tolerance) { return std::abs(x - y) <= tolerance; };
-    return near(srs.GetSemiMajor(), a, 1e-3) && near(srs.GetInvFlattening(), inverseF, 1e-7) &&
-           near(srs.GetNormProjParm(SRS_PP_CENTRAL_MERIDIAN, -1.0), 15.0, 1e-9) &&
-           near(srs.GetNormProjParm(SRS_PP_LATITUDE_OF_ORIGIN, -1.0), 0.0, 1e-9) &&
-           near(srs.GetNormProjParm(SRS_PP_SCALE_FACTOR, -1.0), 0.9999, 1e-12) &&
-           near(srs.GetNormProjParm(SRS_PP_FALSE_EASTING, -1.0), falseEasting, 1e-3) &&
-           near(srs.GetNormProjParm(SRS_PP_FALSE_NORTHING, -1.0), falseNorthing, 1e-3) &&
-           near(srs.GetLinearUnits(), 1.0, 1e-12);
-}
-
-Grid identify(const OGRSpatialReference& layerSrs)
-{
-    OGRSpatialReference srs(layerSrs);
-    if (srs.IsCompound())
-        srs.StripVertical();
-    // By the code first; a CRS of another code may still be the same grid
-    // under another datum name (MGI for MGI 1901), which the comparison and
-    // the projection below find.
-    switch (epsgCode(srs)) {
-    case kEpsgGk:
-    case kEpsgGkOld:
-        return Grid::Gk;
-    case kEpsgGkZone5:
-    case kEpsgGkZone5Mgi1901:
-        return Grid::GkZone5;
-    case kEpsgTm:
-        return Grid::Tm;
-    default:
-        break;
-    }
-    const char* sameOptions[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES",
-                                 "CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS", nullptr};
-    const std::pair<int, Grid> known[] = {{kEpsgGk, Grid::Gk}, {kEpsgGkZone5, Grid::GkZone5}, {kEpsgTm, Grid::Tm}};
-    for (const auto& [code, grid] : known) {
-        const OGRSpatialReference reference = epsg(code);
-        if (srs.IsSame(&reference, sameOptions))
-            return grid;
-    }
-    constexpr double besselA = 6377397.155, besselInvF = 299.1528128;
-    constexpr double grs80A = 6378137.0, grs80InvF = 298.257222101;
-    if (isTmGrid(srs, besselA, besselInvF, 500000.0, -5000000.0))
-        return Grid::Gk;
-    if (isTmGrid(srs, besselA, besselInvF, 5500000.0, 0.0))
-        return Grid::GkZone5;
-    if (isTmGrid(srs, grs80A, grs80InvF, 500000.0, -5000000.0))
-        return Grid::Tm;
-    return Grid::Other;
 }
 
 // The CRS as a message names it: its name and EPSG code where it has or
@@ -363,8 +301,7 @@ bool northingFirst(const OGRSpatialReference& srs)
 // How the vertices of one geometry field reach the callback.
 struct VertexForm {
     bool swap = false;        // data x is the northing (the output gets the easting first)
-    bool zoneDigit = false;   // EPSG:31275: 5 000 000 off both coordinates
-    bool stripLarge = false;  // assumed D48/GK: as point files, a value above 5 000 000 loses its zone digit
+    bool zoneDigit = false;   // EPSG:31275: 5 000 000 off both coordinates (never guessed per vertex)
 };
 
 // The caller's callback as a GDAL coordinate transformation, so that
@@ -402,13 +339,6 @@ public:
             for (std::size_t i = 0; i < n; ++i) {
                 e[i] -= kZoneOffset;
                 north[i] -= kZoneOffset;
-            }
-        } else if (form_.stripLarge) {
-            for (std::size_t i = 0; i < n; ++i) {
-                if (e[i] > kZoneOffset)
-                    e[i] -= kZoneOffset;
-                if (north[i] > kZoneOffset)
-                    north[i] -= kZoneOffset;
             }
         }
         ok_.assign(n, 0);
@@ -462,10 +392,21 @@ std::string layerNames(GDALDataset& dataset)
     return names.empty() ? "none" : names;
 }
 
+// GDAL reads a GeoJSON's "crs" link (and the like) when it opens the file;
+// a refused request leaves the CRS it stands for unknown, or fails the open.
+void refuseFollowedLinks(const std::string& in)
+{
+    if (const auto urls = takeRefusedRequests(); !urls.empty())
+        throw FileError(in + " links to " + urls.front() +
+                        ", which Kolmo does not follow: it makes no network requests; give the data their CRS in "
+                        "the file itself (an EPSG code, a WKT or a .prj)");
+}
+
 // The layers to move, each geometry field's CRS checked.
-std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job)
+std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job, std::vector<std::string>& warnings)
 {
     const std::string in = job.in.string();
+    refuseFollowedLinks(in);
     std::vector<OGRLayer*> layers;
     if (!job.layer.empty()) {
         OGRLayer* layer = input.GetLayerByName(job.layer.c_str());
@@ -489,7 +430,13 @@ std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job)
     std::vector<LayerPlan> plans;
     for (OGRLayer* layer : layers) {
         LayerPlan plan{layer, layer->GetName(), {}, 0};
+        // A layer whose source cannot be read (a VRT's missing or remote
+        // source, a link GDAL may not follow) would otherwise be written
+        // empty, or with a CRS GDAL put in place of the one it could not read.
+        CPLErrorReset();
         OGRFeatureDefn* definition = layer->GetLayerDefn();
+        if (CPLGetLastErrorType() >= CE_Failure)
+            throw FileError(in + ": layer " + inQuotes(plan.name) + " cannot be read: " + CPLGetLastErrorMsg());
         for (int g = 0; g < definition->GetGeomFieldCount(); ++g) {
             const std::string where = in + ": layer " + inQuotes(plan.name) +
                                       (definition->GetGeomFieldCount() > 1
@@ -501,15 +448,23 @@ std::vector<LayerPlan> planLayers(GDALDataset& input, const DatasetJob& job)
                 if (!assumed)
                     throw FileError(where + " has no CRS; expected " + expected(job.from) +
                                     " (a CRS can be assumed for it)");
-                form.stripLarge = job.from == MigrateFrom::Gk;
+                // An assumed D48/GK is EPSG:3912: a vertex with the zone
+                // digit is outside the model, never stripped by guess.
             } else {
-                const Grid grid = identify(*srs);
-                const bool fits = job.from == MigrateFrom::Gk ? grid == Grid::Gk || grid == Grid::GkZone5
-                                                              : grid == Grid::Tm;
+                // By the definition; the code must not contradict it.
+                const CrsVerdict verdict = judgeCrs(*srs);
+                if (!verdict.contradiction.empty())
+                    throw FileError(where + ": " + verdict.contradiction);
+                const SloveneGrid grid = verdict.grid;
+                const bool fits = job.from == MigrateFrom::Gk ? grid == SloveneGrid::Gk || grid == SloveneGrid::GkZone5
+                                                              : grid == SloveneGrid::Tm;
                 if (!fits)
-                    throw FileError(where + " is in the CRS " + describe(*srs) + "; expected " + expected(job.from));
+                    throw FileError(where + " is in the CRS " + describe(*srs) + ", defined as " +
+                                    definitionText(*srs) + "; expected " + expected(job.from));
+                if (!verdict.variant.empty() && g == 0)
+                    warnings.push_back("layer " + inQuotes(plan.name) + ": " + verdict.variant);
                 form.swap = northingFirst(*srs);
-                form.zoneDigit = grid == Grid::GkZone5;
+                form.zoneDigit = grid == SloveneGrid::GkZone5;
             }
             plan.forms.push_back(form);
         }
@@ -542,6 +497,7 @@ Dataset openInput(const DatasetJob& job, GdalMessages& messages)
     const std::size_t failures = messages.failures();
     Dataset input(GDALDataset::Open(job.in.c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
                                     nullptr, options.data()));
+    refuseFollowedLinks(in);
     if (!input) {
         if (driver == "FlatGeobuf")
             throw FileError(in + ": the FlatGeobuf header is damaged or not one GDAL reads" + messages.reason());
@@ -594,7 +550,7 @@ public:
             throw FileError(job_.out.string() + ": GDAL has no " + format.driver + " driver");
 
         Dataset input = openInput(job_, messages_);
-        std::vector<LayerPlan> plans = planLayers(*input, job_);
+        std::vector<LayerPlan> plans = planLayers(*input, job_, summary_.warnings);
         if (format.oneLayer && plans.size() > 1)
             throw FileError(job_.out.string() + ": a " + format.driver + " file holds one layer, and " + in +
                             " has " + std::to_string(plans.size()) + " (" + layerNames(*input) +
@@ -1025,11 +981,14 @@ DatasetSummary gdal::migrateDataset(const DatasetJob& job, const MigrateProgress
 {
     if (!job.move)
         throw FileError("no vertex transformation given for " + job.in.string());
+    refuseNetworkPath(job.in);
+    refuseNetworkPath(job.out);
     // Before anything is read: the output shares no file with the input, and
     // every part of an existing output can be replaced.
     checkDatasetsApart(job.in, job.out);
     checkDatasetOutputParts(job.out);
     registerDrivers();
+    takeRefusedRequests(); // none of an earlier job's
     GdalMessages messages;
     DatasetWriter writer(job, progress, messages);
     return writer.run();
