@@ -136,8 +136,8 @@ std::string migrateCause(const std::exception& e)
         {std::regex(R"(, geometry field )"), ", polje geometrije "},
         {std::regex(R"(, feature )"), ", objekt "},
         {std::regex(R"(point outside the model)"), "točka zunaj modela"},
-        {std::regex(R"(, line )"), ", vrstica "},
-        {std::regex(R"( or )"), " ali "},
+        {std::regex(R"(, line (\d+)\))"), ", vrstica $1)"},
+        {std::regex(R"(\) or EPSG:)"), ") ali EPSG:"},
     };
     for (const auto& [english, slovene] : kPhrases)
         t = std::regex_replace(t, english, slovene);

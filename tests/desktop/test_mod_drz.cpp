@@ -303,6 +303,16 @@ TEST_F(MigrationTool, AFailedWorkShowsTheErrorBoxWithItsCause)
     }
     EXPECT_EQ(lastBox(), error("Transformacija ni uspela!\n" + in.string() + ": v datoteki ni nobene točke", "Napaka"));
     EXPECT_EQ(lastBox().details, "");
+    // A layer without a CRS: the phrases in Slovene, the names and the CRS as they are.
+    {
+        const platform::ScopedCauseLanguage slovene(platform::Language::Slovene);
+        EXPECT_EQ(migrateCause(FileError("/d/or, line.gpkg: layer \"a\" has no CRS; expected D48/GK, EPSG:3912 (MGI "
+                                         "1901 / Slovene National Grid) or EPSG:31275 (MGI / Balkans zone 5) (a CRS "
+                                         "can be assumed for it)")),
+                  "/d/or, line.gpkg: sloj \"a\" nima koordinatnega sistema; pričakovan je D48/GK, EPSG:3912 (MGI "
+                  "1901 / Slovene National Grid) ali EPSG:31275 (MGI / Balkans zone 5) (izberi \"Sloj brez CRS: "
+                  "privzemi začetni datum\")");
+    }
     // kolmo-cli's language keeps the words.
     EXPECT_EQ(migrateCause(FileError("x.gpkg: no layer \"a\"; its layers: \"b\"")), "x.gpkg: no layer \"a\"; its layers: \"b\"");
 }

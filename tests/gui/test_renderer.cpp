@@ -115,6 +115,39 @@ TEST(QtWindows, HiddenWindowsAndControlsFollowTheModel)
     EXPECT_EQ(ui.menuBar(w)->actions().size(), 1);
 }
 
+// A path longer than its label even at the smallest font loses its middle,
+// not its end, and shows itself whole in the tooltip; the model's own
+// tooltip wins where there is one.  Fault pinned down: the working folder
+// was cut off at the label's end with nothing to show the rest.
+TEST(QtWindows, ALongPathIsCutInTheMiddleWithTheWholeInTheTooltip)
+{
+    QtUi ui;
+    const Handle w = ui.newWindow({.title = "P", .visible = true, .width = 640, .height = 420});
+    const std::string path = "/home/uporabnik/projekti/geodezija/2026/obnova_katastra/ljubljana_center/tocke";
+    const Handle label = ui.addControl(w, {.kind = Kind::Text, .position = {0.6, 0.8, 0.3, 0.05}, .text = path,
+                                           .align = ui::Align::Left});
+    const Handle own = ui.addControl(w, {.kind = Kind::Text, .position = {0.6, 0.7, 0.3, 0.05}, .text = path,
+                                         .align = ui::Align::Left, .tooltip = "mapa"});
+    const Handle shortOne = ui.addControl(w, {.kind = Kind::Text, .position = {0.6, 0.6, 0.3, 0.05}, .text = "/tmp",
+                                              .align = ui::Align::Left});
+    settle();
+    auto* l = qobject_cast<QLabel*>(ui.controlWidget(label));
+    ASSERT_NE(l, nullptr);
+    EXPECT_TRUE(l->text().contains(QChar(0x2026))) << l->text().toStdString();
+    EXPECT_TRUE(l->text().startsWith(QStringLiteral("/home/"))) << l->text().toStdString();
+    EXPECT_TRUE(l->text().endsWith(QStringLiteral("tocke"))) << l->text().toStdString();
+    EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(l->text()), l->width());
+    EXPECT_EQ(l->toolTip(), QString::fromStdString(path));
+    EXPECT_EQ(qobject_cast<QLabel*>(ui.controlWidget(own))->toolTip(), QStringLiteral("mapa"));
+    auto* s = qobject_cast<QLabel*>(ui.controlWidget(shortOne));
+    EXPECT_EQ(s->text(), QStringLiteral("/tmp"));
+    EXPECT_EQ(s->toolTip(), QString());
+    // Wide enough, the whole path again.
+    ui.windowWidget(w)->resize(4000, 600);
+    settle();
+    EXPECT_EQ(l->text(), QString::fromStdString(path));
+}
+
 TEST(QtWindows, TextsFitTheRoomLaterControlsLeaveThem)
 {
     // The arrangement window's heading runs under the file name laid over
