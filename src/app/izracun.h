@@ -11,6 +11,8 @@
 // "Izhodna datoteka je enaka vhodni!" titled "Napaka", the two paths as details.
 #pragma once
 
+#include "app/primerjava_modela.h"
+
 #include "app/appstate.h"
 
 #include <cstdint>
@@ -76,6 +78,9 @@ struct IzracunResult {
     std::optional<Par3dResult> est3d;
     std::optional<Par2dResult> est2d;
     std::filesystem::path report;
+    // An estimation between D48 and D96 against the national model at the
+    // common points (a warning above kModelDifferenceLimit).
+    std::optional<ModelDifference> modelDifference;
 };
 
 IzracunResult izracun(AppState& s, const MainInputs& in);
