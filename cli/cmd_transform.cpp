@@ -466,6 +466,7 @@ int run(const TransformOptions& o)
                 auto v = prebpro2d(o.varnik);
                 s.vhi = std::move(v.vhi);
                 s.vhv = std::move(v.vhv);
+                in.typesKnown = !o.startType.empty() && !o.endType.empty(); // the file names none
             }
         } catch (const std::exception& e) {
             platform::errorBoxFor(e, "Napaka v zapisu datoteke!", "Napaka pri branju datoteke", "Varnik project file");
@@ -623,7 +624,8 @@ int run(const TransformOptions& o)
         e.est2d = r.est2d ? &*r.est2d : nullptr;
         if (analysis && analysis->final) {
             e.sd = &analysis->final->sd;
-            e.sdText = "sd = sqrt(diag(sigma0^2 N^-1)) of the converged adjustment (see adjustment)";
+            e.sdText = "sd = sqrt(diag(sigma^2 N^-1)) of the converged adjustment, sigma the a-priori --sigma0 or "
+                       "else sigma0 a posteriori (see adjustment)";
             e.statistics = analizaJson(*analysis, ao);
         }
         if (r.modelDifference)

@@ -546,7 +546,9 @@ std::string analizaSummary(const AnalizaVez& a, const AnalizaOptions& o)
     if (!k.testable)
         s += "Points: no test possible (the redundancy is too small)\n";
     if (o.snoop) {
-        s += "Data snooping (alpha0 " + jsonNumber(o.test.alpha) + "):\n";
+        std::snprintf(line, sizeof line, "Data snooping (point test at alpha %.4g, alpha0 %s):\n", k.alphaPoint,
+                      jsonNumber(o.test.alpha).c_str());
+        s += line;
         s += "  step  point         statistic  critical  component  bias (mm)\n";
         for (std::size_t i = 0; i < a.steps.size(); ++i) {
             const SnoopStep& st = a.steps[i];
@@ -591,8 +593,9 @@ std::string analizaSummary(const AnalizaVez& a, const AnalizaOptions& o)
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t x, std::size_t y) { return ratio(k.tocke[x]) > ratio(k.tocke[y]); });
         order.resize(std::min<std::size_t>(order.size(), 3));
-        s += "Worst points (Baarda's test, point test at alpha " + jsonNumber(k.alphaPoint) + ", w at alpha0 " +
-             jsonNumber(o.test.alpha) + "):\n";
+        std::snprintf(line, sizeof line, "Worst points (Baarda's test: point test at alpha %.4g, w at alpha0 %s):\n",
+                      k.alphaPoint, jsonNumber(o.test.alpha).c_str());
+        s += line;
         for (const std::size_t i : order) {
             const TockaKakovost& p = k.tocke[i];
             std::snprintf(line, sizeof line,

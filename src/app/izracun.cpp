@@ -697,7 +697,8 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
         out.ok = true;
         // Parameters metres away from the national model: the wrong datum or
         // coordinate type, which the fit among the points cannot show.
-        out.modelDifference = primerjajZModelom(s);
+        if (in.typesKnown)
+            out.modelDifference = primerjajZModelom(s);
         if (out.modelDifference && out.modelDifference->largest > kModelDifferenceLimit)
             d.warning(modelDifferenceText(out.modelDifference->largest),
                       "the largest difference, at common point " + platform::fromCp1250(out.modelDifference->point) +

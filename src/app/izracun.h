@@ -44,6 +44,10 @@ public:
 
 // The main window's controls as the computation reads them.
 struct MainInputs {
+    // The coordinate types are known (not the defaults standing in for a
+    // plane Varnik file, which does not name them): the estimation is
+    // compared with the national model.
+    bool typesKnown = true;
     DataLabels data;                  // texts of the start-file and end-file labels
     std::string izhod;                // results-file name
     std::filesystem::path workDir;    // working folder; the report is written there

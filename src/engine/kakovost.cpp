@@ -1,5 +1,6 @@
 #include "engine/kakovost.h"
 
+#include "engine/tran2d_p.h"
 #include "engine/tran3d.h"
 #include "geodesy/parelip.h"
 #include "platform/errors.h"
@@ -132,6 +133,39 @@ double alphaOfPointTest(double alpha0, double beta0, int q)
     const boost::math::non_central_chi_squared nc(q, sqrtLambda0 * sqrtLambda0);
     const double crit = boost::math::quantile(boost::math::complement(nc, beta0));
     return boost::math::cdf(boost::math::complement(boost::math::chi_squared(q), crit));
+}
+
+Eigen::MatrixXd transformedCovariance(const Kakovost& k, const Eigen::VectorXd& start)
+{
+    const int q = k.q, u = k.u;
+    if (start.size() != q || k.par.size() != u || k.cov.rows() != u)
+        throw ComputationError("transformed covariance: a point of " + std::to_string(q) + " coordinates");
+    const auto apply = [&](const Vec& par) -> Eigen::VectorXd {
+        Mat x(1, q);
+        x.row(0) = start.transpose();
+        if (u == 7)
+            return tran3d(x, par, 7).row(0).head(3).transpose();
+        PointSet p;
+        p.koo = x;
+        return tran2d_p(p, par, u).koo.row(0).head(2).transpose();
+    };
+    MatX J(q, u);
+    for (int j = 0; j < u; ++j) {
+        // Steps far above rounding and far below the parameters' sd: mm-level
+        // for translations, 1e-4 arc seconds, 1e-4 ppm, 1e-9 of a coefficient.
+        const bool translation = u == 7 ? j < 3 : (u == 4 ? j >= 2 : (j == 2 || j == 5));
+        const double h = u == 7 ? (j < 3 ? 1e-3 : 1e-4) : (translation ? 1e-3 : 1e-9);
+        Vec plus = k.par, minus = k.par;
+        plus(j) += h;
+        minus(j) -= h;
+        J.col(j) = (apply(plus) - apply(minus)) / (2 * h);
+    }
+    MatX C = J * k.cov * J.transpose();
+    if (q == 3) {
+        const Eigen::Matrix3d E = localFrame(apply(k.par));
+        C = E * C * E.transpose();
+    }
+    return C;
 }
 
 double wCritical(double alpha, double dof)
@@ -325,7 +359,9 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
     k.dof = k.rHorizontal + (qt == 3 ? k.rHeight : 0.0);
     k.sigma0 = k.dof > 0 ? std::sqrt(std::max(k.omegaTested, 0.0) / k.dof) : 0.0;
     k.sigmaTest = k.apriori ? o.sigma0 : k.sigma0;
-    k.testable = k.apriori ? k.dof > 1e-9 : k.dof - qt >= 1 - 1e-9;
+    // A bias of q components needs at least q redundancy (a priori), and the
+    // a-posteriori test one more for the sigma without the point.
+    k.testable = k.apriori ? k.dof >= qt - 1e-9 : k.dof - qt >= 1 - 1e-9;
     k.alphaPoint = alphaOfPointTest(o.alpha, o.beta, qt);
     if (k.apriori && k.dof > 1e-9) {
         k.globalStatistic = k.omegaTested / (o.sigma0 * o.sigma0);
@@ -383,9 +419,9 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
             return boost::math::quantile(boost::math::complement(boost::math::chi_squared(qt), k.alphaPoint)) / qt;
         return boost::math::quantile(boost::math::complement(boost::math::fisher_f(qt, dof), k.alphaPoint));
     };
-    const double tCritUsed = k.apriori ? fQuantile(0) : (k.testable ? fQuantile(k.dof - qt) : kNaN);
+    const double tCritUsed = !k.testable ? kNaN : k.apriori ? fQuantile(0) : fQuantile(k.dof - qt);
     const double tCritCheck = k.dof > 1e-9 ? fQuantile(k.apriori ? 0 : k.dof) : kNaN;
-    const double wCritUsed = k.apriori ? wCritical(o.alpha, 0) : (k.testable ? wCritical(o.alpha, k.dof - qt) : kNaN);
+    const double wCritUsed = !k.testable ? kNaN : wCritical(o.alpha, k.apriori ? 0 : k.dof - qt);
     const double wCritCheck = k.dof > 1e-9 ? wCritical(o.alpha, k.apriori ? 0 : k.dof) : kNaN;
 
     for (Eigen::Index i = 0; i < n; ++i) {
@@ -418,7 +454,7 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
         else
             sigma = k.sigma0;
         // An exact fit, or no redundancy, leaves nothing to test against.
-        const bool exact = !(sigma > 0);
+        const bool exact = !(sigma > 0) || (p.used && !k.testable);
         p.T = exact ? 0.0 : omegaI / (qt * sigma * sigma);
         p.Tcrit = p.used ? tCritUsed : tCritCheck;
         p.wCrit = p.used ? wCritUsed : wCritCheck;

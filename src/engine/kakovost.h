@@ -142,6 +142,15 @@ struct Kakovost {
 Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& used, const std::vector<double>& weights,
                   const KakovostOptions& options);
 
+// Covariance of a point transformed with the estimated parameters, from
+// their covariance (k.cov) alone, in the local frame of the transformed point
+// (n, e, h; plane: n, e): J Cov J^T with J the derivatives of the
+// transformed point by the parameters (central differences of the model of
+// tran3d / tran2d_p, linear in the parameters to far below their sd).  `start`:
+// X, Y, Z (3r7) or x, y of the start point.  Add the point's own variances for
+// a point whose start coordinates carry errors.
+Eigen::MatrixXd transformedCovariance(const Kakovost& k, const Eigen::VectorXd& start);
+
 // Two-sided critical value of a test statistic of one dimension at alpha:
 // the normal quantile for dof <= 0 (a priori), otherwise that of t(dof).
 double wCritical(double alpha, double dof);

@@ -338,6 +338,56 @@ TEST(AdjustmentStatistics, VarianceComponentsRecoverHorizontalAndHeightNoise)
     EXPECT_NEAR(v / 0.018, 1.0, 0.15);
 }
 
+// A new point 15 km outside the network, transformed with the estimated
+// parameters: the standard deviations propagated from their covariance match
+// the scatter of its transformed position about the truth.
+TEST(AdjustmentStatistics, PrecisionOfANewPointOutsideTheNetwork)
+{
+    for (const int u : {7, 4, 6}) {
+        Sim s;
+        s.u = u;
+        const int q = u == 7 ? 3 : 2;
+        Eigen::VectorXd x(q);
+        if (u == 7)
+            x = geocentric(46.05 + 0.12 + 15e3 / 111e3, 14.5, 400);
+        else
+            x << 100e3 + 12e3 + 15e3, 500e3;
+        constexpr int runs = 400;
+        Eigen::VectorXd sum = Eigen::VectorXd::Zero(q), sum2 = Eigen::VectorXd::Zero(q), var = Eigen::VectorXd::Zero(q);
+        for (int k = 0; k < runs; ++k) {
+            const Net w = simulate(s, 40000u + static_cast<unsigned>(k));
+            const Kakovost r = kakovost(prepared(w, u), u, {}, {}, {});
+            Mat one(1, q);
+            one.row(0) = x.transpose();
+            Eigen::VectorXd got(q), truth(q);
+            if (u == 7) {
+                got = tran3d(one, r.par, 7).row(0).head(3).transpose();
+                truth = tran3d(one, w.truth, 7).row(0).head(3).transpose();
+                const Eigen::Matrix3d E = frameAt(truth);
+                got = E * got;
+                truth = E * truth;
+            } else {
+                PointSet p;
+                p.koo = one;
+                got = tran2d_p(p, r.par, u).koo.row(0).head(2).transpose();
+                truth = tran2d_p(p, w.truth, u).koo.row(0).head(2).transpose();
+            }
+            const Eigen::VectorXd d = got - truth;
+            sum += d;
+            sum2 += d.cwiseAbs2();
+            var += transformedCovariance(r, x).diagonal();
+        }
+        for (int c = 0; c < q; ++c) {
+            const double mean = sum(c) / runs, scatter = std::sqrt(sum2(c) / runs - mean * mean);
+            const double ratio = std::sqrt(var(c) / runs) / scatter;
+            std::printf("[ figures ] new point 15 km outside (u = %d), component %d: reported / scatter %.3f\n", u, c,
+                        ratio);
+            EXPECT_GT(ratio, 0.85) << u << " " << c;
+            EXPECT_LT(ratio, 1.15) << u << " " << c;
+        }
+    }
+}
+
 // An a-priori sigma0 enters the covariance, not the tests alone.
 TEST(AdjustmentStatistics, AprioriSigmaScalesTheCovariance)
 {
