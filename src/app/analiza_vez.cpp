@@ -679,9 +679,12 @@ std::vector<std::string> analizaWarnings(const AnalizaVez& a, const AnalizaOptio
             out.push_back("robust estimation stopped after " + std::to_string(a.robustIterations) +
                           " iterations without converging");
     }
-    if (k.apriori && !k.globalPasses())
-        out.push_back("the global test of the variance factor fails: sigma0 a posteriori " + jsonNumber(k.sigma0) +
-                      " m against " + jsonNumber(o.test.sigma0) + " m a priori");
+    if (k.apriori && !k.globalPasses()) {
+        std::snprintf(line, sizeof line,
+                      "the global test of the variance factor fails: sigma0 a posteriori %.4f m against %.4f m a priori",
+                      k.sigma0, o.test.sigma0);
+        out.push_back(line);
+    }
     return out;
 }
 
