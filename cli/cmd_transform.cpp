@@ -263,7 +263,7 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
     }
     if (r.est3d) {
         const auto& e = *r.est3d;
-        std::fprintf(to, "m0 from all residuals: %.4f m\nm0 from end-datum differences: %.4f m\n", e.m0[0],
+        std::fprintf(to, "Report m0 from all residuals: %.4f m\nReport m0 from end-datum differences: %.4f m\n", e.m0[0],
                      e.m0[1]);
         std::fprintf(to, "Iterations: %d\nCommon points: %zu\n", e.iter, e.vezne.ime.size());
         static const char axis[] = {'X', 'Y', 'Z'};
@@ -285,7 +285,7 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
                                                                   "test (listed on standard output and in the report)");
     }
     if (r.est2d) {
-        std::fprintf(to, "m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
+        std::fprintf(to, "Report m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
                     r.est2d->vezne.ime.size());
     }
     std::fprintf(to, "Report: %s\n", r.report.string().c_str());
@@ -321,8 +321,9 @@ AnalizaOptions analysisOptions(const TransformOptions& o)
         throw UsageError("--exclude, --snoop and --robust need an estimation: mode full or params of 3r7, 2r4 or 2r6");
     if (o.snoop && o.robust)
         throw UsageError("give either --snoop or --robust");
-    if (!(o.alpha > 0 && o.alpha < 0.5))
-        throw UsageError("--alpha: a significance level between 0 and 0.5");
+    // Below 1e-10 the quantiles of the tests leave the range of double.
+    if (!(o.alpha >= 1e-10 && o.alpha < 0.5))
+        throw UsageError("--alpha: a significance level from 1e-10 to below 0.5");
     if (!(o.sigma0 >= 0) || !std::isfinite(o.sigma0))
         throw UsageError("--sigma0: a standard deviation of unit weight in metres");
     std::stringstream ss(o.exclude);
@@ -389,7 +390,7 @@ int run(const TransformOptions& o)
                           : parseFormats(o.plotFormats);
     }
     checkStreams(o);
-    const AnalizaOptions ao = analysisOptions(o);
+    AnalizaOptions ao = analysisOptions(o);
 
     AppState s;
     s.pot_prg = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -465,6 +466,7 @@ int run(const TransformOptions& o)
                 auto v = prebpro2d(o.varnik);
                 s.vhi = std::move(v.vhi);
                 s.vhv = std::move(v.vhv);
+                in.typesKnown = !o.startType.empty() && !o.endType.empty(); // the file names none
             }
         } catch (const std::exception& e) {
             platform::errorBoxFor(e, "Napaka v zapisu datoteke!", "Napaka pri branju datoteke", "Varnik project file");
@@ -569,7 +571,10 @@ int run(const TransformOptions& o)
     std::optional<AnalizaVez> analysis;
     if (tip <= 3 && s.t_tr.izr != 2) {
         const int u = tip == 1 ? 7 : tip == 2 ? 4 : 6;
-        in.predOceno = [&analysis, &ao, u](PointSet& vhi, PointSet& vhv) {
+        in.predOceno = [&analysis, &ao, u, heights = o.heights](PointSet& vhi, PointSet& vhv) {
+            // D96 latitude and longitude with --heights 1: the heights of both
+            // datums are set to 0, no observations.
+            ao.test.heightsObserved = !(u == 7 && vhi.tip == 1 && heights == 1);
             analysis = analiziraj(vhi, vhv, u, ao);
             uporabi(*analysis, vhi, vhv);
         };
@@ -619,9 +624,20 @@ int run(const TransformOptions& o)
         e.est2d = r.est2d ? &*r.est2d : nullptr;
         if (analysis && analysis->final) {
             e.sd = &analysis->final->sd;
-            e.sdText = "sd = sqrt(diag(sigma0^2 N^-1)) of the converged adjustment (see adjustment)";
+            e.sdText = "sd = sqrt(diag(sigma^2 N^-1)) of the converged adjustment, sigma the a-priori --sigma0 or "
+                       "else sigma0 a posteriori (see adjustment)";
             e.statistics = analizaJson(*analysis, ao);
         }
+        if (r.modelDifference)
+            e.statistics += "  \"national_model\": {\"largest_difference_m\": " +
+                            jsonNumber(r.modelDifference->largest) + ", \"point\": " +
+                            jsonString(platform::fromCp1250(r.modelDifference->point)) + ", \"compared\": " +
+                            std::to_string(r.modelDifference->compared) + ", \"limit_m\": " +
+                            jsonNumber(kModelDifferenceLimit) + ", \"about\": " +
+                            jsonString("the common start points transformed with the estimated parameters against "
+                                       "the national triangle-based model D48/GK - D96/TM; more than the limit: the "
+                                       "wrong datum or coordinate type") +
+                            "},\n";
         json->write(parametersJson(e));
         json->commit();
     }
@@ -646,8 +662,15 @@ int run(const TransformOptions& o)
     // Points or parameters on standard output keep it to themselves.
     std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
     printSummary(summary, s, r);
-    if (analysis)
+    if (r.modelDifference)
+        std::fprintf(summary, "National model D48/GK - D96/TM: largest difference %.3f m (%s, %d common points)\n",
+                     r.modelDifference->largest, platform::fromCp1250(r.modelDifference->point).c_str(),
+                     r.modelDifference->compared);
+    if (analysis) {
         std::fputs(analizaSummary(*analysis, ao).c_str(), summary);
+        for (const std::string& w : analizaWarnings(*analysis, ao))
+            platform::dialogs().warning(w, "statistics of the common points (see the summary and --params-json)");
+    }
     for (const auto& file : plotFiles)
         std::fprintf(summary, "Plot: %s\n", file.c_str());
     return 0;
@@ -760,8 +783,8 @@ void addTransformCommand(CLI::App& app, int& status)
                   "the summary give each point's weight");
     cmd->add_option("--alpha", o->alpha, "Significance level alpha0 of the point tests (default 0.001)");
     cmd->add_option("--sigma0", o->sigma0,
-                    "A-priori standard deviation of unit weight (m) for the point tests; default: the a-posteriori "
-                    "value");
+                    "A-priori standard deviation of unit weight (m) for the point tests, the global test of the "
+                    "variance factor and the covariance of the parameters; default: the a-posteriori value");
     cmd->footer(kExitStatusHelp);
     cmd->callback([o, &status] {
         try {

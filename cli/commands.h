@@ -17,7 +17,9 @@ namespace kolmo::cli {
 inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 done; 1 error (\"<title>: <message>\" on stderr, the cause on the next line); "
     "2 usage error; 3 done with warnings (\"Opozorilo: ...\" on stderr: heights outside the geoid model, "
-    "coordinates flagged as gross errors, rows shorter than the widest row, a file without heights; in migrate, "
+    "coordinates flagged as gross errors, common points failing Baarda's test, left out by --snoop or "
+    "down-weighted by --robust, no test possible or a low redundancy, parameters more than a metre from the "
+    "national model, rows shorter than the widest row, a file without heights; in migrate, "
     "points outside the transformation model or farther than 10 km from the national border, heights outside "
     "the SVS2000/SVS2010 offset grid).";
 

@@ -695,6 +695,15 @@ IzracunResult izracun(AppState& s, const MainInputs& in)
         else
             ravninska(s, in, out);
         out.ok = true;
+        // Parameters metres away from the national model: the wrong datum or
+        // coordinate type, which the fit among the points cannot show.
+        if (in.typesKnown)
+            out.modelDifference = primerjajZModelom(s);
+        if (out.modelDifference && out.modelDifference->largest > kModelDifferenceLimit)
+            d.warning(modelDifferenceText(out.modelDifference->largest),
+                      "the largest difference, at common point " + platform::fromCp1250(out.modelDifference->point) +
+                          " of " + std::to_string(out.modelDifference->compared) +
+                          ", from the national triangle-based model D48/GK - D96/TM");
         out.enablePrikazi = s.t_tr.izr == 1;
     } catch (const std::exception& e) {
         failureBox(e, "Preveri podatke ali izberi pravilne nastavitve!", "Napaka v izracunu");

@@ -11,6 +11,8 @@
 // "Izhodna datoteka je enaka vhodni!" titled "Napaka", the two paths as details.
 #pragma once
 
+#include "app/primerjava_modela.h"
+
 #include "app/appstate.h"
 
 #include <cstdint>
@@ -42,6 +44,10 @@ public:
 
 // The main window's controls as the computation reads them.
 struct MainInputs {
+    // The coordinate types are known (not the defaults standing in for a
+    // plane Varnik file, which does not name them): the estimation is
+    // compared with the national model.
+    bool typesKnown = true;
     DataLabels data;                  // texts of the start-file and end-file labels
     std::string izhod;                // results-file name
     std::filesystem::path workDir;    // working folder; the report is written there
@@ -76,6 +82,9 @@ struct IzracunResult {
     std::optional<Par3dResult> est3d;
     std::optional<Par2dResult> est2d;
     std::filesystem::path report;
+    // An estimation between D48 and D96 against the national model at the
+    // common points (a warning above kModelDifferenceLimit).
+    std::optional<ModelDifference> modelDifference;
 };
 
 IzracunResult izracun(AppState& s, const MainInputs& in);

@@ -1,5 +1,6 @@
 #include "engine/kakovost.h"
 
+#include "engine/tran2d_p.h"
 #include "engine/tran3d.h"
 #include "geodesy/parelip.h"
 #include "platform/errors.h"
@@ -8,6 +9,7 @@
 #include <Eigen/LU>
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/fisher_f.hpp>
+#include <boost/math/distributions/non_central_chi_squared.hpp>
 #include <boost/math/distributions/normal.hpp>
 #include <boost/math/distributions/students_t.hpp>
 
@@ -120,6 +122,52 @@ double sdOr1(const Mat& m, Eigen::Index row, Eigen::Index col) { return col < m.
 
 } // namespace
 
+double alphaOfPointTest(double alpha0, double beta0, int q)
+{
+    if (q <= 1)
+        return alpha0;
+    const double sqrtLambda0 = boost::math::quantile(boost::math::complement(boost::math::normal(), alpha0 / 2)) +
+                               boost::math::quantile(boost::math::normal(), beta0);
+    // The critical value at which the non-central chi^2(q, lambda0) exceeds it
+    // with probability beta0, and the central tail beyond it.
+    const boost::math::non_central_chi_squared nc(q, sqrtLambda0 * sqrtLambda0);
+    const double crit = boost::math::quantile(boost::math::complement(nc, beta0));
+    return boost::math::cdf(boost::math::complement(boost::math::chi_squared(q), crit));
+}
+
+Eigen::MatrixXd transformedCovariance(const Kakovost& k, const Eigen::VectorXd& start)
+{
+    const int q = k.q, u = k.u;
+    if (start.size() != q || k.par.size() != u || k.cov.rows() != u)
+        throw ComputationError("transformed covariance: a point of " + std::to_string(q) + " coordinates");
+    const auto apply = [&](const Vec& par) -> Eigen::VectorXd {
+        Mat x(1, q);
+        x.row(0) = start.transpose();
+        if (u == 7)
+            return tran3d(x, par, 7).row(0).head(3).transpose();
+        PointSet p;
+        p.koo = x;
+        return tran2d_p(p, par, u).koo.row(0).head(2).transpose();
+    };
+    MatX J(q, u);
+    for (int j = 0; j < u; ++j) {
+        // Steps far above rounding and far below the parameters' sd: mm-level
+        // for translations, 1e-4 arc seconds, 1e-4 ppm, 1e-9 of a coefficient.
+        const bool translation = u == 7 ? j < 3 : (u == 4 ? j >= 2 : (j == 2 || j == 5));
+        const double h = u == 7 ? (j < 3 ? 1e-3 : 1e-4) : (translation ? 1e-3 : 1e-9);
+        Vec plus = k.par, minus = k.par;
+        plus(j) += h;
+        minus(j) -= h;
+        J.col(j) = (apply(plus) - apply(minus)) / (2 * h);
+    }
+    MatX C = J * k.cov * J.transpose();
+    if (q == 3) {
+        const Eigen::Matrix3d E = localFrame(apply(k.par));
+        C = E * C * E.transpose();
+    }
+    return C;
+}
+
 double wCritical(double alpha, double dof)
 {
     if (dof <= 0)
@@ -143,14 +191,30 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
         return weightsIn.empty() ? 1.0 : weightsIn[static_cast<std::size_t>(i)];
     };
 
-    // Coordinates, variances and the centroids of the used points.
+    // Coordinates, the local frames (rows n, e, up; plane: the identity) and
+    // the covariances of the start and end coordinates, turned from the
+    // local frame of the point into X, Y, Z.
     const MatX X = vezne.i.leftCols(q), Y = vezne.v.leftCols(q);
-    MatX qx(n, q), qy(n, q);
-    for (Eigen::Index i = 0; i < n; ++i)
-        for (int c = 0; c < q; ++c) {
-            qx(i, c) = std::pow(sdOr1(vezne.i, i, q + c), 2);
-            qy(i, c) = std::pow(sdOr1(vezne.v, i, q + c), 2);
+    std::vector<MatX> frameX(static_cast<std::size_t>(n)), frameY(static_cast<std::size_t>(n));
+    std::vector<MatX> covX(static_cast<std::size_t>(n)), covY(static_cast<std::size_t>(n));
+    bool finiteSd = true;
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        frameX[k] = frameY[k] = MatX::Identity(q, q);
+        if (q == 3 && X.row(i).allFinite() && Y.row(i).allFinite()) {
+            frameX[k] = localFrame(X.row(i).transpose());
+            frameY[k] = localFrame(Y.row(i).transpose());
         }
+        VecX vx(q), vy(q);
+        for (int c = 0; c < q; ++c) {
+            const double f = c < 2 ? o.horizontalFactor : o.heightFactor;
+            vx(c) = f * std::pow(sdOr1(vezne.i, i, q + c), 2);
+            vy(c) = f * std::pow(sdOr1(vezne.v, i, q + c), 2);
+        }
+        finiteSd = finiteSd && vx.allFinite() && vy.allFinite();
+        covX[k] = frameX[k].transpose() * vx.asDiagonal() * frameX[k];
+        covY[k] = frameY[k].transpose() * vy.asDiagonal() * frameY[k];
+    }
     VecX xm = VecX::Zero(q), ym = VecX::Zero(q);
     int nUsed = 0;
     for (Eigen::Index i = 0; i < n; ++i)
@@ -165,7 +229,7 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
     if (r < 1)
         throw ComputationError("statistics of the estimation: " + std::to_string(nUsed) +
                                " used common point(s) leave no redundancy for " + std::to_string(u) + " parameters");
-    if (!X.allFinite() || !Y.allFinite() || !qx.allFinite() || !qy.allFinite())
+    if (!X.allFinite() || !Y.allFinite() || !finiteSd)
         throw ComputationError("statistics of the estimation: non-finite coordinates of common points");
     xm /= nUsed;
     ym /= nUsed;
@@ -185,9 +249,8 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
 
     // M_i (with the point's weight) and its inverse.
     const auto cofactor = [&](const Terms& t, Eigen::Index i, double w) {
-        MatX M = t.Ax * qx.row(i).transpose().asDiagonal() * t.Ax.transpose();
-        M.diagonal() += qy.row(i).transpose();
-        return MatX(M / w);
+        const auto k = static_cast<std::size_t>(i);
+        return MatX((t.Ax * covX[k] * t.Ax.transpose() + covY[k]) / w);
     };
     const auto inverse = [&](const MatX& M, Eigen::Index i) {
         Eigen::FullPivLU<MatX> lu(M);
@@ -202,7 +265,6 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
     k.q = q;
     MatX N(u, u);
     VecX t(u);
-    double omega = 0;
     double previous = std::numeric_limits<double>::infinity();
     // Iterate to rounding: until the correction (in metres at the network) is
     // below 1e-11 of the network's extent, or stops shrinking once it is below
@@ -211,7 +273,6 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
     for (int pass = 0;; ++pass) {
         N.setZero();
         t.setZero();
-        omega = 0;
         for (Eigen::Index i = 0; i < n; ++i) {
             if (!usedAt(i))
                 continue;
@@ -220,7 +281,6 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
             const MatX BtP = tr.B.transpose() * P;
             N.noalias() += BtP * tr.B;
             t.noalias() += BtP * tr.f;
-            omega += tr.f.dot(P * tr.f);
         }
         if (pass > 0 && (k.lastCorrection <= 1e-11 * extent || (k.lastCorrection < 1e-6 && k.lastCorrection >= 0.5 * previous)))
             break;
@@ -243,9 +303,73 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
     }
     const MatX Ninv = inverseOfNormals(N);
     k.redundancy = r;
-    k.sigma0 = std::sqrt(std::max(omega, 0.0) / r);
     k.apriori = o.sigma0 > 0;
+    const int qt = (q == 3 && !o.heightsObserved) ? 2 : q;
+    k.qt = qt;
+
+    // First pass over the points: the matrices of every point, the shares
+    // Omega_c of e^T P e and the redundancy numbers in the local frame.
+    struct PointTerms {
+        Terms tr;
+        MatX M, P, Qee, E, Es;
+    };
+    std::vector<PointTerms> terms(static_cast<std::size_t>(n));
+    k.tocke.resize(static_cast<std::size_t>(n));
+    for (Eigen::Index i = 0; i < n; ++i) {
+        const auto ki = static_cast<std::size_t>(i);
+        TockaKakovost& p = k.tocke[ki];
+        PointTerms& pt = terms[ki];
+        p.used = usedAt(i);
+        p.weight = p.used ? weightAt(i) : 0.0;
+        pt.tr = linearise(u, th, X.row(i).transpose() - xm, Y.row(i).transpose() - ym);
+        pt.M = cofactor(pt.tr, i, p.used ? p.weight : 1.0);
+        pt.P = inverse(pt.M, i);
+        const MatX BNB = pt.tr.B * Ninv * pt.tr.B.transpose();
+        pt.Qee = p.used ? MatX(pt.M - BNB) : MatX(pt.M + BNB);
+        pt.E = frameY[ki];
+        pt.Es = frameX[ki];
+        // The standardised misclosures as if the point had weight 1: the
+        // covariance of e_i is about M_i + (1 - 2w) B_i N^-1 B_i^T (M_i - B N^-1
+        // B^T for a full observation, M_i + B N^-1 B^T for one left out).
+        const double w = p.used ? std::min(p.weight, 1.0) : 0.0;
+        const MatX M1 = p.used ? MatX(pt.M * p.weight) : pt.M;
+        const MatX Qloc = pt.E * (M1 + (1 - 2 * w) * BNB) * pt.E.transpose();
+        const VecX fl = pt.E * pt.tr.f;
+        for (int c = 0; c < q; ++c)
+            p.standardised(c) = Qloc(c, c) > 1e-12 * M1.trace() ? fl(c) / std::sqrt(Qloc(c, c)) : 0.0;
+        if (!p.used)
+            continue;
+        const MatX Ploc = pt.E * pt.P * pt.E.transpose();
+        const VecX Pfl = Ploc * fl;
+        const MatX Rloc = pt.E * (pt.Qee * pt.P) * pt.E.transpose();
+        for (int c = 0; c < q; ++c) {
+            p.omega(c) = fl(c) * Pfl(c);
+            p.redundancy(c) = Rloc(c, c);
+            const double rEff = w * Rloc(c, c);
+            if (c < 2) {
+                k.omegaHorizontal += p.omega(c);
+                k.rHorizontal += rEff;
+            } else {
+                k.omegaHeight += p.omega(c);
+                k.rHeight += rEff;
+            }
+        }
+    }
+    k.omegaTested = k.omegaHorizontal + (qt == 3 ? k.omegaHeight : 0.0);
+    k.dof = k.rHorizontal + (qt == 3 ? k.rHeight : 0.0);
+    k.sigma0 = k.dof > 0 ? std::sqrt(std::max(k.omegaTested, 0.0) / k.dof) : 0.0;
     k.sigmaTest = k.apriori ? o.sigma0 : k.sigma0;
+    // A bias of q components needs at least q redundancy (a priori), and the
+    // a-posteriori test one more for the sigma without the point.
+    k.testable = k.apriori ? k.dof >= qt - 1e-9 : k.dof - qt >= 1 - 1e-9;
+    k.alphaPoint = alphaOfPointTest(o.alpha, o.beta, qt);
+    if (k.apriori && k.dof > 1e-9) {
+        k.globalStatistic = k.omegaTested / (o.sigma0 * o.sigma0);
+        k.globalCritical =
+            boost::math::quantile(boost::math::complement(boost::math::chi_squared(k.dof), o.alpha));
+    } else {
+        k.globalStatistic = k.globalCritical = kNaN;
+    }
 
     // Parameters and covariance in the units of PAR: G is the Jacobian of
     // the model's parameters by the internal ones (the translations of the
@@ -278,85 +402,88 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
         G.row(2) << -xm(0), -xm(1), 1, 0, 0, 0;
         G.row(5) << 0, 0, 0, -xm(0), -xm(1), 1;
     }
-    k.cov = k.sigma0 * k.sigma0 * (G * Ninv * G.transpose());
+    k.cov = k.sigmaTest * k.sigmaTest * (G * Ninv * G.transpose());
     k.sd = k.cov.diagonal().cwiseSqrt();
     k.corr = k.cov;
     for (int a = 0; a < u; ++a)
         for (int b = 0; b < u; ++b)
             k.corr(a, b) = (k.sd(a) > 0 && k.sd(b) > 0) ? k.cov(a, b) / (k.sd(a) * k.sd(b)) : (a == b ? 1.0 : 0.0);
 
-    // Per point.
+    // Per point: the tests of the tested components (C: their rows of the
+    // local frame).  The point test decides at alpha_q, the w-tests at alpha0.
     const double sqrtLambda0 =
         boost::math::quantile(boost::math::complement(boost::math::normal(), o.alpha / 2)) +
         boost::math::quantile(boost::math::normal(), o.beta);
     const auto fQuantile = [&](double dof) {
         if (dof <= 0) // F(q, inf) = chi^2(q) / q
-            return boost::math::quantile(boost::math::complement(boost::math::chi_squared(q), o.alpha)) / q;
-        return boost::math::quantile(boost::math::complement(boost::math::fisher_f(q, dof), o.alpha));
+            return boost::math::quantile(boost::math::complement(boost::math::chi_squared(qt), k.alphaPoint)) / qt;
+        return boost::math::quantile(boost::math::complement(boost::math::fisher_f(qt, dof), k.alphaPoint));
     };
-    const double tCritUsed = k.apriori ? fQuantile(0) : (r - q >= 1 ? fQuantile(r - q) : kNaN);
-    const double tCritCheck = fQuantile(k.apriori ? 0 : r);
-    const double wCritUsed = k.apriori ? wCritical(o.alpha, 0) : (r - q >= 1 ? wCritical(o.alpha, r - q) : kNaN);
-    const double wCritCheck = wCritical(o.alpha, k.apriori ? 0 : r);
+    const double tCritUsed = !k.testable ? kNaN : k.apriori ? fQuantile(0) : fQuantile(k.dof - qt);
+    const double tCritCheck = k.dof > 1e-9 ? fQuantile(k.apriori ? 0 : k.dof) : kNaN;
+    const double wCritUsed = !k.testable ? kNaN : wCritical(o.alpha, k.apriori ? 0 : k.dof - qt);
+    const double wCritCheck = k.dof > 1e-9 ? wCritical(o.alpha, k.apriori ? 0 : k.dof) : kNaN;
 
-    k.tocke.resize(static_cast<std::size_t>(n));
     for (Eigen::Index i = 0; i < n; ++i) {
-        TockaKakovost& p = k.tocke[static_cast<std::size_t>(i)];
-        p.used = usedAt(i);
-        p.weight = p.used ? weightAt(i) : 0.0;
-        const Terms tr = linearise(u, th, X.row(i).transpose() - xm, Y.row(i).transpose() - ym);
-        const MatX M = cofactor(tr, i, p.used ? p.weight : 1.0);
-        const MatX P = inverse(M, i);
-        const MatX BNB = tr.B * Ninv * tr.B.transpose();
-        const MatX Qee = p.used ? MatX(M - BNB) : MatX(M + BNB);
+        const auto ki = static_cast<std::size_t>(i);
+        TockaKakovost& p = k.tocke[ki];
+        const PointTerms& pt = terms[ki];
+        const MatX C = pt.E.topRows(qt);
         // A used point: the bias enters its misclosure through M_i, so
-        // a = P_i e_i, S = P_i Q_ee P_i.  A check: the bias is its misclosure,
-        // a = Q_ee^-1 e_i, S = Q_ee^-1 (the same T).
-        const MatX S = p.used ? MatX(P * Qee * P) : inverse(Qee, i);
-        const VecX a = p.used ? VecX(P * tr.f) : VecX(S * tr.f);
+        // a = P_i e_i, S = P_i Q_ee P_i, restricted to the tested
+        // components.  A check: the bias is its misclosure, a = Q^-1 C e_i,
+        // S = Q^-1 with Q = C Q_ee C^T (the same T).
+        MatX S;
+        VecX a;
+        if (p.used) {
+            S = C * (pt.P * pt.Qee * pt.P) * C.transpose();
+            a = C * (pt.P * pt.tr.f);
+        } else {
+            S = inverse(MatX(C * pt.Qee * C.transpose()), i);
+            a = S * (C * pt.tr.f);
+        }
         Eigen::LDLT<MatX> ldlt(S);
         const VecX bias = ldlt.solve(a);
         const double omegaI = std::max(a.dot(bias), 0.0);
-        p.fMf = tr.f.dot(P * tr.f) / (p.used ? p.weight : 1.0);
-        MatX E = MatX::Identity(q, q), Es = MatX::Identity(q, q);
-        if (q == 3) {
-            E = localFrame(Y.row(i).transpose());
-            Es = localFrame(X.row(i).transpose());
-        }
+        p.fMf = pt.tr.f.dot(pt.P * pt.tr.f) / (p.used ? p.weight : 1.0);
         double sigma;
         if (k.apriori)
             sigma = o.sigma0;
         else if (p.used)
-            sigma = r - q >= 1 ? std::sqrt(std::max(omega - omegaI, 0.0) / (r - q)) : kNaN;
+            sigma = k.testable ? std::sqrt(std::max(k.omegaTested - omegaI, 0.0) / (k.dof - qt)) : kNaN;
         else
             sigma = k.sigma0;
-        // An exact fit leaves nothing to test against.
-        const bool exact = !(sigma > 0);
-        p.T = exact ? 0.0 : omegaI / (q * sigma * sigma);
+        // An exact fit, or no redundancy, leaves nothing to test against.
+        const bool exact = !(sigma > 0) || (p.used && !k.testable);
+        p.T = exact ? 0.0 : omegaI / (qt * sigma * sigma);
         p.Tcrit = p.used ? tCritUsed : tCritCheck;
         p.wCrit = p.used ? wCritUsed : wCritCheck;
-        const VecX aLoc = E * a;
-        const MatX SLoc = E * S * E.transpose();
-        const VecX fLoc = E * tr.f, bLoc = E * bias;
+        const VecX fLoc = pt.E * pt.tr.f;
+        p.dominant = 0;
         for (int c = 0; c < q; ++c) {
             p.misclosure(c) = fLoc(c);
-            p.bias(c) = bLoc(c);
-            p.w(c) = exact ? 0.0 : aLoc(c) / (sigma * std::sqrt(SLoc(c, c)));
-            p.mdb(c) = k.sigmaTest * sqrtLambda0 / std::sqrt(SLoc(c, c));
+            if (c >= qt) {
+                p.bias(c) = p.w(c) = p.mdb(c) = kNaN;
+                continue;
+            }
+            p.bias(c) = bias(c);
+            p.w(c) = exact ? 0.0 : a(c) / (sigma * std::sqrt(S(c, c)));
+            p.mdb(c) = k.sigmaTest * sqrtLambda0 / std::sqrt(S(c, c));
             if (std::abs(p.w(c)) > std::abs(p.w(p.dominant)))
                 p.dominant = c;
         }
         if (p.used) {
-            const MatX Rloc = E * (Qee * P) * E.transpose();
-            const VecX Pf = P * tr.f;
-            const VecX vx = (qx.row(i).transpose() / p.weight).asDiagonal() * (tr.Ax.transpose() * Pf);
-            const VecX vy = -((qy.row(i).transpose() / p.weight).asDiagonal() * Pf);
-            const VecX vxl = Es * vx, vyl = E * vy;
+            const auto k2 = static_cast<std::size_t>(i);
+            const VecX Pf = pt.P * pt.tr.f;
+            const VecX vx = (covX[k2] / p.weight) * (pt.tr.Ax.transpose() * Pf);
+            const VecX vy = -((covY[k2] / p.weight) * Pf);
+            const VecX vxl = pt.Es * vx, vyl = pt.E * vy;
             for (int c = 0; c < q; ++c) {
-                p.redundancy(c) = Rloc(c, c);
                 p.vStart(c) = vxl(c);
                 p.vEnd(c) = vyl(c);
             }
+            for (int c = qt; c < q; ++c)
+                p.redundancy(c) = kNaN;
         } else {
             p.redundancy.setConstant(kNaN);
             p.vStart.setConstant(kNaN);
@@ -364,6 +491,7 @@ Kakovost kakovost(const Vezne& vezne, int u, const std::vector<bool>& usedIn, co
         }
         if (q == 2) {
             p.redundancy(2) = p.vStart(2) = p.vEnd(2) = 0;
+            p.bias(2) = p.w(2) = p.mdb(2) = 0;
         }
     }
     if (!k.par.allFinite() || !k.cov.allFinite() || !std::isfinite(k.sigma0))

@@ -109,7 +109,8 @@ TEST_F(Cli, FailuresAreNeverSuccessAndWarningsAreStatusThree)
     write("end.pod", endWith("LJ05", "LJ05 106174.0425 457522.0290 364.3163"));
     r = transform(gk, "end.pod");
     EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(boxLines(r.err), "Opozorilo: Med koordinatami veznih točk so grobi pogreški!\n");
+    EXPECT_EQ(boxLines(r.err), "Opozorilo: Med koordinatami veznih točk so grobi pogreški!\n"
+                               "Opozorilo: common point(s) failing Baarda's test: LJ05\n");
     r = transform(gk, tm);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");

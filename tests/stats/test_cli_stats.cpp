@@ -140,7 +140,8 @@ TEST(StatsCliSnoop, FindsAPlantedHeightBlunder)
     auto args = base;
     args.push_back("--snoop");
     RunResult r = cli(args);
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 3) << r.err << "the point left out is a warning";
+    EXPECT_NE(r.err.find("LJ07"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("LJ07"), std::string::npos) << r.out;
     Json j = parseJson(readText(f("p.json")));
     ASSERT_EQ(j["snooping"]["steps"].arr.size(), 1u);
@@ -153,7 +154,8 @@ TEST(StatsCliSnoop, FindsAPlantedHeightBlunder)
     args = base;
     args.push_back("--robust");
     r = cli(args);
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 3) << r.err << "the down-weighted point is a warning";
+    EXPECT_NE(r.err.find("LJ07"), std::string::npos) << r.err;
     j = parseJson(readText(f("p.json")));
     for (const Json& p : j["points"].arr) {
         if (p["name"].str == "LJ07") {
@@ -214,6 +216,155 @@ TEST(StatsCliHeights, TwoCoordinateStartFileWritesNoHeights)
         }
         while (std::getline(lines, line))
             EXPECT_TRUE(out == "p.csv" ? line.back() == ',' : line.ends_with("NaN")) << line;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The country network from D96 latitude and longitude with --heights 1: the
+// heights of both datums are 0, no observations; snooping does not take a
+// point out for a height error that does not exist, and the JSON says so.
+TEST(StatsCliFaults, HeightsSetToZeroAreNoObservations)
+{
+    Folder f;
+    const RunResult r = cli({"--type", "3r7", "--start", "country/d96_fila.pod", "--start-type", "fila", "--end",
+                             "country/d48_gk.pod", "--end-type", "gk", "--snoop", "--report", f("r.str"),
+                             "--params-json", f("p.json")});
+    ASSERT_NE(r.status, 1) << r.err;
+    const Json j = parseJson(readText(f("p.json")));
+    EXPECT_FALSE(j["adjustment"]["heights_observed"].b);
+    EXPECT_EQ(j["tests"]["components_tested"].num, 2);
+    for (const Json& s : j["snooping"]["steps"].arr)
+        EXPECT_NE(s["component"].str, "h") << s["point"].str;
+    for (const Json& p : j["points"].arr) {
+        EXPECT_EQ(p["w"]["h"].kind, Json::Kind::null) << p["name"].str;
+        if (p["used"].b) {
+            EXPECT_EQ(p["redundancy"]["h"].kind, Json::Kind::null) << p["name"].str;
+        }
+    }
+    EXPECT_EQ(j["adjustment"].has("variance_components"), false);
+}
+
+// A point that fails Baarda's test is a warning naming it (exit status 3),
+// in a plane run too, and so is a point that snooping leaves out.
+TEST(StatsCliFaults, FailingOrRemovedPointIsAWarning)
+{
+    Folder f;
+    copyPoints("local/d96_tm_2d.pod", f("e.pod"), {}, "LJ05", 2, 0.25);
+    const std::vector<std::string> base{"--type", "2r4", "--start", "local/d48_gk_2d.pod", "--start-type", "gk",
+                                        "--end", f("e.pod"), "--end-type", "tm", "--report", f("r.str")};
+    RunResult r = cli(base);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("failing Baarda's test: LJ05"), std::string::npos) << r.err;
+    auto args = base;
+    args.push_back("--snoop");
+    r = cli(args);
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("snooping left out common point(s): LJ05"), std::string::npos) << r.err;
+    // The clean network: no warning.
+    r = cli({"--type", "2r4", "--start", "local/d48_gk_2d.pod", "--start-type", "gk", "--end", "local/d96_tm_2d.pod",
+             "--end-type", "tm", "--report", f("c.str")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("critical"), std::string::npos) << "the w critical value in the summary";
+    EXPECT_NE(r.out.find("Report m0"), std::string::npos) << r.out;
+}
+
+// Degenerate networks: three points in 3r7 leave no test (exit 3, said), five
+// points a low redundancy with the largest MDB named; --alpha out of range
+// is a usage error.
+TEST(StatsCliFaults, DegenerateNetworksAreNoPassingOnes)
+{
+    Folder f;
+    std::set<std::string> drop;
+    for (int i = 4; i <= 12; ++i)
+        drop.insert(std::string(i < 10 ? "LJ0" : "LJ") + std::to_string(i));
+    copyPoints("local/d48_gk.pod", f("s3.pod"), drop);
+    copyPoints("local/d96_tm.pod", f("e3.pod"), drop);
+    RunResult r = cli({"--type", "3r7", "--start", f("s3.pod"), "--start-type", "gk", "--end", f("e3.pod"),
+                       "--end-type", "tm", "--report", f("r.str")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("no test possible"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("critical nan"), std::string::npos) << r.out;
+    drop.erase("LJ04");
+    drop.erase("LJ05");
+    copyPoints("local/d48_gk.pod", f("s5.pod"), drop);
+    copyPoints("local/d96_tm.pod", f("e5.pod"), drop, "LJ02", 1, 0.5);
+    r = cli({"--type", "3r7", "--start", f("s5.pod"), "--start-type", "gk", "--end", f("e5.pod"), "--end-type", "tm",
+             "--report", f("r.str")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("low redundancy"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("largest minimal detectable bias"), std::string::npos) << r.err;
+    for (const std::string alpha : {"0", "0.5", "nan", "1e-320", "-0.1"}) {
+        r = cli({"--type", "2r4", "--start", "local/d48_gk_2d.pod", "--start-type", "gk", "--end",
+                 "local/d96_tm_2d.pod", "--end-type", "tm", "--report", f("r.str"), "--alpha", alpha});
+        EXPECT_EQ(r.status, 2) << alpha << ": " << r.err;
+        EXPECT_EQ(r.err.find("boost"), std::string::npos) << r.err;
+    }
+}
+
+// The JSON of the new figures: the alpha of the point test (B-method), the
+// global test with an a-priori sigma0, the variance components of the
+// country network, the scale and rotation of 2r4 with their sd.
+TEST(StatsCliFaults, JsonGivesTheTestsAndComponents)
+{
+    Folder f;
+    RunResult r = cli({"--type", "3r7", "--start", "country/d48_gk.pod", "--start-type", "gk", "--end",
+                       "country/d96_tm.pod", "--end-type", "tm", "--report", f("r.str"), "--params-json", f("p.json"),
+                       "--sigma0", "0.012"});
+    ASSERT_NE(r.status, 1) << r.err;
+    Json j = parseJson(readText(f("p.json")));
+    EXPECT_NEAR(j["tests"]["alpha_point_test"].num, 0.0055, 0.0003);
+    EXPECT_EQ(j["tests"]["alpha_w_test"].num, 0.001);
+    const Json& g = j["adjustment"]["global_test"];
+    EXPECT_GT(g["statistic"].num, 0);
+    EXPECT_GT(g["critical"].num, 0);
+    EXPECT_EQ(g["passes"].b, g["statistic"].num <= g["critical"].num);
+    const Json& vc = j["adjustment"]["variance_components"];
+    EXPECT_NEAR(vc["horizontal"].num, 0.0095, 0.0006);
+    EXPECT_NEAR(vc["height"].num, 0.0161, 0.0008);
+    EXPECT_LT(vc["p"].num, 0.01);
+    EXPECT_NE(r.out.find("Global test of the variance factor"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Variance components"), std::string::npos) << r.out;
+
+    r = cli({"--type", "2r4", "--start", "local/d48_gk_2d.pod", "--start-type", "gk", "--end", "local/d96_tm_2d.pod",
+             "--end-type", "tm", "--report", f("r.str"), "--params-json", f("p.json")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    j = parseJson(readText(f("p.json")));
+    EXPECT_GT(j["adjustment"]["scale_rotation"]["scale_sd_ppm"].num, 0);
+    EXPECT_GT(j["adjustment"]["scale_rotation"]["rotation_sd_arcsec"].num, 0);
+    EXPECT_NEAR(j["tests"]["alpha_point_test"].num, 0.0028, 0.0002);
+}
+
+} // namespace
+
+namespace {
+
+// D96/TM points given as D48/GK (and the other way): the fit among the points
+// is perfect, but the estimated transformation is hundreds of metres from the
+// national model -- a warning (exit 3) and the figure in the JSON; the right
+// types stay below a metre without one.
+TEST(StatsCliModel, ParametersFarFromTheNationalModelAreAWarning)
+{
+    Folder f;
+    RunResult r = cli({"--type", "2r4", "--start", "local/d96_tm_2d.pod", "--start-type", "gk", "--end",
+                       "local/d48_gk_2d.pod", "--end-type", "tm", "--report", f("r.str"), "--params-json", f("p.json")});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("Parametri se od državnega modela razlikujejo za"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("preveri datum in vrsto koordinat."), std::string::npos) << r.err;
+    Json j = parseJson(readText(f("p.json")));
+    EXPECT_GT(j["national_model"]["largest_difference_m"].num, 100);
+
+    for (const std::string type : {"2r4", "2r6", "3r7"}) {
+        const bool plane = type != "3r7";
+        r = cli({"--type", type, "--start", plane ? "local/d48_gk_2d.pod" : "local/d48_gk.pod", "--start-type", "gk",
+                 "--end", plane ? "local/d96_tm_2d.pod" : "local/d96_tm.pod", "--end-type", "tm", "--report",
+                 f("r.str"), "--params-json", f("p.json")});
+        EXPECT_EQ(r.err.find("Parametri se od"), std::string::npos) << type << ": " << r.err;
+        j = parseJson(readText(f("p.json")));
+        EXPECT_LT(j["national_model"]["largest_difference_m"].num, 1.0) << type;
+        EXPECT_EQ(j["national_model"]["compared"].num, 12) << type;
     }
 }
 

@@ -156,7 +156,10 @@ TEST_P(Stats, SnoopingAndRobustEstimationFindAPlantedBlunder)
         AnalizaOptions o;
         o.snoop = true;
         const AnalizaVez s = analiziraj(w.start, w.end, u, o);
-        ASSERT_EQ(s.steps.size(), 1u) << "seed " << seed;
+        // The blunder first; the point test at alpha_q (0.0055 for three
+        // components) may take one good point of twenty after it.
+        ASSERT_GE(s.steps.size(), 1u) << "seed " << seed;
+        EXPECT_LE(s.steps.size(), 2u) << "seed " << seed;
         EXPECT_EQ(s.steps[0].point, w.start.ime[static_cast<std::size_t>(bad)]);
         EXPECT_EQ(s.steps[0].component, q - 1);
         EXPECT_NEAR(s.steps[0].biasMm, 100, 40);
@@ -180,7 +183,9 @@ TEST_P(Stats, SnoopingAndRobustEstimationFindAPlantedBlunder)
         EXPECT_GT(others, 0.95) << "seed " << seed;
         // The robust parameters are close to those without the blunder (a
         // good point with a large misclosure may lose some weight, too).
-        const Kakovost clean = kakovost(s.all, u, s.used, {}, {});
+        std::vector<bool> withoutBlunder(20, true);
+        withoutBlunder[static_cast<std::size_t>(bad)] = false;
+        const Kakovost clean = kakovost(s.all, u, withoutBlunder, {}, {});
         for (int j = 0; j < u; ++j)
             EXPECT_NEAR(r.final->par(j), clean.par(j), 0.5 * clean.sd(j)) << "parameter " << j;
     }
@@ -194,7 +199,10 @@ TEST_P(Stats, SnoopingLeavesACleanNetworkAlone)
         AnalizaOptions o;
         o.snoop = true;
         const AnalizaVez s = analiziraj(w.start, w.end, u, o);
-        EXPECT_TRUE(s.steps.empty()) << "seed " << seed << ": " << s.steps.front().point;
+        // The point test at alpha_q (B-method: 0.0055 for three components,
+        // 0.0028 for two) raises a false alarm in about one network of
+        // twenty points in ten: at most one point goes.
+        EXPECT_LE(s.steps.size(), 1u) << "seed " << seed << ": " << s.steps.front().point;
         EXPECT_EQ(s.snoopEnd, "every used point passes its test");
     }
 }
