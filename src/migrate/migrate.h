@@ -34,11 +34,21 @@ struct MigrateOptions {
     std::string layer;                // GIS dataset: only this layer (empty: every layer)
     std::string assumeCrs;            // GIS layer without a CRS: "gk" or "tm"; empty: refuse it
     std::filesystem::path dataDir;    // the program's data folder
+    // Rasters: the resampling (near, bilinear, cubic, lanczos, average); the
+    // target pixel size (0: the source's); the target extent in the target
+    // CRS, xmin ymin xmax ymax (empty: the source's, moved and aligned to
+    // whole pixels); the output's creation options KEY=VALUE (empty: tiled
+    // and compressed as the input was).
+    std::string resampling = "near";
+    double targetResolution = 0;
+    std::vector<double> targetExtent;
+    std::vector<std::string> creationOptions;
 };
 
 struct MigrateSummary {
     bool dataset = false;        // a GIS dataset (features) or a point file (points)
-    std::size_t written = 0;     // points or features written
+    bool raster = false;         // a raster: `written` counts the pixels that hold data
+    std::size_t written = 0;     // points, features or pixels written
     std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
 };
 

@@ -248,6 +248,14 @@ long TriangleModel::find(int plane, double e, double n) const
     return -1;
 }
 
+bool TriangleModel::contains(int plane, std::size_t t, double e, double n) const
+{
+    const Face& f = faces_[plane][t];
+    const double de = e - f.e1, dn = n - f.n1;
+    const double l2 = f.a11 * de + f.a12 * dn, l3 = f.a21 * de + f.a22 * dn;
+    return l2 >= -kInsideEps && l3 >= -kInsideEps && 1.0 - l2 - l3 >= -kInsideEps;
+}
+
 void TriangleModel::applyIn(int plane, std::size_t t, double e, double n, double& eOut, double& nOut) const
 {
     const Face& f = faces_[plane][t];

@@ -67,6 +67,10 @@ public:
     void applyIn(int plane, std::size_t t, double e, double n, double& eOut, double& nOut) const;
     // The triangle holding the point in that plane, or -1.
     long find(int plane, double e, double n) const;
+    // Whether triangle `t` of the plane holds the point (its edges included,
+    // as find() counts them): a walk along a row of pixels keeps its
+    // triangle while this holds.
+    bool contains(int plane, std::size_t t, double e, double n) const;
 
     const std::vector<Tie>& points() const { return ties_; }
     // Corner indices into points(), counter-clockwise in both planes.
