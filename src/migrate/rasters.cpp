@@ -3,10 +3,12 @@
 //
 // The model is affine inside each triangle of tie points, so the map from a
 // target pixel to its source position is affine along every run of pixels of
-// a row that stays in one triangle.  The transformer walks a row keeping the
-// triangle of the previous pixel while it still holds the next one (one
-// barycentric test) and looks it up in the model's cell index only where the
-// row crosses an edge: each pixel gets the exact source position, at about
+// a row that stays in one triangle.  The transformer composes the
+// triangle's map with both pixel grids (pixel to pixel in a few multiply-adds),
+// walks a row keeping the triangle of the previous pixel while it still holds
+// the next one (one barycentric test, linear in the pixel position too) and
+// looks it up in the model's cell index only where the row crosses an edge:
+// each pixel gets the exact source position, at about
 // the cost of the approximating transformer gdalwarp uses by default (which
 // interpolates between exact points and needs an error threshold).  GDAL's
 // kernels do the resampling (nearest, bilinear, cubic, Lanczos, average) with
@@ -40,6 +42,7 @@
 #include <ogr_spatialref.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -57,6 +60,8 @@ constexpr double kWarpMemory = 64.0 * 1024 * 1024; // bytes of source and target
 constexpr int kBandRows = 512;                     // target rows of a band, rounded to whole blocks
 constexpr std::size_t kMaxWarnings = 50;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+// Barycentric coordinates down to this count as inside, as the model counts them.
+constexpr double kInsideEps = 1e-12;
 
 std::string lowerCase(std::string text)
 {
@@ -196,23 +201,61 @@ int mapPixels(void* arg, int dstToSrc, int count, double* x, double* y, double*,
     const double* g = dstToSrc ? m.dstGt : m.srcGt;
     const double* inv = dstToSrc ? m.srcInv : m.dstInv;
     const double shiftIn = dstToSrc ? 0.0 : m.sourceShift, shiftOut = dstToSrc ? m.sourceShift : 0.0;
+    // The triangle of the run as linear functions of the pixel position:
+    // barycentric coordinates l2 = B[0] + B[1] x + B[2] y (l3 from B[3..5])
+    // and the position in the other raster, X = C[0] + C[1] x + C[2] y (Y
+    // from C[3..5]): the model's coefficients composed with the two grids.
     long t = -1;
-    for (int i = 0; i < count; ++i) {
-        const double e = g[0] + x[i] * g[1] + y[i] * g[2] - shiftIn;
-        const double n = g[3] + x[i] * g[4] + y[i] * g[5] - shiftIn;
-        // The run goes on while the triangle of the previous pixel holds this one.
-        if (t < 0 || !m.model->contains(plane, static_cast<std::size_t>(t), e, n))
-            t = m.model->find(plane, e, n);
-        if (t < 0) {
-            ok[i] = 0;
-            continue;
+    double B[6] = {}, C[6] = {};
+    const auto compose = [&](long triangle) {
+        double b[6], a[6];
+        m.model->coefficients(plane, static_cast<std::size_t>(triangle), b, a);
+        // e = g0 - s + g1 x + g2 y, n = g3 - s + g4 x + g5 y.
+        const double e0 = g[0] - shiftIn, n0 = g[3] - shiftIn;
+        for (int k = 0; k < 2; ++k) {
+            const double* f = k == 0 ? b : b + 3;
+            B[3 * k] = f[0] + f[1] * e0 + f[2] * n0;
+            B[3 * k + 1] = f[1] * g[1] + f[2] * g[4];
+            B[3 * k + 2] = f[1] * g[2] + f[2] * g[5];
         }
-        double te, tn;
-        m.model->applyIn(plane, static_cast<std::size_t>(t), e, n, te, tn);
-        te += shiftOut;
-        tn += shiftOut;
-        x[i] = inv[0] + te * inv[1] + tn * inv[2];
-        y[i] = inv[3] + te * inv[4] + tn * inv[5];
+        // Target easting and northing as functions of x, y; then its pixel.
+        double te[3], tn[3];
+        te[0] = a[0] + a[1] * e0 + a[2] * n0 + shiftOut;
+        te[1] = a[1] * g[1] + a[2] * g[4];
+        te[2] = a[1] * g[2] + a[2] * g[5];
+        tn[0] = a[3] + a[4] * e0 + a[5] * n0 + shiftOut;
+        tn[1] = a[4] * g[1] + a[5] * g[4];
+        tn[2] = a[4] * g[2] + a[5] * g[5];
+        for (int k = 0; k < 2; ++k) {
+            const double* r = inv + 3 * k;
+            C[3 * k] = r[0] + r[1] * te[0] + r[2] * tn[0];
+            C[3 * k + 1] = r[1] * te[1] + r[2] * tn[1];
+            C[3 * k + 2] = r[1] * te[2] + r[2] * tn[2];
+        }
+    };
+    for (int i = 0; i < count; ++i) {
+        const double px = x[i], py = y[i];
+        bool in = false;
+        if (t >= 0) {
+            // The run goes on while the triangle of the previous pixel holds this one.
+            const double l2 = B[0] + B[1] * px + B[2] * py, l3 = B[3] + B[4] * px + B[5] * py;
+            in = l2 >= -kInsideEps && l3 >= -kInsideEps && 1.0 - l2 - l3 >= -kInsideEps;
+        }
+        if (!in) {
+            const double e = g[0] + px * g[1] + py * g[2] - shiftIn;
+            const double n = g[3] + px * g[4] + py * g[5] - shiftIn;
+            const long found = m.model->find(plane, e, n);
+            if (found < 0) {
+                ok[i] = 0;
+                continue;
+            }
+            if (found != t) {
+                t = found;
+                compose(t);
+            }
+        }
+        x[i] = C[0] + C[1] * px + C[2] * py;
+        y[i] = C[3] + C[4] * px + C[5] * py;
         ok[i] = 1;
     }
     return TRUE;
@@ -402,7 +445,7 @@ CPLStringList creationOptions(const MigrateOptions& o, GDALDataset& input, GDALD
         options.SetNameValue("PIXELTYPE", pixelType);
     int bx = 0, by = 0;
     band->GetBlockSize(&bx, &by);
-    if (bx < input.GetRasterXSize()) {
+    if (bx != input.GetRasterXSize()) { // strips span the width; tiles may be wider than a small raster
         options.SetNameValue("TILED", "YES");
         options.SetNameValue("BLOCKXSIZE", std::to_string(bx).c_str());
         options.SetNameValue("BLOCKYSIZE", std::to_string(by).c_str());
@@ -477,8 +520,17 @@ CPLErr afterChunk(void* kernel, void* arg)
     auto& a = *static_cast<AfterChunk*>(arg);
     const std::size_t w = static_cast<std::size_t>(k.nDstXSize), h = static_cast<std::size_t>(k.nDstYSize);
     if (a.heights == MigrateHeights::Keep) {
-        for (std::size_t i = 0; i < w * h; ++i)
-            a.withData += validAt(k, i);
+        const std::size_t n = w * h;
+        if (k.panDstValid) {
+            // A word of the mask at a time; the bits beyond the last pixel are not counted.
+            for (std::size_t word = 0; word < n / 32; ++word)
+                a.withData += static_cast<std::size_t>(std::popcount(k.panDstValid[word]));
+            for (std::size_t i = n / 32 * 32; i < n; ++i)
+                a.withData += validAt(k, i);
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                a.withData += validAt(k, i);
+        }
         return CE_None;
     }
     // One band of heights: a row at a time through doubles.

@@ -446,5 +446,53 @@ TEST(RasterMigrate, RefusedOrCancelledRunsLeaveTheOutputAsItWas)
     EXPECT_STREQ(d->GetSpatialRef()->GetAuthorityCode(nullptr), "3912");
 }
 
+// --target-resolution and --target-extent set the grid, --co the format's
+// options; average resampling onto the coarser grid, and a format GDAL only
+// copies into (PNG, its georeference in the .aux.xml beside it).
+TEST(RasterMigrate, TargetGridAndCreationOptionsAsGiven)
+{
+    const auto dir = test::freshFolder("raster_grid");
+    Raster r;
+    r.x0 = 460000;
+    r.y1 = 101000;
+    r.pixel = 1;
+    r.width = 400;
+    r.height = 300;
+    make(dir / "in.tif", r, [](GDALDataset& d) { d.GetRasterBand(1)->SetNoDataValue(0); });
+    const auto run = test::run(test::cliPath(),
+                               {"migrate", "--in", "in.tif", "--out", "out.tif", "--target-resolution", "4",
+                                "--target-extent", "459700", "101250", "459900", "101410", "--resampling", "average",
+                                "--co", "COMPRESS=DEFLATE", "--co", "TILED=YES", "-q"},
+                               dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Dataset d = open(dir / "out.tif");
+    ASSERT_TRUE(d);
+    double gt[6];
+    d->GetGeoTransform(gt);
+    EXPECT_DOUBLE_EQ(gt[0], 459700);
+    EXPECT_DOUBLE_EQ(gt[3], 101410);
+    EXPECT_DOUBLE_EQ(gt[1], 4);
+    EXPECT_DOUBLE_EQ(gt[5], -4);
+    EXPECT_EQ(d->GetRasterXSize(), 50);
+    EXPECT_EQ(d->GetRasterYSize(), 40);
+    EXPECT_STREQ(d->GetMetadataItem("COMPRESSION", "IMAGE_STRUCTURE"), "DEFLATE");
+    // The average of 4 x 4 pixels of the pattern (1..250): near its mean.
+    const auto v = pixels(*d);
+    double sum = 0;
+    for (double x : v) {
+        ASSERT_NE(x, 0); // wholly inside the source
+        sum += x;
+    }
+    EXPECT_NEAR(sum / static_cast<double>(v.size()), 125.5, 10);
+
+    const auto png = test::run(test::cliPath(), {"migrate", "--in", "in.tif", "--out", "out.png", "-q"}, dir);
+    ASSERT_EQ(png.status, 0) << png.err;
+    Dataset p = open(dir / "out.png");
+    ASSERT_TRUE(p);
+    EXPECT_STREQ(p->GetDriver()->GetDescription(), "PNG");
+    EXPECT_STREQ(p->GetSpatialRef()->GetAuthorityCode(nullptr), "3794");
+    EXPECT_FALSE(fs::exists(dir / "kolmo-stage.tif"));
+}
+
 } // namespace
 } // namespace kolmo
