@@ -197,9 +197,9 @@ void addMigrateCommand(CLI::App& app, int& status)
 {
     auto o = std::make_shared<MigrateCliOptions>();
     auto* cmd = app.add_subcommand(
-        "migrate", "Move a point file or a GIS dataset between D48/GK and D96/TM with the national triangle-based "
-                   "model of GURS (or a 7-parameter set), heights optionally between SVS2000 and SVS2010; or export "
-                   "the model as a PROJ tinshift file");
+        "migrate", "Move a point file, a GIS dataset, a raster or a whole folder of them between D48/GK and D96/TM "
+                   "with the national triangle-based model of GURS (or a 7-parameter set), heights optionally between "
+                   "SVS2000 and SVS2010; or export the model as a PROJ tinshift file");
     cmd->add_option("--in", o->in,
                     "Input: a point file (*.pod, *.txt, *.csv; - for standard input), a GIS dataset (GDAL/OGR), a "
                     "raster (GeoTIFF or another GDAL raster) or a folder of them");

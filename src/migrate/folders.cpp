@@ -172,8 +172,12 @@ FolderSummary migrateFolder(const MigrateOptions& o, unsigned jobs, const Migrat
     std::error_code ec;
     if (fs::exists(fs::symlink_status(o.out, ec)))
         throw FileError(o.out.string() + ": the output folder exists; a folder is migrated into a new one");
-    const fs::path in = fs::weakly_canonical(fs::absolute(o.in));
-    const fs::path out = fs::weakly_canonical(fs::absolute(o.out));
+    // Absolute, without "." and "..", and without a trailing "/".
+    const auto plain = [](const fs::path& p) {
+        fs::path q = fs::weakly_canonical(fs::absolute(p));
+        return q.has_filename() ? q : q.parent_path();
+    };
+    const fs::path in = plain(o.in), out = plain(o.out);
     if (inside(out, in) || inside(in, out))
         throw FileError(o.out.string() + ": the output folder cannot lie inside the input folder or hold it");
 

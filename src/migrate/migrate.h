@@ -1,4 +1,5 @@
-// The national migration D48/GK <-> D96/TM of a point file or a GIS dataset:
+// The national migration D48/GK <-> D96/TM of a point file, a GIS dataset or
+// a raster (src/migrate/rasters.h; a whole folder: src/migrate/folders.h):
 // one call that reads the input, moves every point or vertex (the national
 // triangle-based model, a stored 7-parameter set or a user's own estimate),
 // moves the heights between SVS2000 and SVS2010 when asked, and writes the

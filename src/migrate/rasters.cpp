@@ -791,27 +791,38 @@ private:
         wo->nDstAlphaBand = alpha;
         // Nodata: the input's, kept; a floating-point raster without one gets
         // NaN, so that the target pixels without a source are told apart.
+        // A band without nodata among bands with one: a source value that
+        // never occurs, and 0 (NaN for floating point) where there is no
+        // source.
+        const GDALDataType type = input.GetRasterBand(1)->GetRasterDataType();
+        const bool floating = GDALDataTypeIsFloating(type);
+        const std::size_t n = static_cast<std::size_t>(std::max(1, dataBands));
+        std::vector<double> sourceNoData(n, -1.1e20), noData(n, floating ? kNaN : 0.0);
+        std::vector<bool> given(n, false);
         bool anyNoData = false;
-        std::vector<double> noData(static_cast<std::size_t>(std::max(1, dataBands)), kNaN);
         for (int k = 0; k < dataBands; ++k) {
-            int has = FALSE;
-            const double v = input.GetRasterBand(wo->panSrcBands[k])->GetNoDataValue(&has);
-            if (has) {
-                noData[static_cast<std::size_t>(k)] = v;
+            int set = FALSE;
+            const double v = input.GetRasterBand(wo->panSrcBands[k])->GetNoDataValue(&set);
+            if (set) {
+                sourceNoData[static_cast<std::size_t>(k)] = noData[static_cast<std::size_t>(k)] = v;
+                given[static_cast<std::size_t>(k)] = true;
                 anyNoData = true;
             }
         }
-        const GDALDataType type = input.GetRasterBand(1)->GetRasterDataType();
-        const bool floating = GDALDataTypeIsFloating(type);
         if (anyNoData || (floating && !alpha)) {
-            wo->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double) * noData.size()));
-            wo->padfDstNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double) * noData.size()));
-            for (std::size_t k = 0; k < noData.size(); ++k) {
-                wo->padfSrcNoDataReal[k] = noData[k];
+            wo->padfSrcNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double) * n));
+            wo->padfDstNoDataReal = static_cast<double*>(CPLMalloc(sizeof(double) * n));
+            for (std::size_t k = 0; k < n && k < static_cast<std::size_t>(dataBands); ++k) {
+                wo->padfSrcNoDataReal[k] = sourceNoData[k];
                 wo->padfDstNoDataReal[k] = noData[k];
-                output.GetRasterBand(wo->panDstBands[k])->SetNoDataValue(noData[k]);
+                if (given[k] || GDALDataTypeIsFloating(output.GetRasterBand(wo->panDstBands[k])->GetRasterDataType()))
+                    output.GetRasterBand(wo->panDstBands[k])->SetNoDataValue(noData[k]);
             }
-            wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "INIT_DEST", "NO_DATA");
+            // Band by band: an integer band without nodata starts at 0.
+            std::string init;
+            for (std::size_t k = 0; k < n && k < static_cast<std::size_t>(dataBands); ++k)
+                init += std::string(k ? "," : "") + (given[k] || floating ? "NO_DATA" : "0");
+            wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "INIT_DEST", init.c_str());
         } else {
             wo->papszWarpOptions = CSLSetNameValue(wo->papszWarpOptions, "INIT_DEST", "0");
             if (!alpha)

@@ -51,6 +51,7 @@ struct Raster {
     GDALDataType type = GDT_Byte;
     int bands = 1;
     std::vector<std::string> options; // creation options
+    const char* driver = "GTiff";
 };
 
 // A pattern in which a pixel differs from its neighbours (so that a warp a
@@ -65,7 +66,7 @@ double patternAt(int b, int col, int row)
 void make(const fs::path& file, const Raster& r, const std::function<void(GDALDataset&)>& dress = {})
 {
     GDALAllRegister();
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(r.driver);
     CPLStringList options;
     for (const auto& o : r.options)
         options.AddString(o.c_str());
@@ -444,6 +445,40 @@ TEST(RasterMigrate, RefusedOrCancelledRunsLeaveTheOutputAsItWas)
     Dataset d = open(dir / "out.tif");
     ASSERT_TRUE(d);
     EXPECT_STREQ(d->GetSpatialRef()->GetAuthorityCode(nullptr), "3912");
+}
+
+// Bands of which only some have a nodata value (an Erdas Imagine file holds
+// one a band; a GeoTIFF one for all): those keep theirs, an integer band
+// without one gets none (0 where there is no source) rather than a NaN it
+// cannot hold.
+TEST(RasterMigrate, NodataStaysWithTheBandsThatHadIt)
+{
+    const auto dir = test::freshFolder("raster_mixed");
+    Raster r;
+    r.x0 = 500000;
+    r.y1 = 120000;
+    r.pixel = 10;
+    r.width = 60;
+    r.height = 40;
+    r.type = GDT_UInt16;
+    r.bands = 2;
+    r.driver = "HFA";
+    make(dir / "in.img", r, [](GDALDataset& d) { d.GetRasterBand(1)->SetNoDataValue(9999); });
+    const auto run = test::run(test::cliPath(), {"migrate", "--in", "in.img", "--out", "out.img", "-q"}, dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    Dataset d = open(dir / "out.img");
+    ASSERT_TRUE(d);
+    int has = FALSE;
+    EXPECT_EQ(d->GetRasterBand(1)->GetNoDataValue(&has), 9999);
+    EXPECT_TRUE(has);
+    d->GetRasterBand(2)->GetNoDataValue(&has);
+    EXPECT_FALSE(has);
+    const auto one = pixels(*d, 1), two = pixels(*d, 2);
+    for (std::size_t i = 0; i < one.size(); ++i)
+        if (one[i] == 9999)
+            EXPECT_EQ(two[i], 0) << i;
+        else
+            EXPECT_NE(two[i], 0) << i;
 }
 
 // --target-resolution and --target-extent set the grid, --co the format's
