@@ -83,9 +83,15 @@ std::string kindOf(const fs::path& file)
 }
 
 // What can be told of a member before anything is written: it opens as
-// what its extension says.
-void check(const fs::path& file, const std::string& kind)
+// what its extension says; a raster is georeferenced in the source CRS too.
+void check(const fs::path& file, const std::string& kind, const MigrateOptions& o)
 {
+    if (kind == "raster") {
+        MigrateOptions one = o;
+        one.in = file;
+        checkRaster(one);
+        return;
+    }
     if (kind == "points") {
         std::ifstream in(file);
         if (!in)
@@ -206,7 +212,7 @@ FolderSummary migrateFolder(const MigrateOptions& o, unsigned jobs, const Migrat
     for (const auto& m : list)
         if (m.kind != "copied") {
             try {
-                check(in / m.path, m.kind);
+                check(in / m.path, m.kind, o);
             } catch (const FileError& e) {
                 throw FileError(m.path.string() + ": " + e.what());
             }

@@ -596,6 +596,24 @@ public:
     {
     }
 
+    // What can be told before anything is written: the raster opens, is
+    // georeferenced and lies in the direction's source CRS.
+    void check()
+    {
+        const std::string in = o_.in.string();
+        if (!o_.paramsName.empty() || !o_.paramsJson.empty())
+            throw FileError(in + ": a raster moves with the national triangle-based model only, not with a "
+                                 "parameter set");
+        resampling(o_.resampling);
+        Dataset input(GDALDataset::Open(o_.in.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+        if (!input || input->GetRasterCount() == 0)
+            throw FileError("cannot read " + in + " as a raster" + messages_.reason());
+        if (input->GetGeoTransform(map_.srcGt) != CE_None || !GDALInvGeoTransform(map_.srcGt, map_.srcInv))
+            throw FileError(in + ": the raster has no georeference (geotransform); Kolmo moves georeferenced "
+                                 "rasters");
+        checkCrs(*input);
+    }
+
     MigrateSummary run()
     {
         const std::string in = o_.in.string();
@@ -970,6 +988,15 @@ bool isRasterFile(const fs::path& path)
     CPLPopErrorHandler();
     CPLErrorReset();
     return raster;
+}
+
+void checkRaster(const MigrateOptions& o)
+{
+    registerDrivers();
+    Messages messages;
+    const MigrateProgress none;
+    RasterJob job(o, none, messages);
+    job.check();
 }
 
 MigrateSummary migrateRaster(const MigrateOptions& o, const MigrateProgress& progress)

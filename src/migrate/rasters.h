@@ -17,6 +17,11 @@ namespace kolmo {
 // that holds features goes the dataset's way).
 bool isRasterFile(const std::filesystem::path& path);
 
+// What can be told of `o.in` before anything is written (it opens as a
+// raster, is georeferenced, lies in the source CRS of `o.from`, the options
+// are sound); throws FileError as migrateRaster() would.
+void checkRaster(const MigrateOptions& o);
+
 // The raster of `o.in` into `o.out` (the format from the extension, the
 // input's own where it fits).  Throws FileError naming the file (no
 // georeference, a CRS other than the direction's source, a raster wholly

@@ -59,14 +59,15 @@ void vectorFile(const fs::path& file, const char* driverName, const char* wkt, i
     }
 }
 
-void geotiff(const fs::path& file)
+void geotiff(const fs::path& file, int epsg = 3912)
 {
     GDALAllRegister();
     Dataset d(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(file.c_str(), 64, 48, 1, GDT_Byte, nullptr));
     ASSERT_TRUE(d);
     double gt[6] = {460000, 5, 0, 101000, 0, -5};
     d->SetGeoTransform(gt);
-    const OGRSpatialReference srs = gk();
+    OGRSpatialReference srs;
+    srs.importFromEPSG(epsg);
     d->SetSpatialRef(&srs);
     d->GetRasterBand(1)->SetNoDataValue(0);
     d->GetRasterBand(1)->Fill(7);
@@ -148,6 +149,15 @@ TEST(FolderMigrate, ADamagedMemberStopsTheRunAndLeavesNoFolder)
     const auto bad = test::run(test::cliPath(), {"migrate", "--in", "projekt", "--out", "projekt_d96"}, dir);
     EXPECT_EQ(bad.status, 1) << bad.err;
     EXPECT_NE(bad.err.find("slabe.txt"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(dir / "projekt_d96"));
+
+    // A raster in the other datum is found before anything is written.
+    fs::remove(p / "sub" / "slabe.txt");
+    geotiff(p / "sub" / "d96.tif", 3794);
+    const auto other = test::run(test::cliPath(), {"migrate", "--in", "projekt", "--out", "projekt_d96"}, dir);
+    EXPECT_EQ(other.status, 1) << other.err;
+    EXPECT_NE(other.err.find("sub/d96.tif"), std::string::npos) << other.err;
+    EXPECT_NE(other.err.find("EPSG:3912"), std::string::npos) << other.err;
     EXPECT_FALSE(fs::exists(dir / "projekt_d96"));
 }
 
