@@ -233,8 +233,40 @@ int mapPixels(void* arg, int dstToSrc, int count, double* x, double* y, double*,
             C[3 * k + 2] = r[1] * te[2] + r[2] * tn[2];
         }
     };
+    // Along a row (y fixed, as GDAL asks for a row of target pixels) the
+    // barycentric coordinates are linear in x, so the run of the triangle is
+    // an interval of x, found once: inside it (short of its ends by a
+    // margin far above rounding) a pixel needs no test.
+    double runY = std::numeric_limits<double>::quiet_NaN(), runLo = 0, runHi = -1, ax = 0, ay = 0;
+    const auto startRun = [&](double py) {
+        runY = py;
+        runLo = -std::numeric_limits<double>::infinity();
+        runHi = std::numeric_limits<double>::infinity();
+        // l = c + d x >= 0 for l2, l3 and l1 = 1 - l2 - l3.
+        const double c2 = B[0] + B[2] * py, d2 = B[1], c3 = B[3] + B[5] * py, d3 = B[4];
+        const double cs[3] = {c2, c3, 1.0 - c2 - c3}, ds[3] = {d2, d3, -d2 - d3};
+        for (int k = 0; k < 3; ++k) {
+            if (ds[k] > 0)
+                runLo = std::max(runLo, -cs[k] / ds[k]);
+            else if (ds[k] < 0)
+                runHi = std::min(runHi, -cs[k] / ds[k]);
+            else if (cs[k] < 0)
+                runHi = -std::numeric_limits<double>::infinity();
+        }
+        const double margin = 1e-6 * (1.0 + std::abs(runLo) + std::abs(runHi));
+        runLo += std::isfinite(runLo) ? margin : 0.0;
+        runHi -= std::isfinite(runHi) ? margin : 0.0;
+        ax = C[0] + C[2] * py;
+        ay = C[3] + C[5] * py;
+    };
     for (int i = 0; i < count; ++i) {
         const double px = x[i], py = y[i];
+        if (t >= 0 && py == runY && px > runLo && px < runHi) {
+            x[i] = ax + C[1] * px;
+            y[i] = ay + C[4] * px;
+            ok[i] = 1;
+            continue;
+        }
         bool in = false;
         if (t >= 0) {
             // The run goes on while the triangle of the previous pixel holds this one.
@@ -252,8 +284,11 @@ int mapPixels(void* arg, int dstToSrc, int count, double* x, double* y, double*,
             if (found != t) {
                 t = found;
                 compose(t);
+                runY = std::numeric_limits<double>::quiet_NaN();
             }
         }
+        if (py != runY)
+            startRun(py);
         x[i] = C[0] + C[1] * px + C[2] * py;
         y[i] = C[3] + C[4] * px + C[5] * py;
         ok[i] = 1;
@@ -527,9 +562,11 @@ CPLErr afterChunk(void* kernel, void* arg)
                 a.withData += static_cast<std::size_t>(std::popcount(k.panDstValid[word]));
             for (std::size_t i = n / 32 * 32; i < n; ++i)
                 a.withData += validAt(k, i);
-        } else {
+        } else if (k.pafDstDensity) {
             for (std::size_t i = 0; i < n; ++i)
                 a.withData += validAt(k, i);
+        } else {
+            a.withData += n; // no mask: every pixel was written
         }
         return CE_None;
     }
