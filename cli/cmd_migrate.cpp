@@ -5,6 +5,7 @@
 
 #include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
+#include "migrate/folders.h"
 #include "migrate/migrate.h"
 #include "migrate/tran_trik.h"
 #include "platform/dialogs.h"
@@ -21,6 +22,11 @@ namespace {
 struct MigrateCliOptions {
     std::string in, out, from = "gk", order = "xy", heights = "keep", params, paramsJson, layer, assumeCrs, dataDir;
     std::string exportTinshift;
+    std::string resampling = "near";
+    double targetResolution = 0;
+    std::vector<double> targetExtent;
+    std::vector<std::string> creationOptions;
+    unsigned jobs = 1;
     bool quiet = false;
     bool lossy = false;
     bool orderGiven = false; // --order on the command line (not its default)
@@ -77,6 +83,66 @@ private:
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
+MigrateOptions memberOptions(const MigrateCliOptions& o, const std::filesystem::path& dataDir, MigrateFrom from)
+{
+    MigrateOptions m;
+    m.in = o.in;
+    m.out = o.out;
+    m.from = from;
+    m.order = o.order == "yx" ? MigrateOrder::Yx : MigrateOrder::Xy;
+    m.heights = o.heights == "svs2000-to-svs2010"   ? MigrateHeights::Svs2000To2010
+                : o.heights == "svs2010-to-svs2000" ? MigrateHeights::Svs2010To2000
+                                                    : MigrateHeights::Keep;
+    m.paramsName = o.params;
+    m.paramsJson = o.paramsJson;
+    m.layer = o.layer;
+    m.assumeCrs = o.assumeCrs;
+    m.lossy = o.lossy;
+    m.dataDir = dataDir;
+    m.resampling = o.resampling;
+    m.targetResolution = o.targetResolution;
+    m.targetExtent = o.targetExtent;
+    m.creationOptions = o.creationOptions;
+    return m;
+}
+
+// A folder: every member, then a table of them.
+int runFolder(const MigrateCliOptions& o, const std::filesystem::path& dataDir, MigrateFrom from)
+{
+    ProgressBar bar(!o.quiet);
+    MigrateProgress progress;
+    progress.report = [&bar](double share) { bar(share); };
+    FolderSummary s;
+    try {
+        s = migrateFolder(memberOptions(o, dataDir, from), std::max(1u, o.jobs), progress);
+        bar.finish();
+    } catch (const std::exception& e) {
+        bar.finish();
+        platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
+        return 1;
+    }
+    std::size_t warnings = 0;
+    for (const auto& m : s.members)
+        for (const auto& w : m.warnings) {
+            platform::dialogs().warning(m.path.string() + ": " + w, {});
+            ++warnings;
+        }
+    if (!o.quiet) {
+        std::size_t width = 6;
+        for (const auto& m : s.members)
+            width = std::max(width, m.path.string().size());
+        std::printf("%-*s  %-7s  %12s  %s\n", static_cast<int>(width), "member", "kind", "moved", "warnings");
+        for (const auto& m : s.members) {
+            const char* unit = m.kind == "points" ? "points" : m.kind == "dataset" ? "features" : m.kind == "raster" ? "pixels" : "";
+            const std::string moved = m.kind == "copied" ? "-" : std::to_string(m.moved) + " " + unit;
+            std::printf("%-*s  %-7s  %12s  %zu\n", static_cast<int>(width), m.path.string().c_str(), m.kind.c_str(),
+                        moved.c_str(), m.warnings.size());
+        }
+        std::printf("%s: %zu file(s), %zu warning(s)\n", o.out.c_str(), s.members.size(), warnings);
+    }
+    return 0;
+}
+
 int run(const MigrateCliOptions& o)
 {
     const std::filesystem::path dataDir = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -99,6 +165,11 @@ int run(const MigrateCliOptions& o)
     }
     if (o.in.empty() || o.out.empty())
         throw UsageError("--in and --out are needed (or --export-tinshift FILE)");
+    if (o.in != "-" && std::filesystem::is_directory(o.in)) {
+        if (!o.layer.empty())
+            throw UsageError("a folder is migrated whole: no --layer with it");
+        return runFolder(o, dataDir, from);
+    }
     if (!o.params.empty() && !o.paramsJson.empty())
         throw UsageError("give either --params or --params-json");
     if (o.in == "-" && o.paramsJson == "-")
@@ -106,21 +177,12 @@ int run(const MigrateCliOptions& o)
     const bool pointFile = isPointFile(o.in);
     if (pointFile && (!o.layer.empty() || !o.assumeCrs.empty() || o.lossy))
         throw UsageError("--layer, --assume-crs and --lossy belong to GIS datasets, not to the point file " + o.in);
+    if (pointFile && (o.resampling != "near" || o.targetResolution != 0 || !o.targetExtent.empty() ||
+                      !o.creationOptions.empty()))
+        throw UsageError("--resampling, --target-resolution, --target-extent and --co belong to rasters, not to "
+                         "the point file " + o.in);
 
-    MigrateOptions m;
-    m.in = o.in;
-    m.out = o.out;
-    m.from = from;
-    m.order = o.order == "yx" ? MigrateOrder::Yx : MigrateOrder::Xy;
-    m.heights = o.heights == "svs2000-to-svs2010"   ? MigrateHeights::Svs2000To2010
-                : o.heights == "svs2010-to-svs2000" ? MigrateHeights::Svs2010To2000
-                                                    : MigrateHeights::Keep;
-    m.paramsName = o.params;
-    m.paramsJson = o.paramsJson;
-    m.layer = o.layer;
-    m.assumeCrs = o.assumeCrs;
-    m.lossy = o.lossy;
-    m.dataDir = dataDir;
+    const MigrateOptions m = memberOptions(o, dataDir, from);
     // A dataset's axis order is its CRS's: --order would change nothing.
     if (!pointFile && o.orderGiven)
         platform::dialogs().warning("--order " + o.order + " applies to point files; " + o.in +
@@ -146,7 +208,7 @@ int run(const MigrateCliOptions& o)
     const std::string written = s.dataset ? writtenFile(o.out).string() : o.out;
     if (!o.quiet)
         std::fprintf(to, "%s: %zu %s written, %zu warning(s)\n", written.c_str(), s.written,
-                     s.dataset ? "feature(s)" : "point(s)", s.warnings.size());
+                     s.raster ? "pixel(s) with data" : s.dataset ? "feature(s)" : "point(s)", s.warnings.size());
     return 0;
 }
 
@@ -156,14 +218,16 @@ void addMigrateCommand(CLI::App& app, int& status)
 {
     auto o = std::make_shared<MigrateCliOptions>();
     auto* cmd = app.add_subcommand(
-        "migrate", "Move a point file or a GIS dataset between D48/GK and D96/TM with the national triangle-based "
-                   "model of GURS (or a 7-parameter set), heights optionally between SVS2000 and SVS2010; or export "
-                   "the model as a PROJ tinshift file");
+        "migrate", "Move a point file, a GIS dataset, a raster or a whole folder of them between D48/GK and D96/TM "
+                   "with the national triangle-based model of GURS (or a 7-parameter set), heights optionally between "
+                   "SVS2000 and SVS2010; or export the model as a PROJ tinshift file");
     cmd->add_option("--in", o->in,
-                    "Input: a point file (*.pod, *.txt, *.csv; - for standard input) or a GIS dataset (GDAL/OGR)");
+                    "Input: a point file (*.pod, *.txt, *.csv; - for standard input), a GIS dataset (GDAL/OGR), a "
+                    "raster (GeoTIFF or another GDAL raster) or a folder of them");
     cmd->add_option("--out", o->out,
                     "Output of the same kind (a point file: name, x, y, H as transform --out writes it; a GIS "
-                    "dataset: the driver from the extension); written in one step when complete");
+                    "dataset or a raster: the driver from the extension; a folder: a new folder of the same shape); "
+                    "written in one step when complete");
     cmd->add_option("--from", o->from, "Datum of the input: gk (D48/GK -> D96/TM) or tm (D96/TM -> D48/GK)")
         ->check(CLI::IsMember({"gk", "tm"}))
         ->capture_default_str();
@@ -187,6 +251,23 @@ void addMigrateCommand(CLI::App& app, int& status)
                   "GIS dataset: write what the output format cannot hold as GDAL's ogr2ogr would (field names cut "
                   "to 10 bytes for a Shapefile, types converted, attributes left out of a DXF), with a warning for "
                   "each change; without it such an output is refused with the list of what would be lost");
+    cmd->add_option("--resampling", o->resampling,
+                    "Raster: the resampling of the pixel values: near, bilinear, cubic, lanczos or average")
+        ->check(CLI::IsMember({"near", "bilinear", "cubic", "lanczos", "average"}))
+        ->capture_default_str();
+    cmd->add_option("--target-resolution", o->targetResolution,
+                    "Raster: the target pixel size in metres (default: the source's, the grid aligned to whole "
+                    "multiples of it)")
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("--target-extent", o->targetExtent,
+                    "Raster: the target extent in the target CRS: xmin ymin xmax ymax")
+        ->expected(4);
+    cmd->add_option("--co", o->creationOptions,
+                    "Raster: a creation option KEY=VALUE of the output format (repeatable; default: tiled and "
+                    "compressed as the input)")
+        ->allow_extra_args(false);
+    cmd->add_option("--jobs", o->jobs, "A folder: the members migrated at once (default 1)")
+        ->check(CLI::Range(1u, 256u));
     cmd->add_option("--data-dir", o->dataDir, "Program folder with the data files; default: data/ beside kolmo-cli");
     cmd->add_option("--export-tinshift", o->exportTinshift,
                     "Write the national model as a PROJ tinshift JSON file for the direction of --from (use: cct "

@@ -63,4 +63,18 @@ DatasetSummary migrateDataset(const DatasetJob& job, const MigrateProgress& prog
     return gisModule().migrateDataset(job, progress);
 }
 
+bool isRasterFile(const fs::path& path) { return gisModule().isRasterFile(path); }
+
+void checkRaster(const MigrateOptions& o) { gisModule().checkRaster(o); }
+
+MigrateSummary migrateRaster(const MigrateOptions& o, const MigrateProgress& progress)
+{
+    return gisModule().migrateRaster(o, progress);
+}
+
+FolderSummary migrateFolder(const MigrateOptions& o, unsigned jobs, const MigrateProgress& progress)
+{
+    return gisModule().migrateFolder(o, jobs, progress);
+}
+
 } // namespace kolmo

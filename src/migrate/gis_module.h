@@ -14,6 +14,8 @@
 #pragma once
 
 #include "migrate/datasets.h"
+#include "migrate/folders.h"
+#include "migrate/rasters.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -30,6 +32,10 @@ struct GisModule {
     int abi;
     std::size_t jobSize; // sizeof(DatasetJob) as the library was built
     DatasetSummary (*migrateDataset)(const DatasetJob& job, const MigrateProgress& progress);
+    bool (*isRasterFile)(const std::filesystem::path& path);
+    void (*checkRaster)(const MigrateOptions& o);
+    MigrateSummary (*migrateRaster)(const MigrateOptions& o, const MigrateProgress& progress);
+    FolderSummary (*migrateFolder)(const MigrateOptions& o, unsigned jobs, const MigrateProgress& progress);
 };
 
 // Where the library is looked for, in order.

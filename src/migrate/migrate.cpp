@@ -6,6 +6,7 @@
 #include "migrate/datasets.h"
 #include "migrate/mover.h"
 #include "migrate/points.h"
+#include "migrate/rasters.h"
 #include "migrate/tran_trik.h"
 #include "platform/errors.h"
 #include "platform/dialogs.h"
@@ -179,6 +180,8 @@ MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& pro
     }
     if (options.in == "-" || options.out == "-")
         throw FileError("a GIS dataset is read from and written to files, not the standard input or output");
+    if (isRasterFile(options.in))
+        return migrateRaster(options, progress);
     return migrateGis(options, progress, mover);
 }
 

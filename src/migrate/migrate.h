@@ -1,4 +1,5 @@
-// The national migration D48/GK <-> D96/TM of a point file or a GIS dataset:
+// The national migration D48/GK <-> D96/TM of a point file, a GIS dataset or
+// a raster (src/migrate/rasters.h; a whole folder: src/migrate/folders.h):
 // one call that reads the input, moves every point or vertex (the national
 // triangle-based model, a stored 7-parameter set or a user's own estimate),
 // moves the heights between SVS2000 and SVS2010 when asked, and writes the
@@ -38,11 +39,21 @@ struct MigrateOptions {
                                       // instead of refused
     std::filesystem::path dataDir;    // the program's data folder
     int precision = 3;                // point files: decimals of the coordinates written
+    // Rasters: the resampling (near, bilinear, cubic, lanczos, average); the
+    // target pixel size (0: the source's); the target extent in the target
+    // CRS, xmin ymin xmax ymax (empty: the source's, moved and aligned to
+    // whole pixels); the output's creation options KEY=VALUE (empty: tiled
+    // and compressed as the input was).
+    std::string resampling = "near";
+    double targetResolution = 0;
+    std::vector<double> targetExtent;
+    std::vector<std::string> creationOptions;
 };
 
 struct MigrateSummary {
     bool dataset = false;        // a GIS dataset (features) or a point file (points)
-    std::size_t written = 0;     // points or features written
+    bool raster = false;         // a raster: `written` counts the pixels that hold data
+    std::size_t written = 0;     // points, features or pixels written
     std::size_t leftOut = 0;     // point files: points not written (outside the model, one coordinate)
     std::vector<std::string> warnings; // one text per warning (a point outside the model, ...)
 };

@@ -248,6 +248,31 @@ long TriangleModel::find(int plane, double e, double n) const
     return -1;
 }
 
+bool TriangleModel::contains(int plane, std::size_t t, double e, double n) const
+{
+    const Face& f = faces_[plane][t];
+    const double de = e - f.e1, dn = n - f.n1;
+    const double l2 = f.a11 * de + f.a12 * dn, l3 = f.a21 * de + f.a22 * dn;
+    return l2 >= -kInsideEps && l3 >= -kInsideEps && 1.0 - l2 - l3 >= -kInsideEps;
+}
+
+void TriangleModel::coefficients(int plane, std::size_t t, double b[6], double m[6]) const
+{
+    const Face& f = faces_[plane][t];
+    b[0] = -(f.a11 * f.e1 + f.a12 * f.n1);
+    b[1] = f.a11;
+    b[2] = f.a12;
+    b[3] = -(f.a21 * f.e1 + f.a22 * f.n1);
+    b[4] = f.a21;
+    b[5] = f.a22;
+    m[0] = f.te1 + f.de2 * b[0] + f.de3 * b[3];
+    m[1] = f.de2 * b[1] + f.de3 * b[4];
+    m[2] = f.de2 * b[2] + f.de3 * b[5];
+    m[3] = f.tn1 + f.dn2 * b[0] + f.dn3 * b[3];
+    m[4] = f.dn2 * b[1] + f.dn3 * b[4];
+    m[5] = f.dn2 * b[2] + f.dn3 * b[5];
+}
+
 void TriangleModel::applyIn(int plane, std::size_t t, double e, double n, double& eOut, double& nOut) const
 {
     const Face& f = faces_[plane][t];

@@ -67,6 +67,17 @@ public:
     void applyIn(int plane, std::size_t t, double e, double n, double& eOut, double& nOut) const;
     // The triangle holding the point in that plane, or -1.
     long find(int plane, double e, double n) const;
+    // Whether triangle `t` of the plane holds the point (its edges included,
+    // as find() counts them): a walk along a row of pixels keeps its
+    // triangle while this holds.
+    bool contains(int plane, std::size_t t, double e, double n) const;
+    // Triangle `t` of the plane as linear functions of the source easting and
+    // northing: the barycentric coordinates of its second and third corner,
+    // l2 = b[0] + b[1] e + b[2] n and l3 = b[3] + b[4] e + b[5] n, and the
+    // target coordinates, eOut = m[0] + m[1] e + m[2] n and nOut = m[3] +
+    // m[4] e + m[5] n; for callers that compose the map with their own
+    // affine steps (a raster's pixel grids).
+    void coefficients(int plane, std::size_t t, double b[6], double m[6]) const;
 
     const std::vector<Tie>& points() const { return ties_; }
     // Corner indices into points(), counter-clockwise in both planes.

@@ -37,7 +37,10 @@ std::string quoted(const std::string& s)
 int shell(const std::string& script, const fs::path& cwd, std::string& output)
 {
     const fs::path file = cwd / ".kolmo-doc-command.sh";
-    std::ofstream(file) << "set -eo pipefail\n" << script << "\n";
+    // PROJ's user folder (where the README installs the model for QGIS)
+    // beside the clone, not in the home of whoever runs the tests.
+    std::ofstream(file) << "set -eo pipefail\nexport XDG_DATA_HOME=" << quoted((cwd.parent_path() / "xdg-data").string())
+                        << "\n" << script << "\n";
     const fs::path log = fs::temp_directory_path() / ("kolmo_doc_" + std::to_string(::getpid()) + ".log");
     const std::string cmd = "cd " + quoted(cwd.string()) + " && bash " + quoted(file.string()) + " >" +
                             quoted(log.string()) + " 2>&1";

@@ -140,14 +140,7 @@ private:
     std::vector<std::string> warnings_;
 };
 
-void registerDrivers()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        disableNetworkAccess();
-        GDALAllRegister();
-    });
-}
+using gdal::registerDrivers;
 
 struct CloseDataset {
     void operator()(GDALDataset* dataset) const { GDALClose(GDALDataset::ToHandle(dataset)); }
@@ -976,6 +969,17 @@ private:
 };
 
 } // namespace
+
+// Every GDAL driver, once, with the network shut off before the first can
+// reach it.
+void gdal::registerDrivers()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        disableNetworkAccess();
+        GDALAllRegister();
+    });
+}
 
 DatasetSummary gdal::migrateDataset(const DatasetJob& job, const MigrateProgress& progress)
 {

@@ -7,6 +7,10 @@ extern "C" const kolmo::GisModule* kolmo_gis_module()
         kolmo::kGisModuleAbi,
         sizeof(kolmo::DatasetJob),
         &kolmo::gdal::migrateDataset,
+        &kolmo::gdal::isRasterFile,
+        &kolmo::gdal::checkRaster,
+        &kolmo::gdal::migrateRaster,
+        &kolmo::gdal::migrateFolder,
     };
     return &module;
 }
