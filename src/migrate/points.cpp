@@ -1,5 +1,7 @@
 #include "migrate/points.h"
 
+#include "migrate/columns.h"
+
 #include "app/izhod_tock.h"
 #include "app/izvoz_par.h"
 #include "input/prebsi.h"
@@ -52,6 +54,15 @@ private:
 
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
+// CSV by the file's name, or whatever the name (the standard input).
+PointFileOptions readingOptions(bool csv)
+{
+    PointFileOptions options;
+    if (csv)
+        options.csv = true;
+    return options;
+}
+
 // The rows of a point file parsed and moved (`prepare`) on a thread of their
 // own, a block at a time, while the caller writes the rows of the block
 // before: the two halves take about the same time.  At most a few
@@ -62,7 +73,7 @@ class RowFeeder {
 public:
     struct Row {
         std::string name;
-        std::array<double, 3> v{}; // as read: up to three numbers
+        std::array<double, 6> v{}; // as read: up to six numbers
         int count = 0;
         std::size_t line = 0;
         // Filled by `prepare` on the reading thread.
@@ -71,8 +82,8 @@ public:
     };
     using Prepare = std::function<void(Row&, bool first)>;
 
-    RowFeeder(const std::filesystem::path& in, Prepare prepare)
-        : rows_(in), prepare_(std::move(prepare)), thread_([this] { produce(); })
+    RowFeeder(const std::filesystem::path& in, bool csv, Prepare prepare)
+        : rows_(in, readingOptions(csv)), prepare_(std::move(prepare)), thread_([this] { produce(); })
     {
     }
     ~RowFeeder()
@@ -141,7 +152,7 @@ private:
                         end = true;
                         break;
                     }
-                    std::copy_n(v.begin(), 3, r.v.begin());
+                    r.v = v;
                     r.line = rows_.lineNumber();
                     prepare_(r, first);
                     first = false;
@@ -203,11 +214,17 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     // moves each row as it is read.
     const bool yx = o.order == MigrateOrder::Yx;
     bool headsUp = false; // heights, as the reading thread decided (its own copy)
-    RowFeeder rows(o.in, [&mover, yx, headsUp](RowFeeder::Row& r, bool first) mutable {
+    const std::vector<int> columns = o.columns;
+    const bool csvIn = o.csv || (o.in != "-" && isCsvName(o.in));
+    RowFeeder rows(o.in, o.csv, [&mover, yx, headsUp, columns, csvIn](RowFeeder::Row& r, bool first) mutable {
+        if (csvIn)
+            r.name = csvName(r.name);
+        if (!columns.empty())
+            pickColumns(columns, r.v, r.count);
         if (first)
             headsUp = r.count >= 3;
         double x = r.v[0], y = r.count >= 2 ? r.v[1] : 0.0;
-        if (yx)
+        if (yx && columns.empty())
             std::swap(x, y);
         // D48/GK eastings (and northings) of the Balkans zone form carry a
         // leading zone digit 5; Kolmo's planes are without it.
@@ -248,7 +265,8 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
         }
         if (!out) {
             heights = row->count >= 3;
-            out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx, 3);
+            out.emplace(toStdout ? platform::FileWriter::standardOutput() : platform::FileWriter(o.out), csv, yx,
+                        o.precision);
             out->begin(2, heights);
         }
         if (!csv)
