@@ -99,6 +99,8 @@ std::string fixFor(const std::string& cause, const MigrateCliOptions& o)
     if (cause.find(" has no CRS; expected ") != std::string::npos)
         return "if it is " + std::string(o.from == "tm" ? "D96/TM" : "D48/GK") + ", run again with --assume-crs " +
                o.from;
+    if (cause.rfind("cannot read ", 0) == 0 && cause.find(" as a GIS dataset") != std::string::npos)
+        return "if it is a point file, name it *.pod, *.txt, *.csv, *.xyz or *.dat, or read it with --csv";
     const auto at = cause.find(" is in the CRS ");
     const auto end = cause.find("; expected ", at == std::string::npos ? 0 : at);
     if (at == std::string::npos || end == std::string::npos)
@@ -213,10 +215,12 @@ void addMigrateCommand(CLI::App& app, int& status)
                    "model of GURS (or a 7-parameter set), heights optionally between SVS2000 and SVS2010; or export "
                    "the model as a PROJ tinshift file");
     cmd->add_option("--in", o->in,
-                    "Input: a point file (*.pod, *.txt, *.csv; - for standard input) or a GIS dataset (GDAL/OGR)");
+                    "Input: a point file (*.pod, *.txt, *.csv, *.xyz, *.dat; - for standard input) or a GIS dataset "
+                    "(GDAL/OGR)");
     cmd->add_option("--out", o->out,
-                    "Output of the same kind (a point file: name, x, y, H as transform --out writes it; a GIS "
-                    "dataset: the driver from the extension); written in one step when complete");
+                    "Output of the same kind (a point file of any name but a GIS format's: name, x, y, H as "
+                    "transform --out writes it, CSV in UTF-8 for *.csv; a GIS dataset: the driver from the extension, "
+                    ".gpkg .shp .geojson .fgb .gml .dxf or .csv with WKT); written in one step when complete");
     cmd->add_option("--from", o->from, "Datum of the input: gk (D48/GK -> D96/TM) or tm (D96/TM -> D48/GK)")
         ->check(CLI::IsMember({"gk", "tm"}))
         ->capture_default_str();

@@ -301,6 +301,13 @@ TEST_F(PointLayers, MigrateErrorsNameTheirFix)
     EXPECT_NE(detailLines(r.err).find("ogr2ogr -t_srs EPSG:3912"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(dir / "o.gpkg"));
 
+    // A point file of a name GIS programs do not know: read as a dataset, and
+    // the message says how to have it read as points.
+    std::ofstream(dir / "a.pts") << "A 100000 460000 300\n";
+    r = cli({"migrate", "--in", (dir / "a.pts").string(), "--out", (dir / "b.gpkg").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(detailLines(r.err).find("name it *.pod, *.txt, *.csv, *.xyz or *.dat"), std::string::npos) << r.err;
+
     std::ofstream(dir / "a.pod") << "A 100000 460000 300\n";
     r = cli({"migrate", "--in", (dir / "a.pod").string(), "--out", (dir / "." / "a.pod").string()});
     EXPECT_EQ(r.status, 1);
