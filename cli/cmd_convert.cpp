@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "app/outputs.h"
+#include "app/point_layer.h"
 #include "input/uredi.h"
 #include "input/value_checks.h"
 #include "platform/dialogs.h"
@@ -43,8 +44,31 @@ std::vector<std::string> keys(const std::map<std::string, int>& m)
     return k;
 }
 
+// The CRS of a GIS layer of the result: D96/TM and D48/GK, the geographic
+// CRS of each ellipsoid, and the zone's transverse Mercator on WGS 84.
+std::string layerCrs(const PretvoriSettings& s)
+{
+    if (s.tip_rez == 1)
+        return s.eli == 1 ? "EPSG:4326" : s.eli == 2 ? "EPSG:4258" : "EPSG:4312";
+    if (s.eli == 2)
+        return "EPSG:3794";
+    if (s.eli == 3)
+        return "EPSG:3912";
+    return "+proj=tmerc +lat_0=0 +lon_0=15 +k=0.9999 +x_0=500000 +y_0=-5000000 +ellps=WGS84 +units=m +no_defs";
+}
+
+// Thrown for option values that do not go together (exit status 2).
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 int run(const ConvertOptions& o)
 {
+    if (o.out != "-" && PointLayer::isLayerName(o.out) && o.outType == "cart")
+        throw UsageError("--out " + o.out +
+                         ": a GIS layer holds plane or ellipsoidal coordinates; write Cartesian ones (--out-type "
+                         "cart) to a point file (.pod, .txt)");
+
     PretvoriSettings s;
     s.tip_vh = kInTypes.at(o.inType);
     s.eli = kEllipsoids.at(o.ellipsoid);
@@ -81,7 +105,22 @@ int run(const ConvertOptions& o)
     const auto dataDir = o.dataDir.empty() ? defaultDataDir() : o.dataDir;
     for (const auto& data : programDataFiles(dataDir))
         inputs.push_back(data);
-    return pretvori(vhi, s, o.out, dataDir, inputs) ? 0 : 1;
+    if (o.out == "-" || !PointLayer::isLayerName(o.out))
+        return pretvori(vhi, s, o.out, dataDir, inputs) ? 0 : 1;
+
+    // A GIS layer: the CRS of the result, the datum told by the ellipsoid
+    // (GRS80: D96, Bessel: D48).
+    PointLayer layer(o.out);
+    layer.setCrs(layerCrs(s), s.tip_rez == 1);
+    if (!pretvori(vhi, s, o.out, dataDir, inputs, &layer))
+        return 1;
+    try {
+        layer.commit();
+    } catch (const FileError& e) {
+        platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -100,7 +139,11 @@ void addConvertCommand(CLI::App& app, int& status)
                     "- reads standard input")
         ->required();
     cmd->add_option("--out", opts->out,
-                    "Result file (replaced once complete; Windows-1250 text, LF line ends); - writes standard output")
+                    "Result file (replaced once complete; Windows-1250 text, LF line ends); - writes standard output. "
+                    "A name ending in .gpkg, .shp, .geojson, .fgb, .gml or .dxf writes a GIS point layer instead "
+                    "(UTF-8): easting first, the fields name and H (h for latitude and longitude), in the CRS of "
+                    "the result: EPSG:3794 (plane on grs80), EPSG:3912 (plane on bessel), EPSG:4258, 4312 or 4326 "
+                    "(ell on grs80, bessel, wgs84)")
         ->required()
         ->check(kNotEmpty);
     cmd->add_flag("--csv", opts->csv,
@@ -121,10 +164,11 @@ void addConvertCommand(CLI::App& app, int& status)
         ->check(CLI::IsMember(keys(kOutTypes)))
         ->capture_default_str();
     cmd->add_option("--heights", opts->heights,
-                    "Heights written: orthometric = above sea level (plane result: h - N), ellipsoidal "
-                    "(ellipsoidal result from plane input: H + N), none = no height column for plane "
-                    "results; other combinations pass the input height through. N is the geoid height of "
-                    "--height-system")
+                    "Which height the result's third column holds (no datum change, only the geoid height N of "
+                    "--height-system added or taken away): orthometric = H above sea level (a plane result from "
+                    "ellipsoidal or Cartesian input gets h - N); ellipsoidal = h on the ellipsoid (an ellipsoidal "
+                    "result from plane input gets H + N); none = no height column (plane results only). Every "
+                    "other combination writes the input's height unchanged")
         ->check(CLI::IsMember(keys(kHeights)))
         ->capture_default_str();
     cmd->add_option("--height-system", opts->heightSystem,
@@ -152,6 +196,9 @@ void addConvertCommand(CLI::App& app, int& status)
             throw CLI::ValidationError("--angles", "an angle notation applies to ellipsoidal input only");
         try {
             status = run(*opts);
+        } catch (const UsageError& e) {
+            std::cerr << "kolmo-cli convert: " << e.what() << '\n';
+            status = 2;
         } catch (const std::exception& e) {
             std::cerr << "kolmo-cli convert: " << e.what() << '\n';
             status = 1;

@@ -3,16 +3,20 @@
 // tinshift file.
 #include "commands.h"
 
+#include "migrate/columns.h"
 #include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
 #include "migrate/folders.h"
 #include "migrate/migrate.h"
 #include "migrate/tran_trik.h"
+#include "platform/cause.h"
 #include "platform/dialogs.h"
 #include "platform/errors.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <iconv.h>
 #include <iostream>
 #include <unistd.h>
 
@@ -30,6 +34,9 @@ struct MigrateCliOptions {
     bool quiet = false;
     bool lossy = false;
     bool orderGiven = false; // --order on the command line (not its default)
+    int precision = -1;
+    std::string columns, inputEncoding;
+    bool csv = false;
 };
 
 // The valid area and the model's accuracy in it, for --help.
@@ -99,6 +106,8 @@ MigrateOptions memberOptions(const MigrateCliOptions& o, const std::filesystem::
     m.assumeCrs = o.assumeCrs;
     m.lossy = o.lossy;
     m.dataDir = dataDir;
+    if (o.precision >= 0)
+        m.precision = o.precision;
     m.resampling = o.resampling;
     m.targetResolution = o.targetResolution;
     m.targetExtent = o.targetExtent;
@@ -143,6 +152,51 @@ int runFolder(const MigrateCliOptions& o, const std::filesystem::path& dataDir, 
     return 0;
 }
 
+// The encoding of the attribute text of a Shapefile without a .cpg (GDAL
+// would take the .dbf's language byte, or ISO-8859-1): GDAL's SHAPE_ENCODING,
+// set in the environment it reads its configuration from.  A Shapefile with a
+// .cpg keeps the encoding it names.
+void useShapefileEncoding(const std::filesystem::path& in, const std::string& encoding)
+{
+    const iconv_t probe = iconv_open("UTF-8", encoding.c_str());
+    if (probe == reinterpret_cast<iconv_t>(-1))
+        throw UsageError("--input-encoding: no encoding '" + encoding + "' (e.g. CP1250, ISO-8859-2, UTF-8)");
+    iconv_close(probe);
+    std::error_code ec;
+    for (const char* cpg : {".cpg", ".CPG"}) {
+        std::filesystem::path sidecar = in;
+        if (std::filesystem::exists(sidecar.replace_extension(cpg), ec))
+            return;
+    }
+    ::setenv("SHAPE_ENCODING", encoding.c_str(), 1);
+}
+
+// The option that mends a refused dataset, for the message: a layer without
+// a CRS can be taken as the grid the direction starts from, and a layer in
+// the other grid wants the other direction.  Empty when no option does.
+std::string fixFor(const std::string& cause, const MigrateCliOptions& o)
+{
+    if (cause.find(" has no CRS; expected ") != std::string::npos)
+        return "if it is " + std::string(o.from == "tm" ? "D96/TM" : "D48/GK") + ", run again with --assume-crs " +
+               o.from;
+    if (cause.rfind("cannot read ", 0) == 0 && cause.find(" as a GIS dataset") != std::string::npos)
+        return "if it is a point file, name it *.pod, *.txt, *.csv, *.xyz or *.dat, or read it with --csv";
+    const auto at = cause.find(" is in the CRS ");
+    const auto end = cause.find("; expected ", at == std::string::npos ? 0 : at);
+    if (at == std::string::npos || end == std::string::npos)
+        return {};
+    const std::string crs = cause.substr(at, end - at);
+    const bool tm = crs.find("EPSG:3794") != std::string::npos || crs.find("Slovenia 1996") != std::string::npos;
+    const bool gk = crs.find("EPSG:3912") != std::string::npos || crs.find("EPSG:3787") != std::string::npos ||
+                    crs.find("EPSG:31275") != std::string::npos || crs.find("MGI") != std::string::npos;
+    if (tm && o.from == "gk")
+        return "the layer is in D96/TM already: --from tm moves it into D48/GK";
+    if (gk && o.from == "tm")
+        return "the layer is in D48/GK: --from gk (the default) moves it into D96/TM";
+    return "Kolmo moves layers between D48/GK and D96/TM only; reproject it there first (e.g. ogr2ogr -t_srs "
+           "EPSG:" + std::string(o.from == "tm" ? "3794" : "3912") + ")";
+}
+
 int run(const MigrateCliOptions& o)
 {
     const std::filesystem::path dataDir = o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
@@ -174,17 +228,32 @@ int run(const MigrateCliOptions& o)
         throw UsageError("give either --params or --params-json");
     if (o.in == "-" && o.paramsJson == "-")
         throw UsageError("--in and --params-json cannot both be the standard input (-)");
-    const bool pointFile = isPointFile(o.in);
-    if (pointFile && (!o.layer.empty() || !o.assumeCrs.empty() || o.lossy))
+    const bool points = migratesAsPoints(o.in) || o.csv;
+    if (points && (!o.layer.empty() || !o.assumeCrs.empty() || o.lossy))
         throw UsageError("--layer, --assume-crs and --lossy belong to GIS datasets, not to the point file " + o.in);
-    if (pointFile && (o.resampling != "near" || o.targetResolution != 0 || !o.targetExtent.empty() ||
-                      !o.creationOptions.empty()))
+    if (points && (o.resampling != "near" || o.targetResolution != 0 || !o.targetExtent.empty() ||
+                   !o.creationOptions.empty()))
         throw UsageError("--resampling, --target-resolution, --target-extent and --co belong to rasters, not to "
                          "the point file " + o.in);
+    if (!points && (o.precision >= 0 || !o.columns.empty()))
+        throw UsageError("--precision and --columns belong to point files, not to the GIS dataset " + o.in);
+    if (points && !o.inputEncoding.empty())
+        throw UsageError("--input-encoding belongs to Shapefiles, not to the point file " + o.in +
+                         " (point files are read as Windows-1250, CSV as UTF-8 or Windows-1250)");
 
-    const MigrateOptions m = memberOptions(o, dataDir, from);
+    MigrateOptions m = memberOptions(o, dataDir, from);
+    m.csv = o.csv;
+    if (!o.columns.empty()) {
+        try {
+            m.columns = parseColumns(o.columns);
+        } catch (const std::invalid_argument& e) {
+            throw UsageError(std::string("--columns: ") + e.what());
+        }
+    }
+    if (!o.inputEncoding.empty())
+        useShapefileEncoding(o.in, o.inputEncoding);
     // A dataset's axis order is its CRS's: --order would change nothing.
-    if (!pointFile && o.orderGiven)
+    if (!points && o.orderGiven)
         platform::dialogs().warning("--order " + o.order + " applies to point files; " + o.in +
                                         " is a GIS dataset, whose axis order its CRS gives",
                                     {});
@@ -198,7 +267,13 @@ int run(const MigrateCliOptions& o)
         bar.finish();
     } catch (const std::exception& e) {
         bar.finish();
-        platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
+        const std::string fix = fixFor(e.what(), o);
+        if (fix.empty())
+            platform::errorBoxFor(e, "Transformacija ni uspela!", "Napaka", "migrate " + o.in);
+        else
+            platform::dialogs().errorBox("Transformacija ni uspela!", "Napaka",
+                                         "migrate " + o.in + ": " + platform::causeText(e, platform::causeLanguage()) +
+                                             "; " + fix);
         return 1;
     }
     for (const auto& w : s.warnings)
@@ -222,12 +297,13 @@ void addMigrateCommand(CLI::App& app, int& status)
                    "with the national triangle-based model of GURS (or a 7-parameter set), heights optionally between "
                    "SVS2000 and SVS2010; or export the model as a PROJ tinshift file");
     cmd->add_option("--in", o->in,
-                    "Input: a point file (*.pod, *.txt, *.csv; - for standard input), a GIS dataset (GDAL/OGR), a "
-                    "raster (GeoTIFF or another GDAL raster) or a folder of them");
+                    "Input: a point file (*.pod, *.txt, *.csv, *.xyz, *.dat; - for standard input), a GIS dataset "
+                    "(GDAL/OGR), a raster (GeoTIFF or another GDAL raster) or a folder of them");
     cmd->add_option("--out", o->out,
-                    "Output of the same kind (a point file: name, x, y, H as transform --out writes it; a GIS "
-                    "dataset or a raster: the driver from the extension; a folder: a new folder of the same shape); "
-                    "written in one step when complete");
+                    "Output of the same kind (a point file of any name but a GIS format's: name, x, y, H as "
+                    "transform --out writes it, CSV in UTF-8 for *.csv; a GIS dataset: the driver from the extension, "
+                    ".gpkg .shp .geojson .fgb .gml .dxf or .csv with WKT; a raster: the driver from the extension; a "
+                    "folder: a new folder of the same shape); written in one step when complete");
     cmd->add_option("--from", o->from, "Datum of the input: gk (D48/GK -> D96/TM) or tm (D96/TM -> D48/GK)")
         ->check(CLI::IsMember({"gk", "tm"}))
         ->capture_default_str();
@@ -236,7 +312,9 @@ void addMigrateCommand(CLI::App& app, int& status)
             ->check(CLI::IsMember({"xy", "yx"}))
             ->capture_default_str();
     cmd->add_option("--heights", o->heights,
-                    "Heights: keep, svs2000-to-svs2010 or svs2010-to-svs2000 (the SLO-VTP2024 offset of GURS)")
+                    "What happens to the heights (point files: the H column; datasets: the z of 3D geometries) "
+                    "besides the move of the plane coordinates: keep = written unchanged; svs2000-to-svs2010 or "
+                    "svs2010-to-svs2000 = moved between the height systems by the SLO-VTP2024 offset grid of GURS")
         ->check(CLI::IsMember({"keep", "svs2000-to-svs2010", "svs2010-to-svs2000"}))
         ->capture_default_str();
     cmd->add_option("--params", o->params,
@@ -272,6 +350,20 @@ void addMigrateCommand(CLI::App& app, int& status)
     cmd->add_option("--export-tinshift", o->exportTinshift,
                     "Write the national model as a PROJ tinshift JSON file for the direction of --from (use: cct "
                     "+proj=tinshift +file=FILE, or a QGIS custom pipeline); - writes to standard output");
+    cmd->add_option("--precision", o->precision,
+                    "Point files: decimals of the coordinates and heights written (metres; default 3). Give 4 or "
+                    "more for a round trip GK -> TM -> GK that returns the input to the tenth of a millimetre")
+        ->check(CLI::Range(0, 9));
+    cmd->add_option("--columns", o->columns,
+                    "Point files: what each number after the name holds, comma separated: x or n (northing), y or e "
+                    "(easting), H (height), - (left out); e.g. e,n,H for a file name,e,n,H. Default: x,y,H (y,x,H "
+                    "with --order yx). The output keeps the order of --order");
+    cmd->add_flag("--csv", o->csv,
+                  "Read the input point file as CSV whatever its name (--in - for CSV on standard input); *.csv "
+                  "files are read as CSV anyway");
+    cmd->add_option("--input-encoding", o->inputEncoding,
+                    "Shapefile without a .cpg file: the encoding of its attribute text, e.g. CP1250 (Windows-1250), "
+                    "ISO-8859-2; a .cpg beside the .shp is followed instead. Every GIS output is UTF-8");
     cmd->add_flag("-q,--quiet", o->quiet, "No progress bar and no summary line");
     cmd->footer(std::string(kValidAreaHelp) + "\n\n" + kExitStatusHelp + " " + kTriangleModelAttribution);
     cmd->callback([o, order, &status] {

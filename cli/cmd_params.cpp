@@ -1,6 +1,6 @@
 // kolmo-cli params: the parameter database without its windows.
 //
-//   params list --npar 7|4|6 --direction 1|2 [--data-dir DIR]
+//   params list [--npar 7|4|6] [--direction 1|2] [--data-dir DIR]
 //   params add  --npar N --direction 1|2 --name NAME [--data-dir DIR] v1 ... vN
 #include "commands.h"
 
@@ -17,7 +17,7 @@ namespace kolmo::cli {
 namespace {
 
 struct ParamsOptions {
-    int npar = 7;
+    int npar = 0; // list: 0 for every database
     std::string direction;
     std::string name;
     std::string dataDir;
@@ -37,24 +37,63 @@ std::filesystem::path dataDir(const ParamsOptions& o)
     return o.dataDir.empty() ? defaultDataDir() : std::filesystem::path(o.dataDir);
 }
 
-int runList(const ParamsOptions& o)
+void printSets(const ParSets& sets, int npar, const char* indent)
 {
-    ParSets sets;
-    try {
-        sets = readParSets(dataDir(o), o.npar, o.direction, ParReading::whole);
-    } catch (const ParDbError& e) {
-        platform::dialogs().errorBox(e.what(), kParTitle, e.details());
-        return 1;
-    }
-    const auto& names = labels(o.npar);
+    const auto& names = labels(npar);
     for (std::size_t k = 0; k < sets.names.size(); ++k) {
-        std::string line = sets.names[k] + ":";
+        std::string line = indent + sets.names[k] + ":";
         for (Eigen::Index j = 0; j < sets.datap.cols(); ++j)
             line += " " + names[static_cast<std::size_t>(j)] + "=" +
                     platform::numberText(sets.datap(static_cast<Eigen::Index>(k), j));
         std::cout << line << '\n';
     }
-    return 0;
+}
+
+int runList(const ParamsOptions& o)
+{
+    if (o.npar != 0 && !o.direction.empty()) {
+        ParSets sets;
+        try {
+            sets = readParSets(dataDir(o), o.npar, o.direction, ParReading::whole);
+        } catch (const ParDbError& e) {
+            platform::dialogs().errorBox(e.what(), kParTitle, e.details());
+            return 1;
+        }
+        printSets(sets, o.npar, "");
+        return 0;
+    }
+    // Every database and direction asked for, each under a heading that says
+    // which computation takes its names with --params.
+    int status = 0;
+    for (int npar : {7, 4, 6}) {
+        if (o.npar != 0 && o.npar != npar)
+            continue;
+        const char* type = npar == 7 ? "3r7" : npar == 4 ? "2r4" : "2r6";
+        for (const char* direction : {"2", "1"}) {
+            if (!o.direction.empty() && o.direction != direction)
+                continue;
+            const bool intoD96 = std::string(direction) == "2";
+            std::cout << "t" << npar << ".par, " << (intoD96 ? "D48 -> D96" : "D96 -> D48")
+                      << " (transform --type " << type << " --mode coords "
+                      << (intoD96 ? "--start-type gk --end-type tm" : "--start-type tm --end-type gk")
+                      << " --params NAME):\n";
+            try {
+                const ParSets sets = readParSets(dataDir(o), npar, direction, ParReading::whole);
+                if (sets.names.empty())
+                    std::cout << "  (none)\n";
+                printSets(sets, npar, "  ");
+            } catch (const ParDbError& e) {
+                if (std::string_view(e.what()) == kParFileMissing) {
+                    std::cout << "  (no file " << (dataDir(o) / ("t" + std::to_string(npar) + ".par")).string()
+                              << ")\n";
+                    continue;
+                }
+                platform::dialogs().errorBox(e.what(), kParTitle, e.details());
+                status = 1;
+            }
+        }
+    }
+    return status;
 }
 
 int runAdd(const ParamsOptions& o)
@@ -75,14 +114,20 @@ int runAdd(const ParamsOptions& o)
     return appendParSet(dataDir(o), o.direction, o.name, PAR) ? 0 : 1;
 }
 
-void addCommonOptions(CLI::App* cmd, ParamsOptions& o)
+void addCommonOptions(CLI::App* cmd, ParamsOptions& o, bool required)
 {
-    cmd->add_option("--npar", o.npar, "Parameter count: 7 (t7.par), 4 (t4.par) or 6 (t6.par)")
-        ->required()
-        ->check(CLI::IsMember({7, 4, 6}));
-    cmd->add_option("--direction", o.direction, "Direction code: 2 = into D96 (from D48), 1 = into D48 (from D96)")
-        ->required()
-        ->check(CLI::IsMember({"1", "2"}));
+    auto* npar = cmd->add_option("--npar", o.npar,
+                                 std::string("Parameter count: 7 (t7.par), 4 (t4.par) or 6 (t6.par)") +
+                                     (required ? "" : "; default: all three"))
+                     ->check(CLI::IsMember({7, 4, 6}));
+    auto* direction = cmd->add_option("--direction", o.direction,
+                                      std::string("Direction code: 2 = into D96 (from D48), 1 = into D48 (from D96)") +
+                                          (required ? "" : "; default: both"))
+                          ->check(CLI::IsMember({"1", "2"}));
+    if (required) {
+        npar->required();
+        direction->required();
+    }
     cmd->add_option("--data-dir", o.dataDir,
                     "Program folder with t7.par, t4.par, t6.par (default: data/ beside kolmo-cli; installed: "
                     "~/.local/share/kolmo)");
@@ -97,14 +142,16 @@ void addParamsCommand(CLI::App& app, int& status)
     cmd->footer(kExitStatusHelp);
     auto opts = std::make_shared<ParamsOptions>();
 
-    auto* list = cmd->add_subcommand("list", "Print the sets of one direction, one per line: "
-                                             "\"<name>: <label>=<value> ...\"");
-    addCommonOptions(list, *opts);
+    auto* list = cmd->add_subcommand(
+        "list", "Print the parameter sets, one per line: \"<name>: <label>=<value> ...\". Without --npar and "
+                "--direction every database and direction, each under a heading naming the transform options "
+                "whose --params takes its names; with both, that direction's sets alone, without a heading");
+    addCommonOptions(list, *opts, false);
     list->footer(kExitStatusHelp);
     list->callback([&status, opts] { status = runList(*opts); });
 
     auto* add = cmd->add_subcommand("add", "Append a set to the database (as the saving window does)");
-    addCommonOptions(add, *opts);
+    addCommonOptions(add, *opts, true);
     add->footer(kExitStatusHelp);
     add->add_option("--name", opts->name, "Name of the set (no commas or line breaks)")->required();
     add->add_option("values", opts->values,

@@ -13,6 +13,7 @@
 #include "app/izracun.h"
 #include "app/izvoz_par.h"
 #include "app/outputs.h"
+#include "app/point_layer.h"
 #include "app/pardb.h"
 #include "engine/par3d_7.h"
 #include "input/prebpro2d.h"
@@ -30,6 +31,7 @@
 #include "plots/prik_obod.h"
 #include "plots/prik_odst.h"
 #include "plots/render/export.h"
+#include "scratch_report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -288,7 +290,8 @@ void printSummary(std::FILE* to, const AppState& s, const IzracunResult& r)
         std::fprintf(to, "Report m0: %.4f m\nIterations: %d\nCommon points: %zu\n", r.est2d->m0, r.est2d->iter,
                     r.est2d->vezne.ime.size());
     }
-    std::fprintf(to, "Report: %s\n", r.report.string().c_str());
+    if (!r.report.empty())
+        std::fprintf(to, "Report: %s\n", r.report.string().c_str());
 }
 
 // The options of the files besides the report, and "-" for the standard
@@ -308,8 +311,11 @@ void checkStreams(const TransformOptions& o)
         throw UsageError("--params-json needs an estimation: mode full or params of 3r7, 2r4 or 2r6");
     if (o.out == "-" && o.paramsJson == "-")
         throw UsageError("--out and --params-json cannot both be the standard output (-)");
-    if (o.report == "-")
-        throw UsageError("--report writes a file; the points go to the standard output with --out -");
+    if (o.report.empty() && o.out.empty() && o.paramsJson.empty())
+        throw UsageError("--report FILE is needed (- writes the report to standard output); with --out or "
+                         "--params-json it may be left out");
+    if (o.report == "-" && (o.out == "-" || o.paramsJson == "-"))
+        throw UsageError("only one of --report, --out and --params-json can be the standard output (-)");
 }
 
 // The options of the gross-error analysis, checked.
@@ -415,7 +421,12 @@ int run(const TransformOptions& o)
     in.redXY = o.order == "xy" ? 1 : 2;
     in.geoid = o.heightSystem == "svs2010" ? 1 : 2;
     in.helm = o.helmert == "on" ? 1 : 0;
-    const std::filesystem::path report(o.report);
+    // A report to the standard output, or to nowhere, is written into a
+    // scratch folder first.
+    std::optional<ScratchReport> scratch;
+    if (o.report.empty() || o.report == "-")
+        scratch.emplace("kolmo.str");
+    const std::filesystem::path report = scratch ? scratch->file() : std::filesystem::path(o.report);
     in.workDir = report.parent_path();
     in.izhod = report.filename().string();
 
@@ -547,7 +558,11 @@ int run(const TransformOptions& o)
     // The transformed points go into the file of --out as the computation
     // hands them on; it is put in place once the computation has succeeded.
     std::optional<IzhodTock> points;
-    if (!o.out.empty()) {
+    std::optional<PointLayer> layer;
+    if (!o.out.empty() && o.out != "-" && PointLayer::isLayerName(o.out)) {
+        layer.emplace(o.out);
+        in.tocke = &*layer;
+    } else if (!o.out.empty()) {
         const bool csv = o.out != "-" && isCsvName(o.out);
         if (!csv && s.vhi)
             for (const auto& name : s.vhi->ime)
@@ -603,11 +618,19 @@ int run(const TransformOptions& o)
         }
     } plotsFolder{o.plots, !o.plots.empty() && !std::filesystem::exists(o.plots)};
     platform::CommitGroup outputs;
-    const IzracunResult r = izracun(s, in);
+    IzracunResult r = izracun(s, in);
     if (!r.ok)
         return 1;
     if (points && points->started())
         points->commit();
+    if (layer && layer->started()) {
+        try {
+            layer->commit();
+        } catch (const FileError& e) {
+            platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
+            return 1;
+        }
+    }
     if (heightsMissing)
         platform::dialogs().warning("no heights in " + o.start,
                                     "the rows of the start file hold two coordinates: the computation took heights "
@@ -659,8 +682,13 @@ int run(const TransformOptions& o)
         platform::dialogs().errorBox("Napaka v zapisu datoteke!", "Napaka", e.what());
         return 1;
     }
-    // Points or parameters on standard output keep it to themselves.
-    std::FILE* summary = o.out == "-" || o.paramsJson == "-" ? stderr : stdout;
+    if (scratch) {
+        if (o.report == "-")
+            scratch->copyToStandardOutput();
+        r.report = o.report == "-" ? "standard output" : "";
+    }
+    // Points, parameters or the report on standard output keep it to themselves.
+    std::FILE* summary = o.out == "-" || o.paramsJson == "-" || o.report == "-" ? stderr : stdout;
     printSummary(summary, s, r);
     if (r.modelDifference)
         std::fprintf(summary, "National model D48/GK - D96/TM: largest difference %.3f m (%s, %d common points)\n",
@@ -683,7 +711,11 @@ void addTransformCommand(CLI::App& app, int& status)
     auto o = std::make_shared<TransformOptions>();
     auto* cmd = app.add_subcommand("transform", "Estimate transformation parameters and/or transform points, "
                                                 "or convert D96 coordinates, and write the results report (*.str)");
-    cmd->add_option("--report", o->report, "Results report to write (Windows-1250 text)")->required()->check(kNotEmpty);
+    cmd->add_option("--report", o->report,
+                    "Results report to write (Windows-1250 text; on Linux read it with iconv -f WINDOWS-1250); - "
+                    "writes it to standard output (the summary then goes to standard error). Needed unless --out "
+                    "or --params-json is given")
+        ->check(kNotEmpty);
     cmd->add_option("--type", o->type,
                     "Transformation: 3r7 (spatial 7-parameter similarity), 2r4 (plane 4-parameter similarity), "
                     "2r6 (plane 6-parameter affine), fila-tm (D96/fi_la -> D96/TM), tm-fila (D96/TM -> D96/fi_la)")
@@ -718,8 +750,13 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--out-type", o->outType, "Coordinates of the transformed points: fila, tm or gk")
         ->check(CLI::IsMember({"fila", "tm", "gk"}));
     cmd->add_option("--heights", o->heights,
-                    "Heights: 1 = common points with h=0, H(tr)=h-N; 2 = with h, H, H(tr)=h-N; 3 = with h, H, "
-                    "heights transformed")
+                    "How the 7-parameter transformation (3r7) treats the third coordinate of D96/fi_la points; "
+                    "with plane start points (tm, gk) it does not apply: their heights go through the transformation "
+                    "(fila result) or are kept (tm, gk result), and the plane types carry no heights. "
+                    "1 = the estimation and the transformation take h = 0, and each transformed point gets "
+                    "H = h - N (N: geoid height of --height-system at the start point); 2 = they take the file's "
+                    "heights as ellipsoidal heights, and each point gets H = h - N; 3 = they take the file's heights "
+                    "as ellipsoidal heights, and each point gets the transformed ellipsoidal height")
         ->check(CLI::Range(1, 3))
         ->capture_default_str();
     cmd->add_option("--helmert", o->helmert, "on: equal unit weights; off: standard deviations from the files")
@@ -754,8 +791,12 @@ void addTransformCommand(CLI::App& app, int& status)
     cmd->add_option("--out", o->out,
                     "Also write the transformed points to this file (the corrected coordinates where mode full makes "
                     "them): name, the coordinates in the output type and --order, the height. A name *.csv gives "
-                    "CSV with a header line (name,x,y,H or name,fi,la,h); - writes to standard output (the summary "
-                    "then goes to standard error). The file reads back as a point file")
+                    "CSV with a header line (name,x,y,H or name,fi,la,h), x being the northing: GIS programs take the "
+                    "first column as the easting, so give them a layer instead. A name ending in .gpkg, .shp, "
+                    ".geojson, .fgb, .gml or .dxf writes a GIS point layer (UTF-8): easting first, the fields name "
+                    "and H (h for latitude and longitude), in EPSG:3794 (D96/TM), EPSG:3912 (D48/GK) or EPSG:4258 "
+                    "(D96 latitude and longitude). - writes to standard output (the summary then goes to standard "
+                    "error). A point file or CSV reads back as a point file")
         ->check(kNotEmpty);
     cmd->add_option("--precision", o->precision,
                     "Decimals of --out for values in metres (default 3); degrees get six more (default 9)")

@@ -1,33 +1,42 @@
 #!/usr/bin/env bash
-# Moves every D48/GK point file (*.pod) of a folder into D96/TM with a stored
-# seven-parameter set, and writes beside each file <name>.csv (the transformed
-# points: name,x,y,H, millimetres) and <name>.str (Kolmo's report).  Copy it
-# and change the settings below to suit your data.
+# Moves every D48/GK point file (*.pod) of a folder into D96/TM with the
+# national triangle-based model of GURS (kolmo-cli migrate), and writes beside
+# each file <name>.csv (the moved points: name,x,y,H, millimetres, x the
+# northing).  Copy it and change the settings below to suit your data.
 #
 # usage: migrate_d48_d96.sh FOLDER [PARAMETER SET]
 #
-#   FOLDER          the folder whose *.pod files are transformed (not its subfolders)
-#   PARAMETER SET   the name of a D48 -> D96 set of the parameter database
-#                   t7.par (default: the national set EPSG 8689)
+#   FOLDER          the folder whose *.pod files are moved (not its subfolders)
+#   PARAMETER SET   instead of the national model, the name of a D48 -> D96
+#                   seven-parameter set of the database t7.par (e.g. the
+#                   national set "EPSG 8689 D48-D96 (12) Slovenija 2010");
+#                   each file then also gets its report <name>.str
+#
+# The national model follows the distortions of the old network and is the
+# one for official data; a seven-parameter set is one similarity for the
+# whole country (EPSG 8689 differs from the model by up to 1.24 m).  A set is
+# right for data that was made with it, to go back the way it came or to
+# compare, and for a local set estimated from the common points of one
+# project (kolmo-cli transform --save-params).
 #
 # Environment:
 #   KOLMO_CLI       the kolmo-cli to run (default: kolmo-cli on the PATH, else
 #                   the one built in ../build beside this script)
-#   KOLMO_DATA_DIR  the program folder with t7.par and the geoid models
-#                   (default: the program's data folder)
+#   KOLMO_DATA_DIR  the program folder with the model, t7.par and the geoid
+#                   models (default: the program's data folder)
 #
 # Heights: the third column of a D48 file is carried over unchanged (plane
-# coordinates in and out); see kolmo-cli transform --help, --heights.
+# coordinates in and out); kolmo-cli migrate --heights svs2000-to-svs2010
+# moves them into the new height system.
 #
 # Exit status: 0 every file done; 3 every file done, some with warnings
-# (kolmo-cli said "Opozorilo"); 1 a file failed (its .csv and .str are not
-# written; the other files are still done); 2 a usage error.  Each file's
-# result is listed on standard output, kolmo-cli's messages go to standard
-# error.
+# (kolmo-cli said "Opozorilo"); 1 a file failed (its .csv is not written; the
+# other files are still done); 2 a usage error.  Each file's result is listed
+# on standard output, kolmo-cli's messages go to standard error.
 set -u
 
 folder=${1:-}
-parameters=${2:-EPSG 8689 D48-D96 (12) Slovenija 2010}
+parameters=${2:-}
 if [ -z "$folder" ] || [ $# -gt 2 ]; then
     echo "usage: $0 FOLDER [PARAMETER SET]" >&2
     exit 2
@@ -64,9 +73,13 @@ fi
 done_files=0 warned=0 failed=0
 for pod in "${files[@]}"; do
     base=${pod%.pod}
-    "$cli" transform "${data[@]}" --type 3r7 --mode coords \
-        --start "$pod" --start-type gk --end-type tm --out-type tm \
-        --params "$parameters" --report "$base.str" --out "$base.csv" >/dev/null
+    if [ -z "$parameters" ]; then
+        "$cli" migrate "${data[@]}" --in "$pod" --out "$base.csv" -q
+    else
+        "$cli" transform "${data[@]}" --type 3r7 --mode coords \
+            --start "$pod" --start-type gk --end-type tm --out-type tm \
+            --params "$parameters" --report "$base.str" --out "$base.csv" >/dev/null
+    fi
     status=$?
     case $status in
     0) echo "done     $pod -> $base.csv"; done_files=$((done_files + 1)) ;;

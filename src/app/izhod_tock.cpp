@@ -1,5 +1,6 @@
 #include "app/izhod_tock.h"
 
+#include "platform/cp1250.h"
 #include "tools/fixed_text.h"
 
 #include <charconv>
@@ -57,16 +58,19 @@ void IzhodTock::point(const std::string& name, double a, double b, double h)
     const int decimals = degrees_ ? precision_ + 6 : precision_;
     const double first = !degrees_ && yx_ ? b : a, second = !degrees_ && yx_ ? a : b;
     if (csv_) {
-        if (needsQuotes(name)) {
+        // CSV is read by spreadsheets and GIS programs: UTF-8, whatever the
+        // input's encoding.
+        const std::string utf8 = platform::fromCp1250(name);
+        if (needsQuotes(utf8)) {
             chunk_ += '"';
-            for (char c : name) {
+            for (char c : utf8) {
                 if (c == '"')
                     chunk_ += '"';
                 chunk_ += c;
             }
             chunk_ += '"';
         } else {
-            chunk_ += name;
+            chunk_ += utf8;
         }
         chunk_ += ',';
         appendNumber(chunk_, first, decimals, 0);

@@ -12,9 +12,10 @@
 // Decimals: `precision` for values in metres (default 3, millimetres) and six
 // more for degrees (default 9, about 0.1 mm).  A height the computation could
 // not give (a point outside the geoid model) is written "NaN" in the plain
-// form and left empty in CSV.  Names are written as the bytes they came with
-// (Windows-1250, like every file Kolmo writes); lines end with a bare line
-// feed.  The file goes through platform::FileWriter: in place only at
+// form and left empty in CSV.  Names come in Windows-1250, as the point
+// files hold them: the plain form writes them as they are (Windows-1250, like
+// the reports), CSV in UTF-8 (the encoding of every CSV and GIS output of
+// Kolmo, whatever the input's); lines end with a bare line feed.  The file goes through platform::FileWriter: in place only at
 // commit(), or to the standard output.
 #pragma once
 

@@ -19,9 +19,12 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace kolmo {
+
+class PointLayerBackend;
 
 // Raised when the interface between the program and the library changes, so
 // that a library of another build is refused instead of called wrongly.
@@ -36,6 +39,7 @@ struct GisModule {
     void (*checkRaster)(const MigrateOptions& o);
     MigrateSummary (*migrateRaster)(const MigrateOptions& o, const MigrateProgress& progress);
     FolderSummary (*migrateFolder)(const MigrateOptions& o, unsigned jobs, const MigrateProgress& progress);
+    std::unique_ptr<PointLayerBackend> (*makePointLayer)(const std::filesystem::path& target);
 };
 
 // Where the library is looked for, in order.

@@ -2,17 +2,20 @@
 
 #include "app/izvoz_par.h"
 #include "app/outputs.h"
+#include "app/point_layer.h"
 #include "migrate/dataset_files.h"
 #include "migrate/datasets.h"
 #include "migrate/mover.h"
 #include "migrate/points.h"
 #include "migrate/rasters.h"
 #include "migrate/tran_trik.h"
+#include "platform/cause.h"
 #include "platform/errors.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/numtext.h"
 
+#include <cctype>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -99,8 +102,10 @@ void refuseDataFiles(const std::filesystem::path& dataDir, const std::filesystem
     for (const auto& data : programDataFiles(dataDir))
         for (const auto& part : parts)
             if (platform::sameOutput(part, data))
-                throw FileError(std::string(platform::kOutputIsInput) + " (" + out.string() + " would replace " +
-                                data.string() + ", a data file of the program)");
+                throw platform::Bilingual<FileError>(out.string() + " would replace " + data.string() +
+                                                         ", a data file of the program: name another output file",
+                                                     std::string(platform::kOutputIsInput) + " (" + out.string() +
+                                                         ")");
 }
 
 } // namespace
@@ -160,22 +165,37 @@ void exportTinshift(const std::filesystem::path& dataDir, const std::filesystem:
     }
 }
 
+bool migratesAsPoints(const std::filesystem::path& in)
+{
+    if (isPointFile(in))
+        return true;
+    std::string extension = in.extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".xyz" || extension == ".dat";
+}
+
 MigrateSummary migrate(const MigrateOptions& options, const MigrateProgress& progress)
 {
     if (options.in.empty() || options.out.empty())
         throw FileError("the migration needs an input and an output file");
     if (options.in != "-" && options.out != "-" &&
         (options.in == options.out || platform::sameOutput(options.in, options.out)))
-        throw FileError(std::string(platform::kOutputIsInput) + " (" + options.out.string() + ")");
+        throw platform::Bilingual<FileError>(options.out.string() + " is the input " + options.in.string() +
+                                                 ": name another output file",
+                                             std::string(platform::kOutputIsInput) + " (" + options.out.string() +
+                                                 ")");
     // The model and the offsets are inputs too: a point file named like the
     // tie points' .txt must not replace them.
+    const bool points = migratesAsPoints(options.in) || options.csv;
     if (options.out != "-")
-        refuseDataFiles(options.dataDir, options.out, !isPointFile(options.out));
+        refuseDataFiles(options.dataDir, options.out, !points);
     const Mover mover(options);
-    if (isPointFile(options.in)) {
-        if (!isPointFile(options.out))
+    if (points) {
+        if (options.out != "-" && PointLayer::isLayerName(options.out))
             throw FileError(options.out.string() +
-                            ": a point file goes into a point file (.pod, .txt, .csv or - for the standard output)");
+                            ": a point file goes into a point file (.pod, .txt, .csv or - for the standard output); "
+                            "transform --out writes points as a GIS layer");
         return migratePoints(options, progress, mover);
     }
     if (options.in == "-" || options.out == "-")

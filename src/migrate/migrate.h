@@ -38,7 +38,6 @@ struct MigrateOptions {
                                       // laundered, types changed, attributes dropped) with a warning each,
                                       // instead of refused
     std::filesystem::path dataDir;    // the program's data folder
-    int precision = 3;                // point files: decimals of the coordinates written
     // Rasters: the resampling (near, bilinear, cubic, lanczos, average); the
     // target pixel size (0: the source's); the target extent in the target
     // CRS, xmin ymin xmax ymax (empty: the source's, moved and aligned to
@@ -48,6 +47,12 @@ struct MigrateOptions {
     double targetResolution = 0;
     std::vector<double> targetExtent;
     std::vector<std::string> creationOptions;
+    int precision = 3;                // point files: decimals of the coordinates and heights (metres)
+    // Point files: where in a row (from 0, among its numbers) x (northing),
+    // y (easting) and H are, H -1 for none; empty: x, y, H in the order of
+    // `order`.  A file "name,e,n,H" is {1, 0, 2}.
+    std::vector<int> columns;
+    bool csv = false;                 // point files: read as CSV whatever the name (standard input)
 };
 
 struct MigrateSummary {
@@ -68,6 +73,12 @@ struct MigrateProgress {
 
 // Thrown when MigrateProgress::cancel was set; nothing was written.
 struct MigrateCancelled {};
+
+// Whether the migration reads `in` as a point file: "-", and the names of
+// point files (.pod, .txt, .csv, .xyz, .dat in any letter case); any other
+// input is a GIS dataset.  A point file goes into a point file of any name
+// but those of the GIS formats (.gpkg, .shp, .geojson, .fgb, .gml, .dxf).
+bool migratesAsPoints(const std::filesystem::path& in);
 
 // Throws kolmo::Error (FileError, DataFileError, ComputationError) with the
 // cause, and the layer and feature id where a dataset is concerned; an output

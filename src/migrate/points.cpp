@@ -1,6 +1,8 @@
 #include "migrate/points.h"
 #include "migrate/datasets.h"
 
+#include "migrate/columns.h"
+
 #include "app/izhod_tock.h"
 #include "app/izvoz_par.h"
 #include "input/prebsi.h"
@@ -57,6 +59,14 @@ private:
 std::string pointName(const std::string& cp1250) { return platform::fromCp1250(cp1250); }
 
 std::string kilometres(double metres) { return platform::numberText(metres / 1000.0) + " km"; }
+// CSV by the file's name, or whatever the name (the standard input).
+PointFileOptions readingOptions(bool csv)
+{
+    PointFileOptions options;
+    if (csv)
+        options.csv = true;
+    return options;
+}
 
 // The rows of a point file parsed and moved (`prepare`) on a thread of their
 // own, a block at a time, while the caller writes the rows of the block
@@ -68,7 +78,7 @@ class RowFeeder {
 public:
     struct Row {
         std::string name;
-        std::array<double, 3> v{}; // as read: up to three numbers
+        std::array<double, 6> v{}; // as read: up to six numbers
         int count = 0;
         std::size_t line = 0;
         // Filled by `prepare` on the reading thread.
@@ -78,8 +88,8 @@ public:
     };
     using Prepare = std::function<void(Row&, bool first)>;
 
-    RowFeeder(const std::filesystem::path& in, Prepare prepare)
-        : rows_(in), prepare_(std::move(prepare)), thread_([this] { produce(); })
+    RowFeeder(const std::filesystem::path& in, bool csv, Prepare prepare)
+        : rows_(in, readingOptions(csv)), prepare_(std::move(prepare)), thread_([this] { produce(); })
     {
     }
     ~RowFeeder()
@@ -148,7 +158,7 @@ private:
                         end = true;
                         break;
                     }
-                    std::copy_n(v.begin(), 3, r.v.begin());
+                    r.v = v;
                     r.line = rows_.lineNumber();
                     prepare_(r, first);
                     first = false;
@@ -211,11 +221,17 @@ MigrateSummary migratePoints(const MigrateOptions& o, const MigrateProgress& pro
     const bool yx = o.order == MigrateOrder::Yx;
     bool headsUp = false; // heights, as the reading thread decided (its own copy)
     const bool gk = o.from == MigrateFrom::Gk;
-    RowFeeder rows(o.in, [&mover, yx, gk, headsUp](RowFeeder::Row& r, bool first) mutable {
+    const std::vector<int> columns = o.columns;
+    const bool csvIn = o.csv || (o.in != "-" && isCsvName(o.in));
+    RowFeeder rows(o.in, o.csv, [&mover, yx, gk, headsUp, columns, csvIn](RowFeeder::Row& r, bool first) mutable {
+        if (csvIn)
+            r.name = csvName(r.name);
+        if (!columns.empty())
+            pickColumns(columns, r.v, r.count);
         if (first)
             headsUp = r.count >= 3;
         double x = r.v[0], y = r.count >= 2 ? r.v[1] : 0.0;
-        if (yx)
+        if (yx && columns.empty())
             std::swap(x, y);
         // A point file says nothing of its CRS: a D48/GK coordinate of
         // 5 000 000 m or more is in the Balkans zone 5 form (or no D48/GK

@@ -1,5 +1,7 @@
 #include "tools/mod_pret.h"
 
+#include "app/izracun.h"
+
 #include "geodesy/elipgk.h"
 #include "geodesy/elipkart.h"
 #include "geodesy/interg.h"
@@ -63,7 +65,8 @@ private:
 // points: first the input conversion (a point outside the zone, the centre of
 // the Earth), then a point outside the zone of the output projection, then
 // the geoid model's file; only then is the result file made.
-void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod, const std::filesystem::path& pot_prg)
+void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod, const std::filesystem::path& pot_prg,
+             PointSink* sink)
 {
     Mat& koo = vhi.koo;
     const Eigen::Index n = koo.rows();
@@ -134,7 +137,11 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
             (void)amg2000Model(pot_prg);
     }
 
-    platform::FileWriter file = izhod == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(izhod);
+    std::optional<platform::FileWriter> file;
+    if (sink)
+        sink->begin(s.tip_rez == 1 ? 1 : 2, s.tip_rez <= 2 || s.vis != 3);
+    else
+        file.emplace(izhod == "-" ? platform::FileWriter::standardOutput() : platform::FileWriter(izhod));
     const ResultLines lines(s);
     Names outside;
     std::string chunk;
@@ -153,14 +160,20 @@ void convert(PointSet& vhi, const PretvoriSettings& s, const std::string& izhod,
         }
         if (geoidHeights && std::isnan(c))
             outside.push_back(vhi.ime[static_cast<std::size_t>(i)]);
+        if (sink) {
+            sink->point(vhi.ime[static_cast<std::size_t>(i)], a, b, c);
+            continue;
+        }
         lines.add(chunk, vhi.ime[static_cast<std::size_t>(i)], a, b, c);
         if (chunk.size() > (1u << 16)) {
-            file.write(chunk);
+            file->write(chunk);
             chunk.clear();
         }
     }
-    file.write(chunk);
-    file.commit();
+    if (file) {
+        file->write(chunk);
+        file->commit();
+    }
 
     if (geoidHeights)
         warnOutsideGeoidModel(outside, s.geoid);
@@ -206,7 +219,7 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, Read
 }
 
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs)
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs, PointSink* sink)
 {
     platform::BusyBracket busy;
     if (!vhi || vhi->koo.rows() == 0) {
@@ -228,7 +241,7 @@ bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std
             return false;
         }
     try {
-        convert(*vhi, s, izhod, pot_prg);
+        convert(*vhi, s, izhod, pot_prg, sink);
     } catch (const std::exception& e) {
         platform::errorBoxFor(e, "Napaka pri pri pretvorbi koordinat!", "Napaka");
         return false;

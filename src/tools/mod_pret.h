@@ -22,6 +22,8 @@
 
 namespace kolmo {
 
+class PointSink;
+
 struct PretvoriSettings {
     int tip_vh = 1;
     int eli = 2;
@@ -53,7 +55,16 @@ bool vhDat(std::optional<PointSet>& vhi, const std::filesystem::path& file, Read
 // false; nothing is written then.  A result file that is one of `inputs` (the
 // input file the points came from) is refused before anything is converted:
 // "Izhodna datoteka je enaka vhodni!".
+//
+// With a `sink` the converted points go to it instead of the result file
+// (kolmo-cli convert writing a GIS layer): begin() with the type 1 for
+// latitude and longitude (degrees), 2 for plane or Cartesian coordinates,
+// then each point as x, y (or latitude, longitude; X, Y) and the height, in
+// that order whatever tip_rez says of the columns.  `izhod` then only names
+// the output for the check against the inputs; the caller puts the sink's
+// output in place.
 bool pretvori(std::optional<PointSet>& vhi, const PretvoriSettings& s, const std::string& izhod,
-              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs = {});
+              const std::filesystem::path& pot_prg, const std::vector<std::filesystem::path>& inputs = {},
+              PointSink* sink = nullptr);
 
 } // namespace kolmo

@@ -104,7 +104,7 @@ TEST_F(ParamsCli, ErrorsAndUsage)
     EXPECT_EQ(run("params add --npar 4 --direction 2 --name x 1 2 3 nan").status, 2);  // not a number
     EXPECT_EQ(run("params add --npar 5 --direction 2 --name x 1 2 3 4 5").status, 2);
     EXPECT_EQ(run("params list --npar 7 --direction 3").status, 2);
-    EXPECT_EQ(run("params list --npar 7").status, 2);
+    EXPECT_EQ(run("params list --npar 7 --direction").status, 2); // a flag without its value
     EXPECT_FALSE(fs::exists(dir_ / "t4.par"));
 
     r = cli("params list --npar 4 --direction 1", dir_ / "stderr.txt");  // shipped data beside the binary

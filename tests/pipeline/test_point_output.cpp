@@ -154,7 +154,7 @@ TEST_F(Pipeline, OutGuardsAndUsage)
     EXPECT_EQ(with({"--report", path("r.str"), "--out", path("r.str")}).status, 2) << "the report itself";
     EXPECT_EQ(with({"--report", path("r.str"), "--params-json", path("p.json")}).status, 2) << "mode coords";
     EXPECT_EQ(with({"--report", path("r.str"), "--out", "-", "--params-json", "-"}).status, 2);
-    EXPECT_EQ(with({"--report", "-"}).status, 2);
+    EXPECT_EQ(with({"--report", "-", "--out", "-"}).status, 2) << "two outputs on standard output";
     auto r = cli({"transform", "--type", "3r7", "--mode", "params", "--start", "local/d48_gk.pod", "--start-type",
                   "gk", "--end", "local/d96_tm.pod", "--end-type", "tm", "--report", path("r.str"), "--out",
                   path("o.txt")});

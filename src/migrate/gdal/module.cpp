@@ -11,6 +11,7 @@ extern "C" const kolmo::GisModule* kolmo_gis_module()
         &kolmo::gdal::checkRaster,
         &kolmo::gdal::migrateRaster,
         &kolmo::gdal::migrateFolder,
+        &kolmo::gdal::makePointLayer,
     };
     return &module;
 }
