@@ -27,6 +27,8 @@
 // cache (GDAL_CACHEMAX): the raster's size does not matter.
 #include "migrate/gdal/module.h"
 
+#include "migrate/gdal/crs_check.h"
+
 #include "geodesy/elipgk.h"
 #include "migrate/tran_trik.h"
 #include "migrate/vis_svs.h"
@@ -115,66 +117,12 @@ using Dataset = std::unique_ptr<GDALDataset, CloseDataset>;
 
 // ---------------------------------------------------------------- CRS
 
-enum class Plane { Gk, GkZone5, Tm, Other };
-
 OGRSpatialReference epsg(int code)
 {
     OGRSpatialReference srs;
     srs.importFromEPSG(code);
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     return srs;
-}
-
-// Transverse Mercator on 15 deg E, scale 0.9999, on the ellipsoid (a, 1/f)
-// with the false easting and northing: the Slovene grids by their definition,
-// whatever their name (a GeoTIFF's keys or an ESRI .prj).
-bool isGrid(const OGRSpatialReference& srs, double a, double inverseF, double falseEasting, double falseNorthing)
-{
-    if (!srs.IsProjected())
-        return false;
-    const char* projection = srs.GetAttrValue("PROJECTION");
-    if (!projection || !EQUAL(projection, SRS_PT_TRANSVERSE_MERCATOR))
-        return false;
-    auto near = [](double x, double y, double tolerance) { return std::abs(x - y) <= tolerance; };
-    return near(srs.GetSemiMajor(), a, 1e-3) && near(srs.GetInvFlattening(), inverseF, 1e-7) &&
-           near(srs.GetNormProjParm(SRS_PP_CENTRAL_MERIDIAN, -1.0), 15.0, 1e-9) &&
-           near(srs.GetNormProjParm(SRS_PP_LATITUDE_OF_ORIGIN, -1.0), 0.0, 1e-9) &&
-           near(srs.GetNormProjParm(SRS_PP_SCALE_FACTOR, -1.0), 0.9999, 1e-12) &&
-           near(srs.GetNormProjParm(SRS_PP_FALSE_EASTING, -1.0), falseEasting, 1e-3) &&
-           near(srs.GetNormProjParm(SRS_PP_FALSE_NORTHING, -1.0), falseNorthing, 1e-3) &&
-           near(srs.GetLinearUnits(), 1.0, 1e-12);
-}
-
-Plane identify(const OGRSpatialReference& given)
-{
-    OGRSpatialReference srs(given);
-    if (srs.IsCompound())
-        srs.StripVertical();
-    const char* authority = srs.GetAuthorityName(nullptr);
-    const char* code = srs.GetAuthorityCode(nullptr);
-    if (authority && code && EQUAL(authority, "EPSG")) {
-        switch (std::atoi(code)) {
-        case 3912:
-        case 3787: // the deprecated code of the same grid
-            return Plane::Gk;
-        case 31275:
-        case 8677: // MGI 1901 / Balkans zone 5
-            return Plane::GkZone5;
-        case 3794:
-            return Plane::Tm;
-        default:
-            break;
-        }
-    }
-    constexpr double besselA = 6377397.155, besselInvF = 299.1528128;
-    constexpr double grs80A = 6378137.0, grs80InvF = 298.257222101;
-    if (isGrid(srs, besselA, besselInvF, 500000.0, -5000000.0))
-        return Plane::Gk;
-    if (isGrid(srs, besselA, besselInvF, 5500000.0, 0.0))
-        return Plane::GkZone5;
-    if (isGrid(srs, grs80A, grs80InvF, 500000.0, -5000000.0))
-        return Plane::Tm;
-    return Plane::Other;
 }
 
 // ---------------------------------------------------------------- the map
@@ -756,22 +704,28 @@ private:
     {
         const std::string in = o_.in.string();
         const OGRSpatialReference* srs = input.GetSpatialRef();
-        Plane plane = Plane::Other;
+        SloveneGrid plane = SloveneGrid::Other;
         if (!srs || srs->IsEmpty() || srs->IsLocal()) {
             if (o_.assumeCrs.empty())
                 throw FileError(in + ": the raster has no CRS; give --assume-crs gk or tm");
-            plane = o_.assumeCrs == "tm" ? Plane::Tm : Plane::Gk;
+            plane = o_.assumeCrs == "tm" ? SloveneGrid::Tm : SloveneGrid::Gk;
         } else {
-            plane = identify(*srs);
+            // By the definition, as a layer's; the code must not contradict it.
+            const CrsVerdict verdict = judgeCrs(*srs);
+            if (!verdict.contradiction.empty())
+                throw FileError(in + ": " + verdict.contradiction);
+            if (!verdict.variant.empty())
+                summary_.warnings.push_back(verdict.variant);
+            plane = verdict.grid;
         }
         const bool fromGk = o_.from == MigrateFrom::Gk;
-        if (fromGk ? (plane != Plane::Gk && plane != Plane::GkZone5) : plane != Plane::Tm)
+        if (fromGk ? (plane != SloveneGrid::Gk && plane != SloveneGrid::GkZone5) : plane != SloveneGrid::Tm)
             throw FileError(in + ": the raster is in " +
                             (srs && srs->GetName() ? "\"" + std::string(srs->GetName()) + "\"" : "another CRS") +
                             ", where " + (fromGk ? "D48/GK, EPSG:3912 (or EPSG:31275)" : "D96/TM, EPSG:3794") +
                             " is expected");
         map_.sourcePlane = fromGk ? 0 : 1;
-        map_.sourceShift = plane == Plane::GkZone5 ? kZoneOffset : 0.0;
+        map_.sourceShift = plane == SloveneGrid::GkZone5 ? kZoneOffset : 0.0;
     }
 
     void targetGrid(const Box& footprint)
