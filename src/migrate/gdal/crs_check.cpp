@@ -17,24 +17,6 @@ constexpr int kEpsgGk = 3912, kEpsgGkOld = 3787, kEpsgGkZone5 = 31275, kEpsgTm =
 constexpr double kBesselA = 6377397.155, kBesselInvF = 299.1528128;
 constexpr double kGrs80A = 6378137.0, kGrs80InvF = 298.257222101;
 
-OGRSpatialReference fromEpsg(int code, bool& ok)
-{
-    OGRSpatialReference srs;
-    ok = srs.importFromEPSG(code) == OGRERR_NONE;
-    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    return srs;
-}
-
-int epsgCodeOf(const OGRSpatialReference& srs)
-{
-    const char* key = srs.IsCompound() ? "PROJCS" : nullptr;
-    const char* authority = srs.GetAuthorityName(key);
-    const char* code = srs.GetAuthorityCode(key);
-    if (authority && code && EQUAL(authority, "EPSG"))
-        return std::atoi(code);
-    return 0;
-}
-
 std::string lower(const char* text)
 {
     std::string out = text ? text : "";
@@ -102,6 +84,30 @@ std::string number(double v)
 }
 
 } // namespace
+
+OGRSpatialReference fromEpsg(int code, bool& ok)
+{
+    OGRSpatialReference srs;
+    ok = srs.importFromEPSG(code) == OGRERR_NONE;
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+OGRSpatialReference fromEpsg(int code)
+{
+    bool ok = false;
+    return fromEpsg(code, ok);
+}
+
+int epsgCodeOf(const OGRSpatialReference& srs)
+{
+    const char* key = srs.IsCompound() ? "PROJCS" : nullptr;
+    const char* authority = srs.GetAuthorityName(key);
+    const char* code = srs.GetAuthorityCode(key);
+    if (authority && code && EQUAL(authority, "EPSG"))
+        return std::atoi(code);
+    return 0;
+}
 
 SloveneGrid gridByDefinition(const OGRSpatialReference& layerSrs)
 {

@@ -12,7 +12,7 @@
 
 #include <string>
 
-class OGRSpatialReference;
+#include <ogr_spatialref.h>
 
 namespace kolmo {
 
@@ -39,5 +39,14 @@ CrsVerdict judgeCrs(const OGRSpatialReference& srs);
 
 // The definition in words: projection, its parameters, ellipsoid and datum.
 std::string definitionText(const OGRSpatialReference& srs);
+
+// The CRS of an EPSG code, in the traditional GIS axis order (easting
+// first); `ok` false when the code is unknown.
+OGRSpatialReference fromEpsg(int code, bool& ok);
+OGRSpatialReference fromEpsg(int code);
+
+// The EPSG code a CRS carries (of its projected part for a compound one);
+// 0 for none.
+int epsgCodeOf(const OGRSpatialReference& srs);
 
 } // namespace kolmo

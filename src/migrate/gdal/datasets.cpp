@@ -221,36 +221,18 @@ bool takesLayerOption(GDALDriver* driver, const char* name)
 
 // ---------------------------------------------------------------- CRS
 
-OGRSpatialReference epsg(int code)
-{
-    OGRSpatialReference srs;
-    srs.importFromEPSG(code);
-    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    return srs;
-}
-
-int epsgCode(const OGRSpatialReference& srs)
-{
-    const char* key = srs.IsCompound() ? "PROJCS" : nullptr;
-    const char* authority = srs.GetAuthorityName(key);
-    const char* code = srs.GetAuthorityCode(key);
-    if (authority && code && EQUAL(authority, "EPSG"))
-        return std::atoi(code);
-    return 0;
-}
-
 // The CRS as a message names it: its name and EPSG code where it has or
 // GDAL finds one.
 std::string describe(const OGRSpatialReference& srs)
 {
     std::string text = inQuotes(srs.GetName() ? srs.GetName() : "unnamed");
-    int code = epsgCode(srs);
+    int code = epsgCodeOf(srs);
     if (code == 0) {
         int count = 0;
         int* confidence = nullptr;
         OGRSpatialReferenceH* matches = srs.FindMatches(nullptr, &count, &confidence);
         if (count > 0 && confidence[0] >= 90)
-            code = epsgCode(*OGRSpatialReference::FromHandle(matches[0]));
+            code = epsgCodeOf(*OGRSpatialReference::FromHandle(matches[0]));
         OSRFreeSRSArray(matches);
         CPLFree(confidence);
     }
@@ -274,7 +256,7 @@ bool undefined(const OGRSpatialReference* srs)
     if (!srs || srs->IsEmpty() || srs->IsLocal())
         return true;
     const char* name = srs->GetName();
-    return epsgCode(*srs) == 0 && name && STARTS_WITH_CI(name, "Undefined ");
+    return epsgCodeOf(*srs) == 0 && name && STARTS_WITH_CI(name, "Undefined ");
 }
 
 // Whether the first data axis of the layer's geometries is the northing
@@ -530,7 +512,7 @@ class DatasetWriter {
 public:
     DatasetWriter(const DatasetJob& job, const MigrateProgress& progress, GdalMessages& messages)
         : job_(job), progress_(progress), messages_(messages),
-          target_(epsg(job.from == MigrateFrom::Gk ? kEpsgTm : kEpsgGk))
+          target_(fromEpsg(job.from == MigrateFrom::Gk ? kEpsgTm : kEpsgGk))
     {
     }
 

@@ -117,14 +117,6 @@ using Dataset = std::unique_ptr<GDALDataset, CloseDataset>;
 
 // ---------------------------------------------------------------- CRS
 
-OGRSpatialReference epsg(int code)
-{
-    OGRSpatialReference srs;
-    srs.importFromEPSG(code);
-    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    return srs;
-}
-
 // ---------------------------------------------------------------- the map
 
 // Pixel to pixel through the model: GDAL's transformer convention (a target
@@ -656,7 +648,7 @@ public:
             if (!output)
                 throw FileError("cannot create " + o_.out.string() + messages_.reason());
             output->SetGeoTransform(map_.dstGt);
-            const OGRSpatialReference target = epsg(map_.sourcePlane == 0 ? 3794 : 3912);
+            const OGRSpatialReference target = fromEpsg(map_.sourcePlane == 0 ? 3794 : 3912);
             output->SetSpatialRef(&target);
             copyDescriptions(*input, *output);
             warp(*input, *output, alg);
